@@ -1,0 +1,97 @@
+#include "DataFile.h"
+
+#include "DeviceGrid.h"
+#include "platform/Helpers.h"
+#include "platform/TextLines.h"
+
+#include <QCollator>
+#include <QFileInfo>
+#include <QLocale>
+#include <algorithm>
+
+std::optional<TDeviceEntry> ParseDataFileLine(const QString& line) {
+    if (line.startsWith(QLatin1Char(';')) || line.size() < 8)
+        return std::nullopt;
+    const QStringList fields = SplitText(line, QStringLiteral("\t"));
+    if (fields.size() != 2 && fields.size() != 3)
+        return std::nullopt;
+    if (!IsValidAddress(fields[0]))
+        return std::nullopt;
+    TDeviceEntry e;
+    e.address = fields[0];
+    e.location = fields[1];
+    const bool critical =
+        fields.size() == 3 && fields[2].compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0;
+    e.critical = critical ? QStringLiteral("Yes") : QStringLiteral("No");
+    return e;
+}
+
+QString DataFileLine(const TDeviceEntry& entry) {
+    return entry.address + QLatin1Char('\t') + entry.location + QLatin1Char('\t') + entry.critical;
+}
+
+namespace {
+
+std::array<QString, Col::Count> deviceCells(const TDeviceEntry& e, const QString& sinceKey) {
+    std::array<QString, Col::Count> cells;
+    cells[Col::Address] = e.address;
+    cells[Col::Location] = e.location;
+    cells[Col::Critical] = e.critical;
+    cells[Col::SinceKey] = sinceKey;
+    return cells;
+}
+
+} // namespace
+
+void AddLoopbackRow(TDeviceGrid& grid, const QDateTime& now) {
+    grid.AppendRow(deviceCells({QStringLiteral("127.0.0.1"), QStringLiteral("loopback"),
+                                QStringLiteral("No")},
+                               SinceKey(now.addDays(-365))));
+    grid.SetDataFileLabel(QString());
+    grid.SetHeaderFixed(true);
+}
+
+bool LoadDataFile(TDeviceGrid& grid, const QString& path, const QDateTime& now) {
+    grid.SetGridHeader();
+    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+        AddLoopbackRow(grid, now);
+        return true;
+    }
+    QStringList lines;
+    if (!TextLines::ReadFile(path, lines, TextLines::kMaxDataLine))
+        return false;
+
+    struct Keyed {
+        QCollatorSortKey key;
+        TDeviceEntry entry;
+    };
+    QCollator collator{QLocale::system()};
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::vector<Keyed> entries;
+    for (const QString& line : lines) {
+        auto e = ParseDataFileLine(line);
+        if (!e)
+            continue;
+        // Whole entries compare as "location TAB address TAB flag", so equal
+        // locations fall back to the address.
+        const QString text = e->location + QLatin1Char('\t') + e->address + QLatin1Char('\t') +
+                             e->critical;
+        entries.push_back({collator.sortKey(text), std::move(*e)});
+    }
+    if (entries.empty()) {
+        AddLoopbackRow(grid, now);
+        return true;
+    }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Keyed& a, const Keyed& b) { return a.key.compare(b.key) < 0; });
+
+    const QString sinceKey = SinceKey(now.addDays(-365));
+    std::vector<TGridRow> rows;
+    rows.reserve(entries.size());
+    for (const Keyed& k : entries)
+        rows.push_back(TGridRow{deviceCells(k.entry, sinceKey), {}});
+    grid.AppendRows(std::move(rows));
+    grid.SetDataFileLabel(QFileInfo(path).fileName().left(100));
+    grid.SetHeaderFixed(true);
+    return true;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <optional>
+
+class TDeviceGrid;
+
+// One accepted device line of a data file.
+struct TDeviceEntry {
+    QString address;
+    QString location;
+    QString critical; // "Yes" or "No"
+};
+
+// The device a data-file line names, or nothing for a comment, a short line,
+// a bad address or a wrong number of fields.
+std::optional<TDeviceEntry> ParseDataFileLine(const QString& line);
+
+// Rebuilds every device row from the file at `path`. An empty path, a missing
+// file or a file without an accepted line gives the loopback row. Returns
+// false only when the file exists but cannot be read; the grid then holds its
+// header row alone. Rows are ordered by location, then address.
+bool LoadDataFile(TDeviceGrid& grid, const QString& path, const QDateTime& now);
+
+// Appends "127.0.0.1", "loopback", "No", with a Since key a year old.
+void AddLoopbackRow(TDeviceGrid& grid, const QDateTime& now);
+
+// A data-file line as the program writes it: address TAB location TAB flag.
+QString DataFileLine(const TDeviceEntry& entry);

@@ -1,0 +1,196 @@
+#include "DeviceGrid.h"
+
+#include "platform/Helpers.h"
+
+#include <QCollator>
+#include <QLocale>
+#include <algorithm>
+#include <numeric>
+
+TDeviceGrid::TDeviceGrid(QObject* parent) : QAbstractTableModel(parent) {}
+
+const QStringList& TDeviceGrid::HeaderTexts() {
+    static const QStringList texts = {
+        QStringLiteral("IP Address"), QStringLiteral("Location"), QStringLiteral("Critical"),
+        QStringLiteral("Status"),     QStringLiteral("Since"),    QString(),
+        QStringLiteral("Pkts Sent"),  QStringLiteral("Pkts Recd"), QStringLiteral("% Ok"),
+        QStringLiteral("Min Resp"),   QStringLiteral("Avg Resp"), QStringLiteral("Max Resp"),
+        QString()};
+    return texts;
+}
+
+QString TDeviceGrid::Cell(int row, int col) const {
+    if (col < 0 || col >= Col::Count)
+        return {};
+    if (row == 0)
+        return HeaderTexts().at(col);
+    if (row < 1 || row > DeviceCount())
+        return {};
+    return rows[size_t(row - 1)].cells[size_t(col)];
+}
+
+void TDeviceGrid::SetCell(int row, int col, const QString& text) {
+    if (row < 1 || row > DeviceCount() || col < 0 || col >= Col::Count)
+        return;
+    rows[size_t(row - 1)].cells[size_t(col)] = text;
+    const QModelIndex i = index(row - 1, col);
+    emit dataChanged(i, i);
+}
+
+void TDeviceGrid::RepaintCell(int row, int col) {
+    if (row < 1 || row > DeviceCount())
+        return;
+    const QModelIndex i = index(row - 1, col);
+    emit dataChanged(i, i);
+}
+
+void TDeviceGrid::SetGridHeader() {
+    beginResetModel();
+    rows.clear();
+    headerFixed = false;
+    endResetModel();
+}
+
+void TDeviceGrid::AppendRow(const std::array<QString, Col::Count>& cells) {
+    const int at = DeviceCount();
+    beginInsertRows({}, at, at);
+    rows.push_back(TGridRow{cells, {}});
+    endInsertRows();
+}
+
+void TDeviceGrid::AppendRows(std::vector<TGridRow> more) {
+    if (more.empty())
+        return;
+    const int at = DeviceCount();
+    beginInsertRows({}, at, at + int(more.size()) - 1);
+    rows.insert(rows.end(), std::make_move_iterator(more.begin()),
+                std::make_move_iterator(more.end()));
+    endInsertRows();
+}
+
+void TDeviceGrid::InsertRow(int row, const std::array<QString, Col::Count>& cells) {
+    row = std::clamp(row, 1, RowCount());
+    beginInsertRows({}, row - 1, row - 1);
+    rows.insert(rows.begin() + (row - 1), TGridRow{cells, {}});
+    endInsertRows();
+}
+
+void TDeviceGrid::RemoveRow(int row) {
+    if (row < 1 || row > DeviceCount())
+        return;
+    beginRemoveRows({}, row - 1, row - 1);
+    rows.erase(rows.begin() + (row - 1));
+    endRemoveRows();
+}
+
+void TDeviceGrid::SwapRows(int a, int b) {
+    if (a < 1 || b < 1 || a > DeviceCount() || b > DeviceCount() || a == b)
+        return;
+    std::swap(rows[size_t(a - 1)], rows[size_t(b - 1)]);
+    emit dataChanged(index(std::min(a, b) - 1, 0), index(std::max(a, b) - 1, Col::Count - 1));
+}
+
+void TDeviceGrid::SetDataFileLabel(const QString& label) {
+    if (label == dataFileLabel)
+        return;
+    dataFileLabel = label;
+    emit dataFileLabelChanged(label);
+}
+
+namespace {
+
+enum class KeyType { Text, Moment, Integer };
+
+KeyType keyTypeOf(int column) {
+    if (column == Col::SinceKey)
+        return KeyType::Moment;
+    if (column >= Col::PktsSent)
+        return KeyType::Integer;
+    return KeyType::Text;
+}
+
+} // namespace
+
+void TDeviceGrid::SortGridRows(int column, int first, int last, int direction) {
+    first = std::max(first, 1);
+    last = std::min(last, DeviceCount());
+    if (first >= last || column < 0 || column >= Col::Count)
+        return;
+    const int keyColumn = column == Col::Since ? Col::SinceKey : column;
+    const KeyType type = keyTypeOf(keyColumn);
+    const size_t n = size_t(last - first + 1);
+    const size_t base = size_t(first - 1);
+
+    // Keys are computed once per row; comparing them is then cheap, so even
+    // 100,000 rows sort in a fraction of a second and never need to yield.
+    std::vector<size_t> order(n);
+    std::iota(order.begin(), order.end(), size_t(0));
+    std::vector<qint64> numbers;
+    std::vector<QCollatorSortKey> texts;
+    if (type == KeyType::Text) {
+        QCollator collator{QLocale::system()};
+        collator.setCaseSensitivity(Qt::CaseInsensitive);
+        texts.reserve(n);
+        for (size_t i = 0; i < n; ++i)
+            texts.push_back(collator.sortKey(rows[base + i].cells[size_t(keyColumn)]));
+    } else {
+        numbers.resize(n);
+        for (size_t i = 0; i < n; ++i) {
+            const QString& cell = rows[base + i].cells[size_t(keyColumn)];
+            if (type == KeyType::Integer) {
+                numbers[i] = cell.toLongLong(); // empty or not a number: 0
+            } else {
+                // No key yet (a device never changed): the oldest of all.
+                const auto moment = ParseSinceKey(cell);
+                numbers[i] = moment ? moment->toSecsSinceEpoch() : std::numeric_limits<qint64>::min();
+            }
+        }
+    }
+    auto compare = [&](size_t a, size_t b) -> int {
+        if (type == KeyType::Text)
+            return texts[a].compare(texts[b]);
+        return numbers[a] < numbers[b] ? -1 : (numbers[a] > numbers[b] ? 1 : 0);
+    };
+    const bool ascending = direction == 1;
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        const int c = compare(a, b);
+        return ascending ? c < 0 : c > 0;
+    });
+
+    std::vector<TGridRow> sorted;
+    sorted.reserve(n);
+    for (size_t i : order)
+        sorted.push_back(std::move(rows[base + i]));
+    std::move(sorted.begin(), sorted.end(), rows.begin() + ptrdiff_t(base));
+    emit dataChanged(index(first - 1, 0), index(last - 1, Col::Count - 1));
+}
+
+int TDeviceGrid::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : DeviceCount();
+}
+
+int TDeviceGrid::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : Col::Count;
+}
+
+QVariant TDeviceGrid::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= DeviceCount())
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
+        return rows[size_t(index.row())].cells[size_t(index.column())];
+    return {};
+}
+
+QVariant TDeviceGrid::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Horizontal && (role == Qt::DisplayRole || role == Qt::AccessibleTextRole))
+        return section >= 0 && section < Col::Count ? HeaderTexts().at(section) : QVariant();
+    if (orientation == Qt::Vertical && role == Qt::DisplayRole)
+        return section + 1;
+    return {};
+}
+
+Qt::ItemFlags TDeviceGrid::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}

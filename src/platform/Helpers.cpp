@@ -1,0 +1,115 @@
+#include "Helpers.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QMutex>
+#include <arpa/inet.h>
+
+QStringList SplitText(const QString& text, const QString& separator) {
+    QStringList pieces;
+    if (separator.isEmpty()) {
+        if (!text.isEmpty())
+            pieces << text;
+        return pieces;
+    }
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype at = text.indexOf(separator, from);
+        if (at < 0)
+            break;
+        pieces << text.mid(from, at - from);
+        from = at + separator.size();
+    }
+    if (from < text.size())
+        pieces << text.mid(from);
+    return pieces;
+}
+
+bool AddToRecentList(QStringList& list, const QString& text, int maximum) {
+    if (list.contains(text, Qt::CaseSensitive))
+        return false;
+    if (list.size() < maximum) {
+        list.append(text);
+        return true;
+    }
+    if (maximum <= 0)
+        return false;
+    while (list.size() > maximum)
+        list.removeLast();
+    list.removeLast();
+    list.prepend(text);
+    return true;
+}
+
+QString DottedText(quint32 networkOrder) {
+    const auto* b = reinterpret_cast<const unsigned char*>(&networkOrder);
+    return QStringLiteral("%1.%2.%3.%4").arg(b[0]).arg(b[1]).arg(b[2]).arg(b[3]);
+}
+
+std::optional<quint32> InetAddr(const QString& text) {
+    // inet_addr stops at a NUL; a text with one inside cannot be an address.
+    if (text.contains(QChar(0)))
+        return std::nullopt;
+    const QByteArray bytes = text.toLatin1();
+    const in_addr_t a = inet_addr(bytes.constData());
+    if (a == INADDR_NONE)
+        return std::nullopt;
+    return quint32(a);
+}
+
+QString ClockText(const QDateTime& moment) {
+    const QLocale c = QLocale::system();
+    return c.toString(moment, QStringLiteral("ddd MMM dd, yyyy HH:mm:ss"));
+}
+
+static const QString kSinceFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+
+QString SinceKey(const QDateTime& moment) { return moment.toString(kSinceFormat); }
+
+std::optional<QDateTime> ParseSinceKey(const QString& key) {
+    QDateTime t = QDateTime::fromString(key.trimmed(), kSinceFormat);
+    if (!t.isValid())
+        t = QDateTime::fromString(key.trimmed(), Qt::ISODate);
+    if (!t.isValid())
+        return std::nullopt;
+    return t;
+}
+
+namespace {
+QMutex folderMutex;
+QString folderOverride;
+} // namespace
+
+QString ProgramFolder() {
+    QString folder;
+    {
+        QMutexLocker lock(&folderMutex);
+        folder = folderOverride;
+    }
+    if (folder.isEmpty())
+        folder = QCoreApplication::applicationDirPath();
+    while (folder.endsWith(QLatin1Char('/')) && folder.size() > 1)
+        folder.chop(1);
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder;
+}
+
+void SetProgramFolderForTesting(const QString& folder) {
+    QMutexLocker lock(&folderMutex);
+    folderOverride = folder;
+}
+
+QString FindFileAnyCase(const QString& folder, const QString& name) {
+    QDir dir(folder);
+    const QString exact = dir.filePath(name);
+    if (QFileInfo::exists(exact))
+        return exact;
+    const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& e : entries)
+        if (e.compare(name, Qt::CaseInsensitive) == 0)
+            return dir.filePath(e);
+    return exact;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// Pieces of `text` between occurrences of `separator`. Each piece before a
+// separator counts, even when empty; the rest after the last separator counts
+// only when it is not empty. Nothing is trimmed.
+QStringList SplitText(const QString& text, const QString& separator);
+
+// Recent-list rule: an exact (case-sensitive) match changes nothing; otherwise
+// the text is appended while there is room, and when the list is full every
+// entry moves down one place, the last is dropped and the text goes first.
+// Returns whether the list changed.
+bool AddToRecentList(QStringList& list, const QString& text, int maximum = 10);
+
+// An IPv4 address given in network byte order as "a.b.c.d".
+QString DottedText(quint32 networkOrder);
+
+// The address rule of inet_addr(3): dotted decimal and the shorter, octal and
+// hex forms. 255.255.255.255 is refused, as inet_addr cannot tell it from its
+// error value. Returns the address in network byte order.
+std::optional<quint32> InetAddr(const QString& text);
+inline bool IsValidAddress(const QString& text) { return InetAddr(text).has_value(); }
+
+// "ddd mmm dd, yyyy hh:nn:ss" with the locale's abbreviated names.
+QString ClockText(const QDateTime& moment);
+
+// A sortable text for an instant, and its way back. The round trip keeps the
+// moment to the second.
+QString SinceKey(const QDateTime& moment);
+std::optional<QDateTime> ParseSinceKey(const QString& key);
+
+// The executable's folder, ending in exactly one "/".
+QString ProgramFolder();
+// Tests point the program at a folder of their own; empty restores the real one.
+void SetProgramFolderForTesting(const QString& folder);
+
+// The path of `name` in `folder`, matching an existing file whatever the
+// letter case; when none exists, the path as given.
+QString FindFileAnyCase(const QString& folder, const QString& name);

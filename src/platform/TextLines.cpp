@@ -1,0 +1,73 @@
+#include "TextLines.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+namespace TextLines {
+
+QString DecodeLine(const QByteArray& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError())
+        return QString::fromLatin1(bytes);
+    return text;
+}
+
+QStringList Split(const QByteArray& contents, int maxChars) {
+    QStringList lines;
+    qsizetype end = contents.indexOf('\x1a');
+    if (end < 0)
+        end = contents.size();
+    qsizetype from = 0;
+    while (from < end) {
+        qsizetype nl = contents.indexOf('\n', from);
+        if (nl < 0 || nl > end)
+            nl = end;
+        qsizetype stop = nl;
+        if (stop > from && contents.at(stop - 1) == '\r')
+            --stop;
+        QByteArray raw = contents.mid(from, stop - from);
+        // A NUL would end the line early in C string handling; drop it so the
+        // rest of the line still counts.
+        raw.replace('\0', QByteArray());
+        QString line = DecodeLine(raw);
+        if (maxChars > 0 && line.size() > maxChars)
+            line.truncate(maxChars);
+        lines << line;
+        from = nl + 1;
+    }
+    return lines;
+}
+
+bool ReadFile(const QString& path, QStringList& lines, int maxChars) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    lines = Split(f.readAll(), maxChars);
+    return true;
+}
+
+QByteArray Join(const QStringList& lines) {
+    QByteArray out;
+    for (const QString& l : lines) {
+        out += l.toUtf8();
+        out += "\r\n";
+    }
+    return out;
+}
+
+bool WriteFile(const QString& path, const QStringList& lines) {
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray data = Join(lines);
+    if (f.write(data) != data.size()) {
+        f.cancelWriting();
+        return false;
+    }
+    return f.commit();
+}
+
+} // namespace TextLines
