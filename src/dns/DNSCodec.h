@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// The DNS message format: building one query and decoding one response into
+// display lines and plain values. Bytes in, bytes out; no sockets, no global
+// state, so it can be fuzzed on its own.
+namespace DNS {
+
+enum QueryTypes : int {
+    TypeA = 1,
+    TypeNS = 2,
+    TypeCNAME = 5,
+    TypeSOA = 6,
+    TypePTR = 12,
+    TypeMX = 15,
+    TypeTXT = 16,
+    TypeAny = 255,
+};
+
+constexpr int kQueryArea = 512;
+constexpr int kResponseArea = 1024;
+constexpr int kMaxLabels = 10;
+constexpr int kMaxLabelLength = 63;
+constexpr int kMaxNameLength = 255; // wire octets, length bytes included
+
+} // namespace DNS
+
+struct TDNSSection {
+    QStringList Lines;
+    QStringList Values;
+};
+
+struct TDNSResponse {
+    bool Authoritative = false;
+    int ResponseCode = 0;
+    TDNSSection Answer;
+    TDNSSection Authority;
+    TDNSSection Additional;
+    // False when decoding stopped at data that runs past the message or at a
+    // malformed name; the records decoded before that point are kept.
+    bool Complete = true;
+};
+
+// Every read of a received message goes through here: each call checks the
+// bounds first and moves `pos` only when it succeeds, so no caller can step
+// outside the message.
+class TDNSReader {
+public:
+    explicit TDNSReader(const QByteArray& message)
+        : data(reinterpret_cast<const unsigned char*>(message.constData())),
+          length(int(message.size())) {}
+
+    int size() const { return length; }
+    bool readU8(int& pos, quint8& value) const;
+    bool readBe16(int& pos, quint16& value) const;
+    bool readBe32(int& pos, quint32& value) const;
+    // Raw bytes of a character-string or label.
+    bool readBytes(int& pos, int count, QByteArray& bytes) const;
+    // A possibly compressed name, labels joined by "."; the root is "".
+    // `pos` ends after the first pointer followed, or after the zero byte.
+    // Fails on reserved label types, pointers outside the message, loops and
+    // names longer than a name may be.
+    bool readName(int& pos, QString& name) const;
+
+private:
+    const unsigned char* data;
+    int length;
+};
+
+// The query datagram, or nothing when the name cannot be asked: a pointer
+// query needs 2 to 5 labels; more than 10 labels, an empty or over-long label,
+// or a name longer than 255 octets cannot be built.
+std::optional<QByteArray> BuildDNSQuery(const QString& query, int queryType, bool recursive);
+
+// A datagram is refused only when it cannot be a message at all (shorter than
+// its header) or when it is a query (QR clear) carrying an error code.
+// Everything else decodes, error responses and truncated ones included.
+std::optional<TDNSResponse> DecodeDNSResponse(const QByteArray& datagram);
+
+// Class mnemonic; a class without one is written "CLASS" + number.
+QString DNSClassName(int dnsClass);
