@@ -1,6 +1,8 @@
 #include "dns/DNSCodec.h"
 #include "DNSMessageBuilder.h"
 
+#include "QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 using B = TDNSMessageBuilder;

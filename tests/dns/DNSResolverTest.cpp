@@ -1,0 +1,205 @@
+#include "dns/DNSResolver.h"
+#include "DNSMessageBuilder.h"
+#include "ScriptedUdpServer.h"
+#include "dns/DNSThread.h"
+
+#include "QtPrinters.h"
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+#include <thread>
+
+using B = TDNSMessageBuilder;
+
+namespace {
+
+// Our own server's address; other test programs use other 127.x addresses.
+const QString kServer = QStringLiteral("127.77.1.1");
+
+// The question of `query` turned into a response carrying `records` answers.
+QByteArray Answer(const QByteArray& query, int answers, const QByteArray& records,
+                  int flags2 = 0x80) {
+    QByteArray r = query;
+    r[2] = char(0x81 | 0x04);
+    r[3] = char(flags2);
+    r.replace(6, 2, B::Be16(answers));
+    return r + records;
+}
+
+QByteArray ARecord(int last) {
+    return B::Pointer(12) + B::Be16(1) + B::Be16(1) + B::Be32(60) + B::Be16(4) +
+           QByteArray("\x7f\x01\x02", 3) + char(last);
+}
+
+TDNSResolver Resolver(quint16 port, const QString& query = "www.velmora.test", int timeOut = 2) {
+    TDNSResolver r(port);
+    r.Server = kServer;
+    r.Query = query;
+    r.QueryType = 1;
+    r.TimeOut = timeOut;
+    return r;
+}
+
+TEST(DNSResolver, SendsTheQueryAndDecodesTheReply) {
+    TScriptedUdpServer server(kServer,
+                              [](const QByteArray& q) { return Answer(q, 1, ARecord(3)); });
+    ASSERT_NE(server.Port(), 0);
+    TDNSResolver r = Resolver(server.Port());
+    r.Recursive = false;
+    ASSERT_TRUE(r.Resolve());
+    ASSERT_EQ(server.Received().size(), 1);
+    EXPECT_EQ(server.Received()[0].toHex(), QByteArray("020200000001000000000000"
+                                                       "03777777"
+                                                       "0776656c6d6f7261"
+                                                       "0474657374"
+                                                       "00"
+                                                       "0001"
+                                                       "0001"));
+    EXPECT_TRUE(r.Authoritative);
+    EXPECT_EQ(r.ResponseFromText(), kServer);
+    EXPECT_EQ(r.AnswerValues, QStringList{"127.1.2.3"});
+    EXPECT_EQ(r.AnswerLines,
+              QStringList{"www.velmora.test\t\tTTL: 60 sec.\tClass:IN   Type:A\t127.1.2.3"});
+    EXPECT_EQ(DNSResultLines(r),
+              (QStringList{":Answer Records", "",
+                           "www.velmora.test\t\tTTL: 60 sec.\tClass:IN   Type:A\t127.1.2.3", "", "",
+                           "Authoritative response from DNS Server: 127.77.1.1"}));
+}
+
+TEST(DNSResolver, SilentServerTimesOutAfterTheChosenSecondsOnAnyThread) {
+    TScriptedUdpServer server(kServer, [](const QByteArray&) { return std::nullopt; });
+    ASSERT_NE(server.Port(), 0);
+    // Two resolvers on two threads at once share nothing and wait side by side.
+    bool results[2] = {true, true};
+    qint64 took[2] = {0, 0};
+    auto run = [&](int i) {
+        TDNSResolver r = Resolver(server.Port(), "www.velmora.test", 1);
+        QElapsedTimer t;
+        t.start();
+        results[i] = r.Resolve();
+        took[i] = t.elapsed();
+        if (!r.AnswerLines.isEmpty() || !r.AdditionalValues.isEmpty())
+            results[i] = true;
+    };
+    std::thread a(run, 0), b(run, 1);
+    a.join();
+    b.join();
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_FALSE(results[i]);
+        EXPECT_GE(took[i], 950);
+        EXPECT_LT(took[i], 2000);
+    }
+    EXPECT_EQ(server.Received().size(), 2);
+}
+
+// Replies that are refused, and ones that are accepted although odd.
+struct ReplyCase {
+    const char* label;
+    std::function<QByteArray(const QByteArray&)> reply;
+    bool resolved;
+    QStringList answerValues;
+};
+
+void PrintTo(const ReplyCase& c, std::ostream* os) {
+    *os << c.label;
+}
+
+class DNSResolverReplyTest : public ::testing::TestWithParam<ReplyCase> {};
+
+TEST_P(DNSResolverReplyTest, AcceptsOrRefuses) {
+    const ReplyCase& c = GetParam();
+    TScriptedUdpServer server(kServer, [&](const QByteArray& q) { return c.reply(q); });
+    ASSERT_NE(server.Port(), 0);
+    TDNSResolver r = Resolver(server.Port());
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(r.Resolve(), c.resolved);
+    EXPECT_LT(t.elapsed(), 1500) << "answered at once, no time-out expected";
+    EXPECT_EQ(r.AnswerValues, c.answerValues);
+}
+
+// 1024 bytes is the largest datagram taken: 30 bytes of question, 16 per record.
+QByteArray Padded(const QByteArray& q, int total) {
+    QByteArray r = Answer(q, 1, ARecord(3));
+    return r + QByteArray(total - r.size(), '\0');
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DNSResolverReplyTest,
+    ::testing::Values(
+        ReplyCase{"datagram of 1024 bytes",
+                  [](const QByteArray& q) { return Padded(q, 1024); },
+                  true,
+                  {"127.1.2.3"}},
+        ReplyCase{"datagram of 1025 bytes",
+                  [](const QByteArray& q) { return Padded(q, 1025); },
+                  false,
+                  {}},
+        ReplyCase{"datagram of 4000 bytes",
+                  [](const QByteArray& q) { return Padded(q, 4000); },
+                  false,
+                  {}},
+        ReplyCase{"echoed query with an error code",
+                  [](const QByteArray& q) {
+                      QByteArray r = q;
+                      r[3] = 0x02;
+                      return r;
+                  },
+                  false,
+                  {}},
+        ReplyCase{
+            "shorter than a header", [](const QByteArray& q) { return q.left(11); }, false, {}},
+        ReplyCase{
+            "name error", [](const QByteArray& q) { return Answer(q, 0, {}, 0x83); }, true, {}},
+        ReplyCase{"other identifier",
+                  [](const QByteArray& q) {
+                      QByteArray r = Answer(q, 1, ARecord(3));
+                      r[0] = 0x55;
+                      return r;
+                  },
+                  true,
+                  {"127.1.2.3"}},
+        ReplyCase{
+            "second record cut short",
+            [](const QByteArray& q) { return Answer(q, 2, ARecord(3) + ARecord(4)).chopped(3); },
+            true,
+            {"127.1.2.3"}},
+        ReplyCase{"pointer loop in the first record",
+                  [](const QByteArray& q) {
+                      // The first record starts at 34, after the 22-byte question.
+                      return Answer(q, 1, B::Pointer(34) + ARecord(3).mid(2));
+                  },
+                  true,
+                  {}}));
+
+TEST(DNSResolver, FailsWithoutSendingWhenTheQueryCannotBeBuilt) {
+    TScriptedUdpServer server(kServer, [](const QByteArray& q) { return Answer(q, 0, {}); });
+    ASSERT_NE(server.Port(), 0);
+    TDNSResolver r = Resolver(server.Port(), "localhost");
+    r.QueryType = 12;
+    EXPECT_FALSE(r.Resolve());
+    r.Query = "10.1.2.3";
+    EXPECT_TRUE(r.Resolve());
+    ASSERT_EQ(server.Received().size(), 1);
+    EXPECT_TRUE(server.Received()[0].contains("\x07IN-ADDR\x04"
+                                              "ARPA"));
+}
+
+TEST(DNSResolver, ServerGivenByNameOrNotAtAll) {
+    // "localhost" is looked up (it is not a dotted address) and lands on 127.0.0.1.
+    TScriptedUdpServer server("127.0.0.1",
+                              [](const QByteArray& q) { return Answer(q, 1, ARecord(9)); });
+    ASSERT_NE(server.Port(), 0);
+    TDNSResolver r = Resolver(server.Port());
+    r.Server = "localhost";
+    ASSERT_TRUE(r.Resolve());
+    EXPECT_EQ(r.ResponseFromText(), "127.0.0.1");
+    EXPECT_EQ(r.AnswerValues, QStringList{"127.1.2.9"});
+
+    r.Server = QString();
+    EXPECT_FALSE(r.Resolve());
+    EXPECT_EQ(server.Received().size(), 1);
+    EXPECT_EQ(DNSServerAddress("127.1", 1), "127.0.0.1"); // inet_addr's short form
+}
+
+} // namespace
