@@ -1,5 +1,127 @@
 #include "Prompts.h"
-TPrompts* g = nullptr;
-TPrompts& Prompts() { return *g; }
-void SetPrompts(TPrompts* p) { g = p; }
-void SetPromptParent(QWidget*) {}
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPointer>
+#include <QStringList>
+
+namespace {
+
+// "Dat Files (*.dat)|*.dat|All Files (*.*)|*.*" -> Qt's ";;" form.
+QString qtFilter(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString name = parts[i];
+        const QString patterns = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
+        if (!name.contains(QLatin1Char('(')))
+            name += QStringLiteral(" (%1)").arg(patterns);
+        out << name;
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
+class TDialogPrompts : public TPrompts {
+public:
+    QPointer<QWidget> parent;
+
+    Answer Message(const QString& text, const QString& caption, Buttons buttons,
+                   Icon icon) override {
+        QMessageBox box(parent);
+        box.setWindowTitle(caption);
+        box.setText(text);
+        switch (icon) {
+        case Icon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case Icon::Warning:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case Icon::Error:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case Icon::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case Icon::None:
+            break;
+        }
+        switch (buttons) {
+        case Buttons::Ok:
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
+        case Buttons::YesNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            break;
+        case Buttons::YesNoCancel:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            break;
+        case Buttons::OkCancel:
+            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+            break;
+        }
+        switch (box.exec()) {
+        case QMessageBox::Ok:
+            return Answer::Ok;
+        case QMessageBox::Yes:
+            return Answer::Yes;
+        case QMessageBox::No:
+            return Answer::No;
+        default:
+            return Answer::Cancel;
+        }
+    }
+
+    QString withExtension(QString path, const QString& ext) {
+        if (!path.isEmpty() && !ext.isEmpty() && QFileInfo(path).suffix().isEmpty())
+            path += QLatin1Char('.') + ext;
+        return path;
+    }
+
+    QString OpenFileName(const QString& title, const QString& filter, const QString& defaultExt,
+                         const QString& folder) override {
+        Q_UNUSED(defaultExt);
+        return QFileDialog::getOpenFileName(parent, title, folder, qtFilter(filter));
+    }
+
+    QString SaveFileName(const QString& title, const QString& filter, const QString& defaultExt,
+                         const QString& folder) override {
+        return withExtension(QFileDialog::getSaveFileName(parent, title, folder, qtFilter(filter)),
+                             defaultExt);
+    }
+
+    std::optional<QString> InputQuery(const QString& caption, const QString& prompt,
+                                      const QString& value) override {
+        bool ok = false;
+        const QString text =
+            QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, value, &ok);
+        if (!ok)
+            return std::nullopt;
+        return text;
+    }
+
+    std::optional<QColor> ChooseColor(const QColor& initial) override {
+        const QColor c = QColorDialog::getColor(initial, parent);
+        if (!c.isValid())
+            return std::nullopt;
+        return c;
+    }
+};
+
+TDialogPrompts dialogs;
+TPrompts* installed = nullptr;
+
+} // namespace
+
+TPrompts& Prompts() {
+    return installed ? *installed : dialogs;
+}
+void SetPrompts(TPrompts* prompts) {
+    installed = prompts;
+}
+void SetPromptParent(QWidget* parent) {
+    dialogs.parent = parent;
+}

@@ -1,5 +1,69 @@
+#include "MainWindow.h"
+
+#include "platform/VelmoraError.h"
+
 #include <QApplication>
+#include <QSocketNotifier>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int) {
+    const char c = 1;
+    [[maybe_unused]] auto n = ::write(signalPipe[1], &c, 1);
+}
+
+// Errors that escape a handler end up here: show them and carry on.
+class TVelmoraApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const TVelmoraError& e) {
+            TForm1::ShowError(e.message());
+        } catch (const std::exception& e) {
+            TForm1::ShowError(QString::fromLocal8Bit(e.what()));
+        }
+        return false;
+    }
+};
+
+} // namespace
+
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    TVelmoraApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("Velmora"));
+    app.setApplicationDisplayName(QStringLiteral("Velmora"));
+    // The tray icon keeps the program alive while the window is hidden.
+    app.setQuitOnLastWindowClosed(false);
+
+    try {
+        TForm1 form;
+        // A termination signal asks the window to close, through the same
+        // rule as its close button, so a busy probe is finished first.
+        if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
+            struct sigaction sa = {};
+            sa.sa_handler = onTerminationSignal;
+            sigemptyset(&sa.sa_mask);
+            sa.sa_flags = SA_RESTART;
+            for (int s : {SIGTERM, SIGINT, SIGHUP})
+                sigaction(s, &sa, nullptr);
+            auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &form);
+            QObject::connect(notifier, &QSocketNotifier::activated, &form, [&form] {
+                char buf[16];
+                [[maybe_unused]] auto n = ::read(signalPipe[0], buf, sizeof buf);
+                form.close();
+            });
+        }
+        form.show();
+        app.exec();
+    } catch (const std::exception& e) {
+        TForm1::ShowError(QString::fromLocal8Bit(e.what()));
+    }
     return 0;
 }

@@ -1,0 +1,196 @@
+#include "MainWindow.h"
+
+#include "MonitorSetupPage.h"
+#include "devices/DeviceGrid.h"
+#include "devices/GridView.h"
+#include "monitor/MonitorCycle.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+QIcon makeTrayImage(const QColor& fill) {
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(fill);
+    p.setPen(QPen(Qt::black, 1));
+    p.drawEllipse(QRectF(1.5, 1.5, 13, 13));
+    return QIcon(pm);
+}
+
+QWidget* makeTab(QTabWidget* tabs, const char* name, const QString& caption) {
+    auto* w = new QWidget;
+    w->setObjectName(QLatin1String(name));
+    tabs->addTab(w, caption);
+    return w;
+}
+
+QPlainTextEdit* makePane(QWidget* tab, const char* name, const QString& accessibleName) {
+    auto* pane = new QPlainTextEdit;
+    pane->setObjectName(QLatin1String(name));
+    pane->setAccessibleName(accessibleName);
+    pane->setReadOnly(true);
+    pane->setLineWrapMode(QPlainTextEdit::NoWrap);
+    auto* l = new QVBoxLayout(tab);
+    l->addWidget(pane);
+    return pane;
+}
+
+} // namespace
+
+void TForm1::buildWindow() {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Velmora"));
+    ImageList1 = {makeTrayImage(QColor(0, 160, 0)), makeTrayImage(QColor(220, 0, 0))};
+    setWindowIcon(ImageList1[0]);
+
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    setCentralWidget(PageControl1);
+    TabSheet1 = makeTab(PageControl1, "TabSheet1", QStringLiteral("Monitor Grid"));
+    TabSheet3 = makeTab(PageControl1, "TabSheet3", QStringLiteral("Monitor Log"));
+    TabSheet2 = makeTab(PageControl1, "TabSheet2", QStringLiteral("Monitor Setup"));
+    TabSheet4 = makeTab(PageControl1, "TabSheet4", QStringLiteral("Ping"));
+    TabSheet5 = makeTab(PageControl1, "TabSheet5", QStringLiteral("EMAIL Log"));
+    TabSheet6 = makeTab(PageControl1, "TabSheet6", QStringLiteral("DNS Resolver"));
+    TabSheet7 = makeTab(PageControl1, "TabSheet7", QStringLiteral("Velmora Grid/Log Web Page"));
+
+    grid = new TDeviceGrid(this);
+    GroupBox1 = new QGroupBox(QStringLiteral("WAN Grid"));
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    sg = new TGridView(grid);
+    auto* gl = new QVBoxLayout(GroupBox1);
+    gl->setContentsMargins(2, 2, 2, 2);
+    gl->addWidget(sg);
+    // Column widths follow the group box, which the layout sizes after the
+    // window's own resize.
+    GroupBox1->installEventFilter(this);
+    auto* t1 = new QVBoxLayout(TabSheet1);
+    t1->setContentsMargins(0, 0, 0, 0);
+    t1->addWidget(GroupBox1);
+
+    VelmoraMemo = makePane(TabSheet3, "VelmoraMemo", QStringLiteral("Monitor Log"));
+    EMAILLog = makePane(TabSheet5, "EMAILLog", QStringLiteral("EMAIL Log"));
+
+    MonitorSetup = new TMonitorSetupPage;
+    auto* t2 = new QVBoxLayout(TabSheet2);
+    t2->addWidget(MonitorSetup);
+
+    for (int i = 0; i < 3; ++i) {
+        statbar[size_t(i)] = new QLabel;
+        statbar[size_t(i)]->setObjectName(QStringLiteral("statbarPanel%1").arg(i));
+        statbar[size_t(i)]->setAlignment(Qt::AlignCenter);
+        statbar[size_t(i)]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        statusBar()->addWidget(statbar[size_t(i)]);
+    }
+    statbar[0]->setAccessibleName(QStringLiteral("Clock"));
+    statbar[1]->setAccessibleName(QStringLiteral("Activity"));
+    statbar[2]->setAccessibleName(QStringLiteral("Data File"));
+    statusBar()->setObjectName(QStringLiteral("statbar"));
+    statusBar()->setSizeGripEnabled(true);
+    connect(grid, &TDeviceGrid::dataFileLabelChanged, this,
+            [this](const QString& label) { setStatus(2, label); });
+
+    connect(MonitorSetup, &TMonitorSetupPage::applyClicked, this,
+            [this] { Guarded([this] { ButtonApplySettingsClick(); }); });
+    connect(MonitorSetup, &TMonitorSetupPage::helpClicked, this, [this] { HelpContext(150); });
+}
+
+void TForm1::buildMenus() {
+    auto add = [this](QMenu* menu, const char* name, const QString& caption,
+                      const QKeySequence& keys, std::function<void()> handler) {
+        auto* a = menu->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        if (!keys.isEmpty())
+            a->setShortcut(keys);
+        if (handler)
+            connect(a, &QAction::triggered, this, [handler] { Guarded(handler); });
+        else
+            a->setEnabled(false); // its page is not part of this build yet
+        return a;
+    };
+
+    QMenu* tasks = menuBar()->addMenu(QStringLiteral("&Tasks"));
+    tasks->setObjectName(QStringLiteral("Data1"));
+    ActionNew1 =
+        add(tasks, "New1", QStringLiteral("&New Data File..."), {}, [this] { New1Click(); });
+    FileOpenDataFile =
+        add(tasks, "FileOpenDataFile", QStringLiteral("&Edit Data File..."),
+            QKeySequence(Qt::CTRL | Qt::Key_E), [this] { FileOpenDataFileAccept(); });
+    FileOpenMonitorFile =
+        add(tasks, "FileOpenMonitorFile", QStringLiteral("&Start New Monitor..."),
+            QKeySequence(Qt::CTRL | Qt::Key_S), [this] { FileOpenMonitorFileAccept(); });
+    ActionInsert = add(tasks, "ActionInsertGridDevice", QStringLiteral("&Insert into Data Grid..."),
+                       QKeySequence(Qt::CTRL | Qt::Key_M), nullptr);
+    ActionDNSServerSpecification = add(tasks, "DNSServerSpecification1",
+                                       QStringLiteral("DNS Server Specification..."), {}, nullptr);
+    ActionExploreWebPages =
+        add(tasks, "ExploreWebPages1", QStringLiteral("Explore Grid/Log Web Pages"), {}, nullptr);
+    Exit2 = add(tasks, "Exit2", QStringLiteral("E&xit"), {}, [this] { Exit2Click(); });
+
+    QMenu* mail = menuBar()->addMenu(QStringLiteral("&EMAIL Notification"));
+    mail->setObjectName(QStringLiteral("EMAILNotification1"));
+    ActionEMAILParameters = add(mail, "Parameters1", QStringLiteral("Parameters..."), {}, nullptr);
+    ActionHoldEMAIL =
+        add(mail, "HoldEMAILNotification1", QStringLiteral("Hold EMAIL Notification"), {}, nullptr);
+    ActionHoldEMAIL->setCheckable(true);
+    ActionDisplayPendingEMAILS =
+        add(mail, "DisplayPendingEMAILS1", QStringLiteral("Display Pending EMAILS"), {}, nullptr);
+    ActionClearEMAILQueue = add(mail, "ClearEMAILNotificationQueue1",
+                                QStringLiteral("Clear EMAIL Notification Queue..."), {}, nullptr);
+    DebugEMAIL1 = add(mail, "DebugEMAIL1", QStringLiteral("Debug &EMAIL"), {}, nullptr);
+    DebugEMAIL1->setCheckable(true);
+
+    QMenu* info = menuBar()->addMenu(QStringLiteral("&Info"));
+    info->setObjectName(QStringLiteral("Info1"));
+    Help1 = add(info, "Help1", QStringLiteral("&Help"), QKeySequence(Qt::Key_F1),
+                [this] { Help1Click(); });
+    Winsock1 = add(info, "Winsock1", QStringLiteral("&Winsock Information..."), {}, nullptr);
+    SessionInformation1 =
+        add(info, "SessionInformation1", QStringLiteral("Session Information..."), {}, nullptr);
+    AboutVelmora1 = add(info, "AboutVelmora1", QStringLiteral("&About Velmora..."), {}, nullptr);
+}
+
+void TForm1::buildTray() {
+    PopupTracIcon = new QMenu(this);
+    PopupTracIcon->setObjectName(QStringLiteral("PopupTracIcon"));
+    Restore1 = PopupTracIcon->addAction(QStringLiteral("Restore"));
+    Restore1->setObjectName(QStringLiteral("Restore1"));
+    Exit3 = PopupTracIcon->addAction(QStringLiteral("Exit"));
+    Exit3->setObjectName(QStringLiteral("Exit3"));
+    connect(Restore1, &QAction::triggered, this, [this] { Restore1Click(); });
+    connect(Exit3, &QAction::triggered, this, [this] { Exit3Click(); });
+
+    TrayIcon1 = new QSystemTrayIcon(ImageList1[0], this);
+    TrayIcon1->setObjectName(QStringLiteral("TrayIcon1"));
+    TrayIcon1->setContextMenu(PopupTracIcon);
+    connect(TrayIcon1, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason r) {
+                if (r == QSystemTrayIcon::Trigger || r == QSystemTrayIcon::DoubleClick)
+                    Restore1Click();
+            });
+    // The platform switches the two images while the animation runs.
+    trayFlipTimer.setInterval(500);
+    connect(&trayFlipTimer, &QTimer::timeout, this, [this] {
+        trayImage = 1 - trayImage;
+        TrayIcon1->setIcon(ImageList1[size_t(trayImage)]);
+    });
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        TrayIcon1->show();
+}
+
+void TForm1::setStatus(int panel, const QString& text) {
+    statbar[size_t(panel)]->setText(text);
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "Settings.h"
+
+#include <QWidget>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QSpinBox;
+class QToolButton;
+
+// The "Monitor Setup" tab: the monitoring parameters, the three state
+// colours and the Apply button. It only shows and edits values; applying
+// them is the main window's.
+class TMonitorSetupPage : public QWidget {
+    Q_OBJECT
+public:
+    explicit TMonitorSetupPage(QWidget* parent = nullptr);
+
+    TMonitorSettings Values() const;
+    void SetValues(const TMonitorSettings& s);
+
+    // The colour a label is drawn in, as 0x00BBGGRR.
+    static int ColorValue(const QColor& c);
+    static QColor ColorOf(int value);
+    int LabelColor(const QLabel* label) const;
+    void SetLabelColor(QLabel* label, int value);
+
+    QGroupBox* GroupBox4;
+    // Each spin box is the edit box and its up-down in one control.
+    QSpinBox* UpDownVelmoraPingTimeOut;
+    QSpinBox* UpDownVelmoraPacketsPerSite;
+    QSpinBox* UpDownVelmoraInterPacketDelay;
+    QSpinBox* UpDownVelmoraInterSiteDelay;
+    QCheckBox* cbPopWindowDevice;
+    QCheckBox* cbSaveState;
+    QCheckBox* cbVelmoraLogVerbose;
+    QLabel* LabelDeviceUpColor;
+    QLabel* LabelDeviceDownColor;
+    QLabel* LabelActiveRowColor;
+    QToolButton* SpeedButton2;
+    QToolButton* SpeedButton3;
+    QToolButton* SpeedButton4;
+    QPushButton* ButtonApplySettings;
+    QPushButton* ButtonHelp;
+
+signals:
+    void applyClicked();
+    void helpClicked();
+
+private:
+    void chooseColor(QLabel* label);
+};

@@ -1,0 +1,312 @@
+#include "app/MainWindow.h"
+#include "TestSupport.h"
+#include "app/MonitorSetupPage.h"
+#include "devices/DeviceGrid.h"
+#include "devices/GridView.h"
+#include "monitor/MonitorCycle.h"
+#include "platform/IniFile.h"
+
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+TForm1::Options testOptions() {
+    TForm1::Options o;
+    o.quitOnClose = false;
+    return o;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+struct MainWindowTest : ::testing::Test {
+    TTempProgramFolder folder;
+    TScriptedPrompts prompts;
+    TRecordingLauncher launcher;
+    QString ini() const { return folder.file(QStringLiteral("velmora.ini")); }
+};
+
+TEST_F(MainWindowTest, FirstStartShowsLoopbackAndWritesNothingUntilAResize) {
+    TForm1 form(testOptions());
+    ASSERT_EQ(form.grid->RowCount(), 2);
+    EXPECT_EQ(form.grid->Cell(1, 0), "127.0.0.1");
+    EXPECT_EQ(form.grid->Cell(1, 1), "loopback");
+    EXPECT_EQ(form.grid->Cell(1, 2), "No");
+    const QSize screen = QGuiApplication::primaryScreen()->size();
+    EXPECT_EQ(form.size(), QSize(int(screen.width() * 0.85), int(screen.height() * 0.65)));
+    EXPECT_EQ(form.PageControl1->currentWidget(), form.TabSheet1);
+    EXPECT_EQ(form.statbar[1]->text(), "Idle");
+    EXPECT_TRUE(form.TimerTime.isActive());
+    EXPECT_TRUE(form.EMAILTimer.isActive());
+    EXPECT_TRUE(form.cycle->TimerInterSite.isActive());
+    EXPECT_FALSE(form.cycle->TimerInterPacket.isActive());
+    EXPECT_EQ(form.cycle->TimerInterSite.interval(), 3000);
+    EXPECT_EQ(form.cycle->TimerInterPacket.interval(), 1000);
+
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QTest::qWait(50);
+    EXPECT_FALSE(QFile::exists(ini())) << "showing the window must not write its size";
+
+    form.resize(640, 480);
+    QTest::qWait(20);
+    TIniFile s(ini());
+    EXPECT_EQ(s.ReadInteger("VELMORA Settings", "Width", 0), form.width());
+    EXPECT_EQ(s.ReadInteger("VELMORA Settings", "Height", 0), form.height());
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(MainWindowTest, CloseWhileBusyIsRefusedAndRetriedByTheClock) {
+    TForm1 form(testOptions());
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    form.cycle->cycleBusy = 1;
+    EXPECT_FALSE(form.close());
+    EXPECT_TRUE(form.closePending);
+    EXPECT_TRUE(form.isVisible());
+
+    form.TimerTimeTimer(); // still busy: nothing happens
+    EXPECT_TRUE(form.isVisible());
+
+    form.cycle->cycleBusy = 0;
+    form.TimerTimeTimer();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_FALSE(form.TimerTime.isActive());
+    EXPECT_FALSE(form.EMAILTimer.isActive());
+    EXPECT_FALSE(form.cycle->TimerInterSite.isActive());
+}
+
+TEST_F(MainWindowTest, CloseWaitsForAnEmailDelivery) {
+    TForm1 form(testOptions());
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    form.EMAILTimer.stop(); // a delivery holds the timer stopped
+    EXPECT_FALSE(form.close());
+    EXPECT_TRUE(form.closePending);
+    form.EMAILTimer.start();
+    form.TimerTimeTimer();
+    EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(MainWindowTest, WithoutSocketLayerNothingRunsButTheWindowCloses) {
+    TForm1::Options o = testOptions();
+    o.startSocketLayer = [] { return false; };
+    TForm1 form(o);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, "Usable Winsock.dll Not Found");
+    EXPECT_EQ(prompts.messages[0].caption, "Winsock Error");
+    EXPECT_FALSE(form.TimerTime.isActive());
+    EXPECT_FALSE(form.EMAILTimer.isActive());
+    EXPECT_FALSE(form.cycle->TimerInterSite.isActive());
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    EXPECT_TRUE(form.close());
+}
+
+TEST_F(MainWindowTest, SettingsFileFeedsTheControlsWhateverItsCase) {
+    const QString dat = folder.file("net.dat");
+    writeFile(dat, "10.0.0.2\tzeta\r\n10.0.0.1\talpha\tyes\r\n");
+    writeFile(folder.file("VELMORA.INI"),
+              "garbage line\r\n\x01\x02\xff\r\n[VELMORA Settings]\r\nDATFile=" + dat.toUtf8() +
+                  "\r\nVelmoraPingTimeOut=0x0A\r\nVelmoraPacketsPerSite=abc\r\n"
+                  "VelmoraInterPacketDelay=500\r\nVelmoraInterSiteDelay=99\r\n"
+                  "saveStateOnExit=0\r\nVelmoraLogVerbose=7\r\nVelmoraDeviceDownColor=65535\r\n"
+                  "Width=700\r\nHeight=400\r\nDebugEMAIL=1\r\n");
+    TForm1 form(testOptions());
+    TMonitorSetupPage* m = form.MonitorSetup;
+    EXPECT_EQ(m->UpDownVelmoraPingTimeOut->value(), 10);
+    EXPECT_EQ(m->UpDownVelmoraPacketsPerSite->value(), 2); // not a number: default
+    EXPECT_EQ(m->UpDownVelmoraInterPacketDelay->value(), 500);
+    EXPECT_EQ(m->UpDownVelmoraInterSiteDelay->value(), 60); // clamped to its range
+    EXPECT_TRUE(m->cbVelmoraLogVerbose->isChecked());
+    EXPECT_EQ(m->LabelColor(m->LabelDeviceDownColor), 65535);
+    EXPECT_EQ(m->LabelColor(m->LabelDeviceUpColor), 16711680);
+    EXPECT_EQ(form.size(), QSize(700, 400));
+    EXPECT_TRUE(form.DebugEMAIL1->isChecked());
+    EXPECT_EQ(form.cycle->TimerInterSite.interval(), 60000);
+    ASSERT_EQ(form.grid->RowCount(), 3);
+    EXPECT_EQ(form.grid->Cell(1, 1), "alpha");
+    EXPECT_EQ(form.grid->Cell(1, 2), "Yes");
+    EXPECT_EQ(form.statbar[2]->text(), "net.dat");
+}
+
+TEST_F(MainWindowTest, ApplyWhileBusyWaitsThenWritesAndStepsBack) {
+    TForm1 form(testOptions());
+    form.MonitorSetup->UpDownVelmoraInterSiteDelay->setValue(5);
+    form.cycle->cycleBusy = 1;
+    form.cycle->currentRow = 3;
+    form.ButtonApplySettingsClick();
+    EXPECT_TRUE(form.cycle->applyPending);
+    EXPECT_FALSE(QFile::exists(ini()));
+    EXPECT_EQ(form.cycle->TimerInterSite.interval(), 3000);
+
+    form.cycle->cycleBusy = 0;
+    form.cycle->applyPending = false;
+    form.ButtonApplySettingsClick();
+    TIniFile s(ini());
+    EXPECT_EQ(s.ReadInteger("VELMORA Settings", "VelmoraInterSiteDelay", 0), 5);
+    EXPECT_EQ(form.cycle->currentRow, 2);
+    EXPECT_EQ(form.cycle->TimerInterSite.interval(), 5000);
+    EXPECT_TRUE(form.cycle->TimerInterSite.isActive());
+    EXPECT_FALSE(form.cycle->TimerInterPacket.isActive());
+}
+
+TEST_F(MainWindowTest, ApplyErasesSavedStateUnlessKept) {
+    writeFile(ini(), "[SaveOnExit_Grid]\r\nrow-1=x\r\n[SaveOnExit_Misc]\r\nCurrent Row=1\r\n"
+                     "[Other]\r\nk=v\r\n");
+    TForm1 form(testOptions());
+    form.MonitorSetup->cbSaveState->setChecked(true);
+    form.ButtonApplySettingsClick();
+    TIniFile s(ini());
+    EXPECT_TRUE(s.SectionExists("SaveOnExit_Grid"));
+    form.MonitorSetup->cbSaveState->setChecked(false);
+    form.ButtonApplySettingsClick();
+    EXPECT_FALSE(s.SectionExists("SaveOnExit_Grid"));
+    EXPECT_FALSE(s.SectionExists("SaveOnExit_Misc"));
+    EXPECT_EQ(s.ReadString("Other", "k", ""), "v");
+}
+
+TEST_F(MainWindowTest, FailedApplyIsShownAndTheCycleStillRuns) {
+    TForm1 form(testOptions());
+    // A folder where the settings file should be: every write fails.
+    ASSERT_TRUE(QDir().mkpath(ini()));
+    form.MonitorSetup->ButtonApplySettings->click();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, "Unable to write to " + ini());
+    EXPECT_TRUE(form.cycle->TimerInterSite.isActive());
+}
+
+TEST_F(MainWindowTest, DataFileCommands) {
+    TForm1 form(testOptions());
+    const QString path = folder.file("my devices.dat");
+    writeFile(path, "10.1.1.1\tbeta\n10.1.1.2\tGamma\n10.1.1.3\talpha\n");
+
+    prompts.fileNames = {path};
+    form.FileOpenDataFile->trigger();
+    EXPECT_EQ(launcher.editorPaths, QStringList{path}); // one argument, blanks and all
+    EXPECT_EQ(prompts.fileDialogTitles.last(), "Open a DAT File to Edit");
+
+    form.ActionNew1->trigger();
+    EXPECT_EQ(launcher.editorPaths.last(), QString());
+
+    form.cycle->currentRow = 2;
+    form.cycle->loopCount = 7;
+    form.VelmoraMemo->appendPlainText("old line");
+    prompts.fileNames = {path};
+    form.FileOpenMonitorFile->trigger();
+    EXPECT_EQ(prompts.fileDialogTitles.last(), "Open Monitor File");
+    ASSERT_EQ(form.grid->RowCount(), 4);
+    EXPECT_EQ(form.grid->Cell(1, 1), "alpha");
+    EXPECT_EQ(form.grid->Cell(2, 1), "beta");
+    EXPECT_EQ(form.grid->Cell(3, 1), "Gamma");
+    EXPECT_EQ(form.cycle->currentRow, 0);
+    EXPECT_EQ(form.cycle->loopCount, 0);
+    EXPECT_TRUE(form.VelmoraMemo->toPlainText().isEmpty());
+    EXPECT_EQ(TIniFile(ini()).ReadString("VELMORA Settings", "DATFile", ""), path);
+    EXPECT_EQ(form.statbar[2]->text(), "my devices.dat");
+    EXPECT_TRUE(form.cycle->TimerInterSite.isActive());
+
+    prompts.fileNames = {QString()}; // cancelled: nothing changes
+    form.FileOpenMonitorFile->trigger();
+    EXPECT_EQ(form.grid->RowCount(), 4);
+}
+
+TEST_F(MainWindowTest, HelpSaysWhenTheHelpFileIsMissing) {
+    TForm1 form(testOptions());
+    form.Help1->trigger();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_TRUE(prompts.messages[0].text.contains("velmora.hlp"));
+    EXPECT_TRUE(launcher.helpFiles.isEmpty());
+    writeFile(folder.file("Velmora.HLP"), "help");
+    form.Help1->trigger();
+    EXPECT_EQ(launcher.helpFiles, QStringList{folder.file("Velmora.HLP")});
+}
+
+TEST_F(MainWindowTest, TabsMenusAndShortcuts) {
+    TForm1 form(testOptions());
+    const QStringList tabs = {"Monitor Grid",
+                              "Monitor Log",
+                              "Monitor Setup",
+                              "Ping",
+                              "EMAIL Log",
+                              "DNS Resolver",
+                              "Velmora Grid/Log Web Page"};
+    ASSERT_EQ(form.PageControl1->count(), tabs.size());
+    for (int i = 0; i < tabs.size(); ++i)
+        EXPECT_EQ(form.PageControl1->tabText(i), tabs[i]);
+
+    struct Item {
+        const char* menu;
+        QStringList items;
+    };
+    const std::vector<Item> menus = {
+        {"&Tasks",
+         {"&New Data File...", "&Edit Data File...", "&Start New Monitor...",
+          "&Insert into Data Grid...", "DNS Server Specification...", "Explore Grid/Log Web Pages",
+          "E&xit"}},
+        {"&EMAIL Notification",
+         {"Parameters...", "Hold EMAIL Notification", "Display Pending EMAILS",
+          "Clear EMAIL Notification Queue...", "Debug &EMAIL"}},
+        {"&Info",
+         {"&Help", "&Winsock Information...", "Session Information...", "&About Velmora..."}}};
+    const auto bar = form.menuBar()->actions();
+    ASSERT_EQ(bar.size(), qsizetype(menus.size()));
+    for (size_t m = 0; m < menus.size(); ++m) {
+        EXPECT_EQ(bar[qsizetype(m)]->text(), menus[m].menu);
+        QStringList got;
+        for (QAction* a : bar[qsizetype(m)]->menu()->actions())
+            got << a->text();
+        EXPECT_EQ(got, menus[m].items);
+    }
+    EXPECT_EQ(form.FileOpenDataFile->shortcut(), QKeySequence("Ctrl+E"));
+    EXPECT_EQ(form.FileOpenMonitorFile->shortcut(), QKeySequence("Ctrl+S"));
+    EXPECT_EQ(form.ActionInsert->shortcut(), QKeySequence("Ctrl+M"));
+    EXPECT_EQ(form.Help1->shortcut(), QKeySequence("F1"));
+    EXPECT_EQ(form.TimerPing.interval(), 800);
+    EXPECT_EQ(form.EMAILTimer.interval(), 5000);
+    EXPECT_EQ(form.TimerSMTP.interval(), 15000);
+    EXPECT_EQ(form.TimerSMTP2.interval(), 15000);
+}
+
+TEST_F(MainWindowTest, EveryControlCanBeFoundByItsCaption) {
+    TForm1 form(testOptions());
+    QSet<QWidget*> labelled;
+    for (QLabel* l : form.findChildren<QLabel*>()) {
+        if (l->buddy())
+            labelled.insert(l->buddy());
+        else if (!l->text().isEmpty() && !l->objectName().startsWith("statbar"))
+            ADD_FAILURE() << "label without a buddy: " << l->text().toStdString();
+    }
+    QList<QWidget*> controls;
+    for (QWidget* w : form.findChildren<QWidget*>())
+        if (qobject_cast<QAbstractSpinBox*>(w) || qobject_cast<QCheckBox*>(w) ||
+            qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QTableView*>(w) ||
+            (qobject_cast<QAbstractButton*>(w) &&
+             static_cast<QAbstractButton*>(w)->text().startsWith('.')))
+            controls << w;
+    ASSERT_FALSE(controls.isEmpty());
+    for (QWidget* w : controls)
+        if (!labelled.contains(w) && w->accessibleName().isEmpty())
+            ADD_FAILURE() << "no caption for " << w->objectName().toStdString();
+    EXPECT_EQ(form.sg->model()->headerData(0, Qt::Horizontal, Qt::DisplayRole), "IP Address");
+}
+
+} // namespace
