@@ -4,7 +4,6 @@
 #include "VelmoraError.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <vector>
 
 namespace {
@@ -123,7 +122,9 @@ void appendText(QByteArray& out, const QByteArray& more, const QByteArray& eol) 
 
 TIniFile::TIniFile(QString p) : path(std::move(p)) {}
 
-bool TIniFile::Exists() const { return QFile::exists(path); }
+bool TIniFile::Exists() const {
+    return QFile::exists(path);
+}
 
 QByteArray TIniFile::load() const {
     QFile f(path);
@@ -133,13 +134,11 @@ QByteArray TIniFile::load() const {
 }
 
 void TIniFile::store(const QByteArray& contents) {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(contents) != contents.size() || !f.commit())
+    if (!TextLines::WriteBytes(path, contents))
         throw TVelmoraError(QStringLiteral("Unable to write to %1").arg(path));
 }
 
-QString TIniFile::ReadString(const QString& section, const QString& key,
-                             const QString& def) const {
+QString TIniFile::ReadString(const QString& section, const QString& key, const QString& def) const {
     const Parsed p(load());
     const auto found = p.find(section);
     QString name, value;

@@ -58,16 +58,26 @@ QByteArray Join(const QStringList& lines) {
     return out;
 }
 
-bool WriteFile(const QString& path, const QStringList& lines) {
+bool WriteBytes(const QString& path, const QByteArray& data) {
+    // Unbuffered: a buffered QSaveFile hides a short write (disk full, file
+    // size limit) and commits the truncated file over the old one.
     QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
-    const QByteArray data = Join(lines);
-    if (f.write(data) != data.size()) {
-        f.cancelWriting();
-        return false;
+    qsizetype done = 0;
+    while (done < data.size()) {
+        const qint64 n = f.write(data.constData() + done, data.size() - done);
+        if (n <= 0) {
+            f.cancelWriting();
+            return false;
+        }
+        done += qsizetype(n);
     }
     return f.commit();
+}
+
+bool WriteFile(const QString& path, const QStringList& lines) {
+    return WriteBytes(path, Join(lines));
 }
 
 } // namespace TextLines

@@ -26,6 +26,10 @@ bool ReadFile(const QString& path, QStringList& lines, int maxChars = 0);
 // any failure.
 bool WriteFile(const QString& path, const QStringList& lines);
 
+// Replaces the file's contents with `data` atomically. Returns false and
+// leaves the old file intact on any failure, a full disk included.
+bool WriteBytes(const QString& path, const QByteArray& data);
+
 // Encodes lines with CR LF after each.
 QByteArray Join(const QStringList& lines);
 
