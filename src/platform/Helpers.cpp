@@ -60,13 +60,29 @@ std::optional<quint32> InetAddr(const QString& text) {
 }
 
 QString ClockText(const QDateTime& moment) {
-    const QLocale c = QLocale::system();
-    return c.toString(moment, QStringLiteral("ddd MMM dd, yyyy HH:mm:ss"));
+    return QLocale().toString(moment, QStringLiteral("ddd MMM dd, yyyy HH:mm:ss"));
+}
+
+TTextOrder::TTextOrder() : collator(QLocale()) {
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    foldCase = QLocale().language() == QLocale::C;
+}
+
+QCollatorSortKey TTextOrder::Key(const QString& text) const {
+    return collator.sortKey(foldCase ? text.toCaseFolded() : text);
+}
+
+int TTextOrder::Compare(const QString& a, const QString& b) const {
+    if (foldCase)
+        return collator.compare(a.toCaseFolded(), b.toCaseFolded());
+    return collator.compare(a, b);
 }
 
 static const QString kSinceFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
-QString SinceKey(const QDateTime& moment) { return moment.toString(kSinceFormat); }
+QString SinceKey(const QDateTime& moment) {
+    return moment.toString(kSinceFormat);
+}
 
 std::optional<QDateTime> ParseSinceKey(const QString& key) {
     QDateTime t = QDateTime::fromString(key.trimmed(), kSinceFormat);

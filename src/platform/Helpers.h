@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCollator>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -23,15 +24,34 @@ QString DottedText(quint32 networkOrder);
 // hex forms. 255.255.255.255 is refused, as inet_addr cannot tell it from its
 // error value. Returns the address in network byte order.
 std::optional<quint32> InetAddr(const QString& text);
-inline bool IsValidAddress(const QString& text) { return InetAddr(text).has_value(); }
+inline bool IsValidAddress(const QString& text) {
+    return InetAddr(text).has_value();
+}
 
-// "ddd mmm dd, yyyy hh:nn:ss" with the locale's abbreviated names.
+// "ddd mmm dd, yyyy hh:nn:ss" with the abbreviated names of the default
+// locale (the system's unless QLocale::setDefault changed it).
 QString ClockText(const QDateTime& moment);
 
 // A sortable text for an instant, and its way back. The round trip keeps the
 // moment to the second.
 QString SinceKey(const QDateTime& moment);
 std::optional<QDateTime> ParseSinceKey(const QString& key);
+
+// The case-insensitive, locale-aware text order of the grid and the data file
+// (AnsiCompareText). Make a key once per text and compare keys when sorting
+// many rows. Uses the default locale at construction.
+class TTextOrder {
+public:
+    TTextOrder();
+    QCollatorSortKey Key(const QString& text) const;
+    int Compare(const QString& a, const QString& b) const;
+
+private:
+    QCollator collator;
+    // The C locale's collator compares code points and ignores the case
+    // setting in its keys, so texts are case-folded first there.
+    bool foldCase = false;
+};
 
 // The executable's folder, ending in exactly one "/".
 QString ProgramFolder();
