@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+#include <cstddef>
+#include <optional>
+
+// One ICMP socket for one probe: opened, used for a single echo exchange and
+// closed again, so nothing of the system is held between probes.
+enum class TIcmpSocketKind { None, Datagram, Raw };
+enum class TIcmpSocketChoice { Auto, DatagramOnly, RawOnly };
+
+struct TEchoOutcome {
+    enum TStatus { Answered, Reported, TimedOut, SendFailed };
+    TStatus status = TimedOut;
+    quint32 source = 0; // network byte order: who answered or reported
+    quint32 roundTripMs = 0;
+    int dataSize = 0; // echo reply data bytes
+    int ttl = -1;     // time-to-live of the reply, -1 when the socket did not tell
+    quint8 type = 0;  // ICMP type and code of the answer or report
+    quint8 code = 0;
+    int error = 0; // errno of a failed send
+};
+
+class TIcmpSocket {
+public:
+    explicit TIcmpSocket(TIcmpSocketChoice choice = TIcmpSocketChoice::Auto);
+    ~TIcmpSocket();
+    TIcmpSocket(const TIcmpSocket&) = delete;
+    TIcmpSocket& operator=(const TIcmpSocket&) = delete;
+
+    bool isOpen() const { return fd >= 0; }
+    TIcmpSocketKind kind() const { return socketKind; }
+    // errno of the attempts that failed (0 when not tried or successful).
+    int datagramError() const { return datagramErrno; }
+    int rawError() const { return rawErrno; }
+
+    // Sends one echo request carrying `data` to `destination` (network byte
+    // order) and waits at most `timeoutMs` for its reply or an error report
+    // about it. `ttl` empty leaves the system's default time-to-live.
+    // `replyArea` receives the packets; it must hold at least 65535 bytes.
+    TEchoOutcome exchange(quint32 destination, const QByteArray& data, std::optional<quint8> ttl,
+                          int timeoutMs, quint8* replyArea, std::size_t replyAreaSize);
+
+private:
+    int fd = -1;
+    TIcmpSocketKind socketKind = TIcmpSocketKind::None;
+    int datagramErrno = 0;
+    int rawErrno = 0;
+};
