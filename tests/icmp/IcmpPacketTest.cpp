@@ -1,4 +1,5 @@
 #include "icmp/IcmpPacket.h"
+#include "QtPrint.h"
 #include "icmp/Pinger.h"
 
 #include <arpa/inet.h>
