@@ -3,9 +3,11 @@
 #include "icmp/IcmpPacket.h"
 #include "platform/Helpers.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <netdb.h>
 #include <optional>
 #include <sys/socket.h>
@@ -43,6 +45,10 @@ QString ProgramPath() {
 
 bool IsPermissionError(int error) {
     return error == EACCES || error == EPERM;
+}
+
+int TimeOutMs(qint32 seconds) {
+    return int(std::clamp<qint64>(qint64(seconds) * 1000, 0, std::numeric_limits<int>::max()));
 }
 
 } // namespace
@@ -92,7 +98,7 @@ bool TPinger::Echo() {
     PacketSize = ClampPacketSize(PacketSize);
     QByteArray data(PacketSize, '*');
     // No TTL of our own: the system's default applies, as for a plain ping.
-    TEchoOutcome out = socket.exchange(start.destination, data, std::nullopt, TimeOut * 1000,
+    TEchoOutcome out = socket.exchange(start.destination, data, std::nullopt, TimeOutMs(TimeOut),
                                        replyArea.data(), replyArea.size());
     switch (out.status) {
     case TEchoOutcome::Answered:
@@ -131,7 +137,7 @@ bool TPinger::TraceHop() {
         return false;
     QByteArray data(31, '*');
     data.append('\0');
-    TEchoOutcome out = socket.exchange(start.destination, data, TTL, TimeOut * 1000,
+    TEchoOutcome out = socket.exchange(start.destination, data, TTL, TimeOutMs(TimeOut),
                                        replyArea.data(), replyArea.size());
     switch (out.status) {
     case TEchoOutcome::Answered:

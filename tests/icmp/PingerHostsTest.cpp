@@ -257,6 +257,15 @@ TEST_F(PingerHosts, HostTakenDownAndBack) {
     EXPECT_EQ(p.Messages.size(), 1) << p.Messages.join('|').toStdString();
 
     ASSERT_TRUE(hosts->RunIn("d", "ip link set eth0 up"));
+    // Our own side down: no route, so nothing can be sent.
+    ASSERT_TRUE(hosts->RunIn("c", "ip link set vd down"));
+    bool sent = true;
+    InClient([&] { sent = p.Echo(); });
+    EXPECT_FALSE(sent);
+    EXPECT_FALSE(p.Replied);
+    EXPECT_EQ(p.Messages,
+              QStringList{"10.231.3.2 : Request could not be sent: Network is unreachable."});
+    ASSERT_TRUE(hosts->RunIn("c", "ip link set vd up"));
     // The link needs a moment; a few probes are allowed.
     for (int i = 0; i < 5 && !p.Replied; ++i)
         InClient([&] { p.Echo(); });
