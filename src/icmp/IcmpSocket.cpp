@@ -67,6 +67,12 @@ int RemainingNs(SteadyClock::time_point deadline, timespec& out) {
     return 1;
 }
 
+void ClearPendingError(int fd) {
+    int error = 0;
+    socklen_t len = sizeof error;
+    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len);
+}
+
 quint32 ElapsedMs(SteadyClock::time_point start) {
     // Whole milliseconds, truncated, as the platform's echo reports them.
     return quint32(
@@ -198,10 +204,22 @@ TEchoOutcome TIcmpSocket::exchange(quint32 destination, const QByteArray& data,
         msg.msg_control = control;
         msg.msg_controllen = sizeof control;
 
+        if (p.revents & POLLNVAL) {
+            out.status = TEchoOutcome::TimedOut;
+            return out;
+        }
+        if (socketKind == TIcmpSocketKind::Raw && (p.revents & POLLERR)) {
+            // A report about someone's packet set the socket's pending error.
+            // The next read would clear it, but without a packet to read poll
+            // would keep waking, so clear it here.
+            ClearPendingError(fd);
+        }
         if (socketKind == TIcmpSocketKind::Datagram && (p.revents & POLLERR)) {
             ssize_t n = ::recvmsg(fd, &msg, MSG_ERRQUEUE | MSG_DONTWAIT);
-            if (n < 0)
+            if (n < 0) {
+                ClearPendingError(fd);
                 continue;
+            }
             auto quoted = ParseQuotedRequest(replyArea, std::size_t(n));
             for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
                 if (c->cmsg_level != IPPROTO_IP || c->cmsg_type != IP_RECVERR)

@@ -100,7 +100,8 @@ TEST_P(PingerSockets, AnsweringAndSilentHosts) {
 }
 
 TEST_P(PingerSockets, ReportsOfUnreachableAreNoAnswer) {
-    // The router has an unreachable route for 10.231.5.0/24.
+    // The router has an unreachable route for 10.231.5.0/24 and a prohibit
+    // route for 10.231.7.0/24.
     TPinger p = Pinger("10.231.5.2", 5);
     p.RoundTripTime = 4321;
     bool sent = false;
@@ -113,6 +114,17 @@ TEST_P(PingerSockets, ReportsOfUnreachableAreNoAnswer) {
     EXPECT_EQ(p.RoundTripTime, 4321u);
     EXPECT_EQ(p.Messages,
               QStringList{"10.231.5.2 : Destination host unreachable reported by 10.231.4.2."});
+
+    // A prohibit route: another code, and on a raw socket one that also
+    // sets the socket's pending error.
+    p.Host = "10.231.7.2";
+    start = SteadyClock::now();
+    InClient([&] { sent = p.Echo(); });
+    EXPECT_LT(MsSince(start), 2000);
+    EXPECT_TRUE(sent);
+    EXPECT_FALSE(p.Replied);
+    EXPECT_EQ(p.Messages, QStringList{"10.231.7.2 : Communication administratively prohibited "
+                                      "reported by 10.231.4.2."});
 
     // A neighbour that never answers ARP: this host itself reports it.
     p.Host = "10.231.3.99";
@@ -359,4 +371,33 @@ TEST_F(PingerHosts, RoundTripTimeCoversTheResponderDelay) {
         EXPECT_GE(reply.captured(3).toInt(), 100) << line.toStdString();
         EXPECT_LT(reply.captured(3).toInt(), 1000) << line.toStdString();
     }
+}
+
+TEST_P(PingerSockets, WaitingDoesNotSpinOnForeignReports) {
+    // While one probe waits out its time-out at the silent host, another
+    // draws "prohibited" reports, which wake every raw ICMP socket (and
+    // raise its pending error). The wait must go back to sleep, not spin.
+    std::atomic<bool> done{false};
+    std::thread other([&] {
+        TPinger p = Pinger("10.231.7.2", 1);
+        hosts->OnThreadIn("c", [&] {
+            for (int i = 0; i < 3 && !done; ++i) {
+                p.Echo();
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+        });
+    });
+    TPinger silent = Pinger("10.231.2.2", 1);
+    long cpuMs = -1;
+    InClient([&] {
+        timespec before{}, after{};
+        ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &before);
+        silent.Echo();
+        ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &after);
+        cpuMs = (after.tv_sec - before.tv_sec) * 1000 + (after.tv_nsec - before.tv_nsec) / 1000000;
+    });
+    done = true;
+    other.join();
+    EXPECT_EQ(silent.Messages, QStringList{"10.231.2.2 : Request timed out."});
+    EXPECT_LT(cpuMs, 200) << "CPU time spent waiting one second";
 }

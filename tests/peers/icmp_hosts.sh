@@ -5,7 +5,8 @@
 #   <p>-a  answers   10.231.1.2
 #   <p>-s  silent    10.231.2.2   (kernel echo replies off)
 #   <p>-d  down/up   10.231.3.2   (the test takes its link down and back)
-#   <p>-r  router    10.231.4.2, 10.231.6.1; 10.231.5.0/24 is an unreachable route
+#   <p>-r  router    10.231.4.2, 10.231.6.1; routes for 10.231.5.0/24 (unreachable)
+#                    and 10.231.7.0/24 (prohibit) answer with reports
 #   <p>-h  behind r  10.231.6.2
 #
 # Every address lives inside these namespaces; nothing is added to the
@@ -66,6 +67,7 @@ up() {
     ip netns exec "$p-c" sysctl -qw net.ipv4.ping_group_range="0 2147483647"
     ip -n "$p-c" route add 10.231.5.0/24 via 10.231.4.2
     ip -n "$p-c" route add 10.231.6.0/24 via 10.231.4.2
+    ip -n "$p-c" route add 10.231.7.0/24 via 10.231.4.2
     # The limited broadcast goes to the answering host only.
     ip -n "$p-c" route add 255.255.255.255/32 dev va
     # A neighbour that never answers ARP fails in well under a second.
@@ -77,6 +79,7 @@ up() {
 
     ip netns exec "$p-r" sysctl -qw net.ipv4.ip_forward=1
     ip -n "$p-r" route add unreachable 10.231.5.0/24
+    ip -n "$p-r" route add prohibit 10.231.7.0/24
     ip -n "$p-r" route add 10.231.1.0/24 via 10.231.4.1
     ip -n "$p-h" route add default via 10.231.6.1
 }
