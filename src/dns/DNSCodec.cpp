@@ -1,3 +1,6 @@
+// One allocation per display line instead of one per piece.
+#define QT_USE_QSTRINGBUILDER
+
 #include "dns/DNSCodec.h"
 
 #include <QStringDecoder>
@@ -18,6 +21,9 @@ const QString kTab = QStringLiteral("\t");
 // Latin-1, as for files; control characters are shown as "\ddd" so that a
 // hostile record cannot break a log line or add lines of its own.
 QString DisplayText(const QByteArray& bytes) {
+    // Nearly every name is plain printable ASCII.
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return c >= 0x20 && c < 0x7f; }))
+        return QString::fromLatin1(bytes);
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(bytes);
     if (utf8.hasError())
@@ -38,11 +44,9 @@ QString TtlText(quint32 ttl) {
 }
 
 QString DottedAddress(quint32 hostOrder) {
-    return QStringLiteral("%1.%2.%3.%4")
-        .arg(hostOrder >> 24)
-        .arg((hostOrder >> 16) & 0xff)
-        .arg((hostOrder >> 8) & 0xff)
-        .arg(hostOrder & 0xff);
+    const QLatin1Char dot('.');
+    return QString::number(hostOrder >> 24) + dot + QString::number((hostOrder >> 16) & 0xff) +
+           dot + QString::number((hostOrder >> 8) & 0xff) + dot + QString::number(hostOrder & 0xff);
 }
 
 struct TRecordHeader {
