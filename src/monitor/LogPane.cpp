@@ -1,0 +1,154 @@
+#include "LogPane.h"
+
+#include "app/Prompts.h"
+#include "platform/Launcher.h"
+#include "platform/TextLines.h"
+#include "platform/VelmoraError.h"
+
+#include <QContextMenuEvent>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace {
+
+TPrintDialogHook printDialogHook;
+
+} // namespace
+
+void SetPrintDialogHook(TPrintDialogHook hook) {
+    printDialogHook = std::move(hook);
+}
+
+bool RunPrintDialog(QPrinter& printer, QWidget* parent) {
+    if (printDialogHook)
+        return printDialogHook(printer, parent);
+    QPrintDialog dialog(&printer, parent);
+    dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+TLogPane::TLogPane(QWidget* parent) : QPlainTextEdit(parent) {
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setUndoRedoEnabled(true);
+}
+
+void TLogPane::AppendLine(const QString& text) {
+    appendPlainText(text);
+    document()->clearUndoRedoStacks();
+}
+
+QStringList TLogPane::Lines() const {
+    QStringList lines;
+    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next())
+        lines << b.text();
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+bool TLogPane::CanUndoLast() const {
+    return document()->isUndoAvailable();
+}
+
+void TLogPane::UndoLast() {
+    undo();
+    // One step only, as the operator knows it from a plain memo.
+    document()->clearUndoRedoStacks();
+}
+
+bool TLogPane::ClearWithQuestion() {
+    if (!Prompts().AskYesNo(QStringLiteral("Are you sure ?"), QStringLiteral("Clear Log")))
+        return false;
+    // Through a cursor, not clear(): clear() forgets the undo history, and
+    // the restore command relies on undoing this.
+    QTextCursor c(document());
+    c.beginEditBlock();
+    c.select(QTextCursor::Document);
+    c.removeSelectedText();
+    c.endEditBlock();
+    return true;
+}
+
+void TLogPane::OpenInEditor(const QString& dialogTitle) {
+    const QString path = Prompts().OpenFileName(dialogTitle, kLogFilter, kLogExtension, QString());
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return;
+    // An editor that fails to start is not reported.
+    Launcher().OpenTextEditor(path);
+}
+
+void TLogPane::SaveAs(const QString& dialogTitle) {
+    const QString path = Prompts().SaveFileName(dialogTitle, kLogFilter, kLogExtension, QString());
+    if (!path.isEmpty())
+        SaveTo(path);
+}
+
+void TLogPane::SaveTo(const QString& path) const {
+    if (!TextLines::WriteFile(path, Lines()))
+        throw TVelmoraError(QStringLiteral("Cannot create file %1").arg(path));
+}
+
+void TLogPane::PrintCopies(QPrinter& printer, int copies, const QString& jobTitle) {
+    for (int copy = 1; copy <= copies; ++copy) {
+        printer.setDocName(jobTitle);
+        // Each copy is a job of its own; a copy count left on the printer
+        // would multiply every job again.
+        printer.setCopyCount(1);
+        print(&printer);
+        emit PrintJobDone(copy);
+    }
+}
+
+void TLogPane::SetPopupMenu(QMenu* menu) {
+    popup = menu;
+}
+
+QAction* TLogPane::actionForKey(const QKeyEvent* e) const {
+    if (!popup)
+        return nullptr;
+    const QKeySequence pressed(e->keyCombination());
+    for (QAction* a : popup->actions())
+        if (!a->shortcut().isEmpty() && a->shortcut() == pressed)
+            return a;
+    return nullptr;
+}
+
+bool TLogPane::event(QEvent* e) {
+    // The editor claims Ctrl+Z, Ctrl+C and friends for itself, and the
+    // window's shortcuts would take Ctrl+O: claim the menu's keys here so
+    // that keyPressEvent hands them to the menu's actions.
+    if (e->type() == QEvent::ShortcutOverride && actionForKey(static_cast<QKeyEvent*>(e))) {
+        e->accept();
+        return true;
+    }
+    return QPlainTextEdit::event(e);
+}
+
+void TLogPane::keyPressEvent(QKeyEvent* e) {
+    if (QAction* a = actionForKey(e)) {
+        if (a->isEnabled())
+            a->trigger();
+        e->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(e);
+}
+
+void TLogPane::contextMenuEvent(QContextMenuEvent* e) {
+    if (!popup) {
+        QPlainTextEdit::contextMenuEvent(e);
+        return;
+    }
+    // popup(), not exec(): the menu must not hold up the event loop.
+    popup->popup(e->globalPos());
+    e->accept();
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QPlainTextEdit>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class QMenu;
+class QPrinter;
+
+// The file dialogs of every log pane offer these.
+inline const QString kLogFilter = QStringLiteral("Log Files (*.log)|*.log|All Files (*.*)|*.*");
+inline const QString kLogExtension = QStringLiteral("log");
+
+// Runs the print dialog on `printer`; false when the operator cancels. Tests
+// install their own so that no modal dialog ever waits.
+using TPrintDialogHook = std::function<bool(QPrinter& printer, QWidget* parent)>;
+void SetPrintDialogHook(TPrintDialogHook hook); // empty restores QPrintDialog
+bool RunPrintDialog(QPrinter& printer, QWidget* parent);
+
+// The behaviour the four log panes share: a plain-text pane the system
+// appends lines to and the operator may edit, with clear (after a question),
+// open in the text editor, save as, print, and a one-step undo.
+class TLogPane : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit TLogPane(QWidget* parent = nullptr);
+
+    // Adds one line at the end, wherever the operator's cursor is. Such a
+    // line cannot be undone, and it ends what could be undone before it, so
+    // an undo never takes back an edit from under a newer line.
+    void AppendLine(const QString& text);
+    // The pane's lines; a last empty line (text ending in a line break) does
+    // not count.
+    QStringList Lines() const;
+
+    bool CanUndoLast() const;
+    // Takes back the most recent change; a second call has nothing left.
+    void UndoLast();
+
+    // Asks "Are you sure ?" and on Yes removes every line, undoably.
+    // Returns whether it cleared.
+    bool ClearWithQuestion();
+    // Asks for an existing log file and starts the text editor on it.
+    void OpenInEditor(const QString& dialogTitle);
+    // Asks for a file name and writes the lines there; throws TVelmoraError
+    // "Cannot create file %s" when the file cannot be written.
+    void SaveAs(const QString& dialogTitle);
+    void SaveTo(const QString& path) const;
+    // Prints the whole text `copies` times, each as a job of its own titled
+    // `jobTitle`; emits PrintJobDone after each.
+    void PrintCopies(QPrinter& printer, int copies, const QString& jobTitle);
+
+    // The menu shown on a right click. Shortcuts of its actions work while
+    // the pane has the focus, ahead of the editor's own keys and of the
+    // window's shortcuts.
+    void SetPopupMenu(QMenu* menu);
+    QMenu* PopupMenu() const { return popup; }
+
+signals:
+    void PrintJobDone(int copy);
+
+protected:
+    bool event(QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+
+private:
+    QAction* actionForKey(const QKeyEvent* e) const;
+
+    QMenu* popup = nullptr;
+};
