@@ -1,0 +1,112 @@
+#include "MonitorLog.h"
+
+#include "platform/Helpers.h"
+#include "platform/TextLines.h"
+
+#include <QAction>
+#include <QFile>
+#include <QMenu>
+#include <QPrinter>
+
+TMonitorLog::TMonitorLog(QWidget* parent) : TLogPane(parent) {
+    setObjectName(QStringLiteral("VelmoraMemo"));
+    setAccessibleName(QStringLiteral("Monitor Log"));
+    buildPopupMenu();
+}
+
+TMonitorLog::~TMonitorLog() = default;
+
+void TMonitorLog::buildPopupMenu() {
+    PopupMenuVelmora = new QMenu(this);
+    PopupMenuVelmora->setObjectName(QStringLiteral("PopupMenuVelmora"));
+    auto add = [this](const char* name, const QString& caption, const QKeySequence& keys,
+                      void (TMonitorLog::*handler)()) {
+        auto* a = new QAction(caption, this);
+        a->setObjectName(QLatin1String(name));
+        a->setShortcut(keys);
+        // The pane routes the keys itself (TLogPane::event), only while it
+        // has the focus.
+        a->setShortcutContext(Qt::WidgetShortcut);
+        connect(a, &QAction::triggered, this, handler);
+        PopupMenuVelmora->addAction(a);
+        return a;
+    };
+    ActionVelmoraLogRestore =
+        add("ActionVelmoraLogRestore", QStringLiteral("&Restore Log"),
+            QKeySequence(Qt::CTRL | Qt::Key_Z), &TMonitorLog::ActionVelmoraLogRestoreExecute);
+    EditCutWanLog = add("EditCutWanLog", QStringLiteral("Cu&t"), QKeySequence(Qt::CTRL | Qt::Key_X),
+                        &TMonitorLog::cut);
+    EditCopyWanLog = add("EditCopyWanLog", QStringLiteral("&Copy"),
+                         QKeySequence(Qt::CTRL | Qt::Key_C), &TMonitorLog::copy);
+    ActionClearWanLog = add("ActionClearWanLog", QStringLiteral("Clear Log..."), QKeySequence(),
+                            &TMonitorLog::ActionClearWanLogExecute);
+    EditSelectAllWanLog = add("EditSelectAllWanLog", QStringLiteral("Select &All"),
+                              QKeySequence(Qt::CTRL | Qt::Key_A), &TMonitorLog::selectAll);
+    FileOpenWanLog = add("FileOpenWanLog", QStringLiteral("&Open..."),
+                         QKeySequence(Qt::CTRL | Qt::Key_O), &TMonitorLog::FileOpenWanLogAccept);
+    FileSaveAsWanLog = add("FileSaveAsWanLog", QStringLiteral("Save &As..."), QKeySequence(),
+                           &TMonitorLog::FileSaveAsWanLogAccept);
+    PrintDlgVelmoraLog =
+        add("PrintDlgVelmoraLog", QStringLiteral("&Print..."), QKeySequence(Qt::CTRL | Qt::Key_P),
+            &TMonitorLog::PrintDlgVelmoraLogExecute);
+    // Cut and copy need a selection, as in any editor.
+    EditCutWanLog->setEnabled(false);
+    EditCopyWanLog->setEnabled(false);
+    connect(this, &QPlainTextEdit::copyAvailable, EditCutWanLog, &QAction::setEnabled);
+    connect(this, &QPlainTextEdit::copyAvailable, EditCopyWanLog, &QAction::setEnabled);
+    SetPopupMenu(PopupMenuVelmora);
+}
+
+QString TMonitorLog::BackupFilePath() {
+    return ProgramFolder() + QStringLiteral("velmora.log");
+}
+
+void TMonitorLog::AppendMonitorLog(const QString& line) {
+    AppendLine(line);
+}
+
+void TMonitorLog::BackupMonitorLog(const QString& path) const {
+    TextLines::WriteFile(path, Lines());
+}
+
+void TMonitorLog::ActionClearWanLogExecute() {
+    // Before the question: even a No leaves the backup of what is shown.
+    BackupMonitorLog(BackupFilePath());
+    ClearWithQuestion();
+}
+
+void TMonitorLog::ActionVelmoraLogRestoreExecute() {
+    if (CanUndoLast()) {
+        UndoLast();
+        return;
+    }
+    QStringList lines;
+    if (!TextLines::ReadFile(BackupFilePath(), lines, kMaxRestoredLine))
+        return;
+    for (const QString& l : lines)
+        AppendMonitorLog(l);
+}
+
+void TMonitorLog::FileOpenWanLogAccept() {
+    OpenInEditor(QStringLiteral("Open Velmora Log"));
+}
+
+void TMonitorLog::FileSaveAsWanLogAccept() {
+    SaveAs(QStringLiteral("Save Velmora Log"));
+}
+
+void TMonitorLog::PrintDlgVelmoraLogExecute() {
+    if (!printer)
+        printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    PrintDlgVelmoraLogBeforeExecute(*printer);
+    if (RunPrintDialog(*printer, this))
+        PrintDlgVelmoraLogAccept(*printer);
+}
+
+void TMonitorLog::PrintDlgVelmoraLogBeforeExecute(QPrinter& p) {
+    p.setCopyCount(1);
+}
+
+void TMonitorLog::PrintDlgVelmoraLogAccept(QPrinter& p) {
+    PrintCopies(p, p.copyCount(), QStringLiteral("Velmora Log"));
+}
