@@ -67,7 +67,6 @@ void TForm1::buildWindow() {
     TabSheet6 = makeTab(PageControl1, "TabSheet6", QStringLiteral("DNS Resolver"));
     TabSheet7 = makeTab(PageControl1, "TabSheet7", QStringLiteral("Velmora Grid/Log Web Page"));
 
-    grid = new TDeviceGrid(this);
     GroupBox1 = new QGroupBox(QStringLiteral("WAN Grid"));
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     sg = new TGridView(grid);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Settings.h"
+#include "mail/AlertQueue.h"
 
 #include <QIcon>
 #include <QMainWindow>
@@ -8,6 +9,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QGroupBox;
@@ -21,6 +23,7 @@ class TGridView;
 class TIniFile;
 class TMonitorCycle;
 class TMonitorSetupPage;
+class TGridDelegate;
 
 // What the socket layer reports about itself (shown by the information
 // dialog).
@@ -93,6 +96,13 @@ public:
     QAction* Winsock1 = nullptr;
     QAction* SessionInformation1 = nullptr;
     QAction* AboutVelmora1 = nullptr;
+    QMenu* PopupMenuVelmoraGrid = nullptr;
+    QAction* ActionInsertGridDevice = nullptr;
+    QAction* ActionEditGridDevice = nullptr;
+    QAction* ActionDeleteGridDevice = nullptr;
+    QAction* ActionVelmoraGridSelectAll = nullptr;
+    QAction* ActionVelmoraGridCopy = nullptr;
+    TGridDelegate* gridDelegate = nullptr;
     QAction* Restore1 = nullptr;
     QAction* Exit3 = nullptr;
 
@@ -108,6 +118,13 @@ public:
     QStringList notifyAddresses;
     TEmailSettings email;
     std::array<bool, 13> sortDirections{};
+    TNotificationQueue queue;
+    struct PendingSort {
+        bool pending = false;
+        int column = 0;
+    } pendingSort;
+    // A new monitor asked for while a device was probed.
+    std::optional<QString> pendingMonitorPath;
     int selectedRow = 0;
     int trayTicks = 0;
     bool trayAnimating = false;
@@ -133,6 +150,17 @@ public:
     void TimerTimeTimer();
     void StartTrayAnimation();
     void LoadSettings();
+    // The grid's handlers.
+    void sgMouseUp(int column);
+    void sgSelectCell(int column, int row);
+    void PopupMenuVelmoraGridPopup();
+    void ActionVelmoraGridSelectAllExecute();
+    void ActionVelmoraGridCopyExecute();
+    void SortByColumn(int column);
+    // The monitoring cycle's calls into the window.
+    void AppendMonitorLog(const QString& line);
+    void EvaluateTransition(int row, bool succeeded, const QDateTime& t);
+    void RunDeferredRequests();
     void SaveMonitorSettingsFromControls();
 
     QString clockText;
@@ -152,6 +180,8 @@ private:
     void buildWindow();
     void buildMenus();
     void buildTray();
+    void buildGrid();
+    void wireCycle();
     void setStatus(int panel, const QString& text);
     void applyIntervals();
     void closeSequence();

@@ -47,7 +47,8 @@ TForm1::TForm1() : TForm1(Options{}) {}
 TForm1::TForm1(Options o) : options(std::move(o)) {
     if (!options.startSocketLayer)
         options.startSocketLayer = startPosixSockets;
-    cycle = new TMonitorCycle(this);
+    grid = new TDeviceGrid(this);
+    cycle = new TMonitorCycle(grid, this);
     for (auto [timer, name, interval] :
          {std::tuple{&TimerTime, "TimerTime", 1000}, std::tuple{&TimerPing, "TimerPing", 800},
           std::tuple{&EMAILTimer, "EMAILTimer", 5000}, std::tuple{&TimerSMTP, "TimerSMTP", 15000},
@@ -59,6 +60,8 @@ TForm1::TForm1(Options o) : options(std::move(o)) {
     buildWindow();
     buildMenus();
     buildTray();
+    buildGrid();
+    wireCycle();
     SetPromptParent(this);
     FormCreate();
 }
@@ -168,8 +171,9 @@ void TForm1::FormCreate() {
     // 11. The data file, unless the grid comes from the saved state.
     if (!MonitorSetup->cbSaveState->isChecked())
         LoadDataFile(*grid, datFile, Clock().now());
-    // 12. Every device row starts with a cleared notification record (the
-    // rows carry them).
+    // 12. An empty queue; every device row starts with a cleared
+    // notification record (the rows carry them).
+    queue.Clear();
     // 13. The help file is found when help is asked for.
     // 16.
     applyIntervals();
@@ -234,7 +238,8 @@ void TForm1::closeSequence() {
     TimerSMTP.stop();
     TimerSMTP2.stop();
     trayFlipTimer.stop();
-    // Saving the state and releasing the engines join here as they arrive.
+    // Saving the state joins here with its own change.
+    queue.Clear();
     TrayIcon1->hide();
     closeAllowed = true;
 }
@@ -364,6 +369,12 @@ void TForm1::FileOpenMonitorFileAccept() {
 }
 
 void TForm1::StartNewMonitor(const QString& path) {
+    // Never reload the grid under a probe: the cycle starts it at the end
+    // of the device.
+    if (cycle->cycleBusy) {
+        pendingMonitorPath = path;
+        return;
+    }
     cycle->StopTimers();
     datFile = path;
     LoadDataFile(*grid, datFile, Clock().now());

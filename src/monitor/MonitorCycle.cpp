@@ -1,13 +1,54 @@
 #include "MonitorCycle.h"
 
-TMonitorCycle::TMonitorCycle(QObject* parent) : QObject(parent) {
+#include "devices/DeviceGrid.h"
+#include "icmp/Pinger.h"
+#include "platform/Clock.h"
+
+#include <QPointer>
+#include <QThread>
+#include <limits>
+
+namespace {
+
+// 32-bit arithmetic that wraps instead of overflowing.
+qint32 add32(qint32 a, qint32 b) {
+    return qint32(quint32(a) + quint32(b));
+}
+qint32 mul32(qint32 a, qint32 b) {
+    return qint32(quint32(a) * quint32(b));
+}
+qint32 cellValue(const QString& text) {
+    return text.toInt();
+} // not a number: 0
+
+} // namespace
+
+TMonitorCycle::TMonitorCycle(TDeviceGrid* g, QObject* parent)
+    : QObject(parent), grid(g), monitorPinger(std::make_shared<TPinger>()) {
     TimerInterSite.setObjectName(QStringLiteral("TimerInterSite"));
     TimerInterPacket.setObjectName(QStringLiteral("TimerInterPacket"));
     TimerInterSite.setSingleShot(true);
     TimerInterPacket.setSingleShot(true);
-    connect(&TimerInterSite, &QTimer::timeout, this, &TMonitorCycle::deviceStep);
-    connect(&TimerInterPacket, &QTimer::timeout, this, &TMonitorCycle::packetStep);
+    connect(&TimerInterSite, &QTimer::timeout, this, &TMonitorCycle::TimerInterSiteTimer);
+    connect(&TimerInterPacket, &QTimer::timeout, this, &TMonitorCycle::TimerInterPacketTimer);
+    std::weak_ptr<TPinger> weak = monitorPinger;
+    echo = [weak](const QString& address, int timeOut) {
+        TEchoResult r;
+        auto pinger = weak.lock();
+        if (!pinger)
+            return r;
+        pinger->Host = address;
+        pinger->TimeOut = timeOut;
+        pinger->Echo();
+        r.replied = pinger->Replied;
+        r.roundTripTime = pinger->RoundTripTime;
+        r.replyText = pinger->ReplyText;
+        r.messages = pinger->Messages;
+        return r;
+    };
 }
+
+TMonitorCycle::~TMonitorCycle() = default;
 
 void TMonitorCycle::SetIntervals(int interPacketMs, int interSiteSecs) {
     TimerInterPacket.setInterval(interPacketMs);
@@ -45,4 +86,129 @@ void TMonitorCycle::Apply(const std::function<void()>& save,
         throw;
     }
     restart();
+}
+
+void TMonitorCycle::TimerInterSiteTimer() {
+    if (host.closePending && host.closePending()) {
+        StopTimers();
+        if (host.setActivity)
+            host.setActivity(QStringLiteral("Idle"));
+        cycleBusy = 0;
+        return;
+    }
+    const int last = grid->RowCount() - 1;
+    ++currentRow;
+    // Repaint the row that loses the active-row marker.
+    if (currentRow > last)
+        grid->RepaintCell(last, 0);
+    else if (currentRow - 1 >= 1)
+        grid->RepaintCell(currentRow - 1, 0);
+    if (currentRow < 1 || currentRow > last) {
+        currentRow = 1;
+        loopCount = loopCount == std::numeric_limits<int>::max() ? 1 : loopCount + 1;
+    }
+    grid->RepaintCell(currentRow, 0);
+    packetCount = 0;
+    TimerInterSite.stop();
+    TimerInterPacket.start();
+}
+
+void TMonitorCycle::TimerInterPacketTimer() {
+    TimerInterPacket.stop();
+    if (host.setActivity)
+        host.setActivity(QStringLiteral("Pinging: ") + grid->Cell(currentRow, 1) +
+                         QStringLiteral(" => ") + QString::number(packetCount + 1));
+    cycleBusy = 1;
+    if (currentRow < 1 || currentRow >= grid->RowCount()) {
+        // No device in this row (an empty grid): nothing to probe.
+        endOfDevice();
+        return;
+    }
+    probeAddress = grid->Cell(currentRow, 0);
+    retried = false;
+    startEcho();
+}
+
+void TMonitorCycle::startEcho() {
+    echoPending = true;
+    const QString address = probeAddress;
+    const int timeOut = host.pingTimeOut ? host.pingTimeOut() : 2;
+    auto result = std::make_shared<TEchoResult>();
+    EchoFunction f = echo;
+    QThread* worker =
+        QThread::create([f, address, timeOut, result] { *result = f(address, timeOut); });
+    worker->setObjectName(QStringLiteral("TPingThread"));
+    QPointer<TMonitorCycle> self(this);
+    connect(worker, &QThread::finished, this, [self, result] {
+        if (self)
+            self->echoFinished(*result);
+    });
+    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    worker->start(QThread::IdlePriority);
+}
+
+void TMonitorCycle::RecordEchoResult(int row, const TEchoResult& r) {
+    echoSucceeded = false;
+    auto cell = [&](int c) { return grid->Cell(row, c); };
+    auto set = [&](int c, qint32 v) { grid->SetCell(row, c, QString::number(v)); };
+    const qint32 rtt = qint32(r.roundTripTime);
+    set(Col::PktsSent,
+        cell(Col::PktsSent).isEmpty() ? 1 : add32(cellValue(cell(Col::PktsSent)), 1));
+    if (r.replied) {
+        echoSucceeded = true;
+        set(Col::PktsRecd,
+            cell(Col::PktsRecd).isEmpty() ? 1 : add32(cellValue(cell(Col::PktsRecd)), 1));
+        set(Col::RespTotal,
+            cell(Col::RespTotal).isEmpty() ? rtt : add32(cellValue(cell(Col::RespTotal)), rtt));
+        if (cell(Col::MinResp).isEmpty() || rtt < cellValue(cell(Col::MinResp)))
+            set(Col::MinResp, rtt);
+        const qint32 recd = cellValue(cell(Col::PktsRecd));
+        if (recd != 0)
+            set(Col::AvgResp, cellValue(cell(Col::RespTotal)) / recd);
+        if (cell(Col::MaxResp).isEmpty() || rtt > cellValue(cell(Col::MaxResp)))
+            set(Col::MaxResp, rtt);
+        if (host.verbose && host.verbose() && !r.replyText.isEmpty() && host.appendLog)
+            host.appendLog(r.replyText);
+    } else if (host.verbose && host.verbose() && host.appendLog) {
+        for (const QString& line : r.messages)
+            host.appendLog(line);
+    }
+    const qint32 sent = cellValue(cell(Col::PktsSent));
+    if (cell(Col::PktsRecd).isEmpty() || sent == 0)
+        set(Col::PercentOk, 0);
+    else
+        set(Col::PercentOk, mul32(cellValue(cell(Col::PktsRecd)), 100) / sent);
+}
+
+void TMonitorCycle::echoFinished(const TEchoResult& r) {
+    // The row cannot have moved: every command that reorders rows waits for
+    // the end of the device.
+    RecordEchoResult(currentRow, r);
+    echoPending = false;
+    if (!echoSucceeded && !retried) {
+        retried = true; // an unanswered echo is retried at once
+        startEcho();
+        return;
+    }
+    const QDateTime now = Clock().now();
+    if (host.evaluate)
+        host.evaluate(currentRow, echoSucceeded, now);
+    ++packetCount;
+    const int perSite = host.packetsPerSite ? host.packetsPerSite() : 1;
+    if (packetCount < perSite && !(host.closePending && host.closePending())) {
+        TimerInterPacket.start();
+        emit packetDone();
+        return;
+    }
+    endOfDevice();
+}
+
+void TMonitorCycle::endOfDevice() {
+    if (host.setActivity)
+        host.setActivity(QStringLiteral("Idle"));
+    cycleBusy = 0;
+    if (host.runDeferred)
+        host.runDeferred();
+    TimerInterSite.start();
+    emit packetDone();
 }

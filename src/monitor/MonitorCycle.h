@@ -1,28 +1,73 @@
 #pragma once
 
+#include <QDateTime>
 #include <QObject>
+#include <QStringList>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
-// The monitoring cycle's position and activity, and its two timers. At most
-// one of the timers runs at a time; each stops itself when it fires.
+class TDeviceGrid;
+class TPinger;
+
+// The outcome of one monitoring echo, as the pinger left it.
+struct TEchoResult {
+    bool replied = false;
+    quint32 roundTripTime = 0;
+    QString replyText;
+    QStringList messages;
+};
+
+// The endless walk over the device grid: one device step per inter-site
+// delay, then one packet step per inter-packet delay until the device's
+// packets are sent. Each echo runs on a short-lived worker thread; its result
+// is folded into the row here, on the GUI thread, before the next step.
 class TMonitorCycle : public QObject {
     Q_OBJECT
 public:
-    explicit TMonitorCycle(QObject* parent = nullptr);
+    // Everything the cycle needs from the window, read at the moment of use.
+    struct Host {
+        std::function<int()> pingTimeOut; // seconds
+        std::function<int()> packetsPerSite;
+        std::function<bool()> verbose;
+        std::function<bool()> closePending;
+        std::function<void(const QString&)> setActivity; // status panel 1
+        std::function<void(const QString&)> appendLog;
+        // Transition rules for the row after a packet, with the instant read
+        // after the echo.
+        std::function<void(int row, bool succeeded, const QDateTime& t)> evaluate;
+        // The requests deferred while the device was probed, in their order.
+        std::function<void()> runDeferred;
+    };
+    using EchoFunction = std::function<TEchoResult(const QString& address, int timeOutSecs)>;
+
+    explicit TMonitorCycle(TDeviceGrid* grid, QObject* parent = nullptr);
+    ~TMonitorCycle() override;
+
+    void SetHost(Host h) { host = std::move(h); }
+    // Replaces the real pinger (tests); called on the worker thread.
+    void SetEcho(EchoFunction f) { echo = std::move(f); }
 
     int cycleBusy = 0;
     int currentRow = 0;
     int packetCount = 0;
     int loopCount = 0;
     bool applyPending = false;
+    bool echoPending = false;
+    bool echoSucceeded = false;
+    QString probeAddress;
 
     QTimer TimerInterSite;
     QTimer TimerInterPacket;
 
+    void TimerInterSiteTimer();
+    void TimerInterPacketTimer();
+    // Folds one echo result into row `row`'s statistics (32-bit arithmetic,
+    // truncating divisions) and writes the verbose lines.
+    void RecordEchoResult(int row, const TEchoResult& r);
+
     void SetIntervals(int interPacketMs, int interSiteSecs);
     void StopTimers();
-    // Between devices again: the next device follows one inter-site delay later.
     void ResumeBetweenDevices();
 
     // Apply of the monitor settings: deferred while a device is probed;
@@ -35,6 +80,17 @@ public:
                const std::function<std::pair<int, int>()>& intervals);
 
 signals:
-    void deviceStep();
-    void packetStep();
+    // A packet step has finished (tests wait for it).
+    void packetDone();
+
+private:
+    void startEcho();
+    void echoFinished(const TEchoResult& r);
+    void endOfDevice();
+
+    TDeviceGrid* grid;
+    Host host;
+    EchoFunction echo;
+    std::shared_ptr<TPinger> monitorPinger;
+    bool retried = false;
 };

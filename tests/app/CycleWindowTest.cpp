@@ -1,0 +1,223 @@
+#include "TestSupport.h"
+#include "app/MainWindow.h"
+#include "app/MonitorSetupPage.h"
+#include "devices/DeviceGrid.h"
+#include "devices/GridDelegate.h"
+#include "monitor/DeviceTransitionDlg.h"
+#include "monitor/MonitorCycle.h"
+#include "platform/Clock.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTest>
+#include <QThread>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct CycleWindowTest : ::testing::Test {
+    TTempProgramFolder folder;
+    TScriptedPrompts prompts;
+    TRecordingLauncher launcher;
+    std::unique_ptr<TForm1> form;
+
+    void SetUp() override {
+        TForm1::Options o;
+        o.quitOnClose = false;
+        form = std::make_unique<TForm1>(o);
+        form->cycle->StopTimers();
+        form->grid->SetGridHeader();
+        for (auto [address, location, critical] :
+             {std::tuple{"10.0.0.3", "Gamma", "Yes"}, std::tuple{"10.0.0.1", "alpha", "No"},
+              std::tuple{"10.0.0.2", "beta", "Yes"}}) {
+            std::array<QString, Col::Count> cells;
+            cells[0] = address;
+            cells[1] = location;
+            cells[2] = critical;
+            form->grid->AppendRow(cells);
+        }
+    }
+    void echoAnswers(bool answer, int delayMs = 0) {
+        form->cycle->SetEcho([answer, delayMs](const QString&, int) {
+            if (delayMs)
+                QThread::msleep(ulong(delayMs));
+            TEchoResult r;
+            r.replied = answer;
+            r.roundTripTime = 3;
+            return r;
+        });
+    }
+    QStringList locations() const {
+        QStringList l;
+        for (int r = 1; r < form->grid->RowCount(); ++r)
+            l << form->grid->Cell(r, 1);
+        return l;
+    }
+    // Starts the packet step of row `row` without waiting for it.
+    void startProbe(int row) {
+        form->cycle->currentRow = row - 1;
+        form->cycle->TimerInterSiteTimer();
+        form->cycle->TimerInterPacket.stop();
+        form->cycle->TimerInterPacketTimer();
+    }
+    void finishDevice() {
+        QSignalSpy done(form->cycle, &TMonitorCycle::packetDone);
+        while (form->cycle->cycleBusy) {
+            if (!form->cycle->echoPending && form->cycle->TimerInterPacket.isActive()) {
+                form->cycle->TimerInterPacket.stop();
+                form->cycle->TimerInterPacketTimer();
+            }
+            ASSERT_TRUE(done.wait(8000));
+        }
+    }
+};
+
+TEST_F(CycleWindowTest, HeaderClicksSortEachColumnDescendingFirst) {
+    form->sgMouseUp(1);
+    EXPECT_EQ(locations(), (QStringList{"Gamma", "beta", "alpha"}));
+    form->sgMouseUp(1);
+    EXPECT_EQ(locations(), (QStringList{"alpha", "beta", "Gamma"}));
+    EXPECT_TRUE(form->cycle->TimerInterSite.isActive());
+    EXPECT_EQ(form->cycle->packetCount, 0);
+    form->grid->SetCell(1, Col::PktsSent, "5");
+    form->sgMouseUp(Col::PktsSent); // its own flag: descending again
+    EXPECT_EQ(form->grid->Cell(1, Col::PktsSent), "5");
+}
+
+TEST_F(CycleWindowTest, RequestsDuringAProbeWaitForTheEndOfTheDevice) {
+    echoAnswers(true, 200);
+    form->MonitorSetup->UpDownVelmoraPacketsPerSite->setValue(1);
+    form->MonitorSetup->UpDownVelmoraInterSiteDelay->setValue(7);
+    startProbe(2);
+    ASSERT_EQ(form->cycle->cycleBusy, 1);
+    form->sgMouseUp(2);
+    form->sgMouseUp(1); // the later click wins
+    form->ButtonApplySettingsClick();
+    const QString other = folder.file("other.dat");
+    {
+        QFile f(other);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("10.9.9.9\tnew one\r\n");
+    }
+    EXPECT_EQ(locations(), (QStringList{"Gamma", "alpha", "beta"}));
+    EXPECT_EQ(form->cycle->TimerInterSite.interval(), 3000);
+    finishDevice();
+    // Sorted by location descending (first click), then Apply ran.
+    EXPECT_EQ(locations(), (QStringList{"Gamma", "beta", "alpha"}));
+    EXPECT_EQ(form->cycle->TimerInterSite.interval(), 7000);
+    EXPECT_EQ(form->cycle->currentRow, 1); // stepped back to resume at the same device
+    EXPECT_FALSE(form->pendingSort.pending);
+
+    // A new monitor asked for during a probe loads only after it.
+    startProbe(1);
+    form->StartNewMonitor(other);
+    EXPECT_EQ(form->grid->RowCount(), 4);
+    finishDevice();
+    EXPECT_EQ(locations(), (QStringList{"new one"}));
+}
+
+TEST_F(CycleWindowTest, WindowAnswersWhileAnEchoWaitsAndACloseWaitsForIt) {
+    echoAnswers(false, 2500); // an echo and its retry: 5 s without an answer
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QElapsedTimer clock;
+    qint64 worstGap = 0, last = 0;
+    QTimer tick;
+    tick.setInterval(10);
+    clock.start();
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        worstGap = std::max(worstGap, now - last);
+        last = now;
+    });
+    tick.start();
+    form->MonitorSetup->UpDownVelmoraPacketsPerSite->setValue(1);
+    startProbe(1);
+    QTest::qWait(300);
+    EXPECT_FALSE(form->close());
+    EXPECT_TRUE(form->closePending);
+    QSignalSpy done(form->cycle, &TMonitorCycle::packetDone);
+    ASSERT_TRUE(done.wait(8000));
+    tick.stop();
+    EXPECT_GE(clock.elapsed(), 4900);
+    EXPECT_LT(worstGap, 50) << "the GUI thread stalled";
+    EXPECT_EQ(form->grid->Cell(1, Col::Status), "DOWN");
+    EXPECT_TRUE(form->isVisible());
+    form->TimerTimeTimer(); // the clock retries the close
+    EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(CycleWindowTest, ADownChangeLogsQueuesPopsUpAndAnimates) {
+    form->email.sitesCritical = 1;
+    form->notifyAddresses = {"ops@example.org", "noc@example.org"};
+    form->MonitorSetup->cbPopWindowDevice->setChecked(true);
+    form->MonitorSetup->UpDownVelmoraPacketsPerSite->setValue(1);
+    form->clockText = "Wed Mar 12, 2003 10:22:11";
+    echoAnswers(false);
+    startProbe(1); // Gamma, critical
+    finishDevice();
+    EXPECT_EQ(form->VelmoraMemo->toPlainText(), "DOWN\t10.0.0.3\tWed Mar 12, 2003 10:22:11\tGamma");
+    ASSERT_EQ(form->queue.Count(), 2u);
+    EXPECT_EQ(form->queue.Head().details, "Gamma [ 10.0.0.3 ]  DOWN on: Wed Mar 12, 2003 10:22:11");
+    EXPECT_TRUE(form->trayAnimating);
+    auto dialogs = form->findChildren<TDeviceTransitionDLG*>();
+    ASSERT_EQ(dialogs.size(), 1);
+    EXPECT_EQ(dialogs[0]->windowTitle(), "Device Alert");
+    EXPECT_EQ(dialogs[0]->EditStatus->text(), "DOWN");
+    EXPECT_FALSE(dialogs[0]->isModal());
+    dialogs[0]->OKBtn->click();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(form->findChildren<TDeviceTransitionDLG*>().isEmpty());
+
+    for (int i = 0; i < 6; ++i)
+        form->TimerTimeTimer();
+    EXPECT_FALSE(form->trayAnimating);
+
+    startProbe(2); // alpha is not critical: logged, nothing queued
+    finishDevice();
+    EXPECT_EQ(form->queue.Count(), 2u);
+}
+
+TEST_F(CycleWindowTest, PaintingPopupSelectAllAndCopy) {
+    form->cycle->currentRow = 2;
+    const TGridDelegate* d = form->gridDelegate;
+    const int up = form->MonitorSetup->LabelColor(form->MonitorSetup->LabelDeviceUpColor);
+    const int down = form->MonitorSetup->LabelColor(form->MonitorSetup->LabelDeviceDownColor);
+    const int active = form->MonitorSetup->LabelColor(form->MonitorSetup->LabelActiveRowColor);
+    EXPECT_EQ(d->LookOf(2, 0, "x").color, TMonitorSetupPage::ColorOf(active));
+    EXPECT_EQ(d->LookOf(1, 0, "x").color, QColor(Qt::black));
+    EXPECT_EQ(d->LookOf(2, 1, "x").color, QColor(Qt::black));
+    EXPECT_EQ(d->LookOf(1, 3, "DOWN").color, TMonitorSetupPage::ColorOf(down));
+    EXPECT_TRUE(d->LookOf(1, 3, "DOWN").bold);
+    EXPECT_EQ(d->LookOf(1, 3, "Up").color, TMonitorSetupPage::ColorOf(up));
+    EXPECT_EQ(d->LookOf(1, 3, "").color, TMonitorSetupPage::ColorOf(up));
+    form->cycle->currentRow = 0;
+    EXPECT_EQ(d->LookOf(1, 0, "x").color, QColor(Qt::black));
+
+    form->PopupMenuVelmoraGridPopup();
+    EXPECT_TRUE(form->ActionDeleteGridDevice->isVisible());
+    form->grid->RemoveRow(1);
+    form->grid->RemoveRow(1);
+    form->PopupMenuVelmoraGridPopup();
+    EXPECT_FALSE(form->ActionDeleteGridDevice->isVisible());
+    EXPECT_TRUE(form->ActionEditGridDevice->isVisible());
+
+    form->ActionVelmoraGridSelectAll->trigger();
+    form->ActionVelmoraGridCopy->trigger();
+    const QStringList lines = QGuiApplication::clipboard()->text().split("\r\n");
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[1].split('\t').size(), 11);
+    EXPECT_TRUE(lines[1].startsWith("10.0.0.2\tbeta\tYes"));
+}
+
+} // namespace
