@@ -2,20 +2,26 @@
 
 #include "platform/Helpers.h"
 
-#include <QCollator>
-#include <QLocale>
 #include <algorithm>
+#include <limits>
 #include <numeric>
 
 TDeviceGrid::TDeviceGrid(QObject* parent) : QAbstractTableModel(parent) {}
 
 const QStringList& TDeviceGrid::HeaderTexts() {
-    static const QStringList texts = {
-        QStringLiteral("IP Address"), QStringLiteral("Location"), QStringLiteral("Critical"),
-        QStringLiteral("Status"),     QStringLiteral("Since"),    QString(),
-        QStringLiteral("Pkts Sent"),  QStringLiteral("Pkts Recd"), QStringLiteral("% Ok"),
-        QStringLiteral("Min Resp"),   QStringLiteral("Avg Resp"), QStringLiteral("Max Resp"),
-        QString()};
+    static const QStringList texts = {QStringLiteral("IP Address"),
+                                      QStringLiteral("Location"),
+                                      QStringLiteral("Critical"),
+                                      QStringLiteral("Status"),
+                                      QStringLiteral("Since"),
+                                      QString(),
+                                      QStringLiteral("Pkts Sent"),
+                                      QStringLiteral("Pkts Recd"),
+                                      QStringLiteral("% Ok"),
+                                      QStringLiteral("Min Resp"),
+                                      QStringLiteral("Avg Resp"),
+                                      QStringLiteral("Max Resp"),
+                                      QString()};
     return texts;
 }
 
@@ -128,11 +134,10 @@ void TDeviceGrid::SortGridRows(int column, int first, int last, int direction) {
     std::vector<qint64> numbers;
     std::vector<QCollatorSortKey> texts;
     if (type == KeyType::Text) {
-        QCollator collator{QLocale::system()};
-        collator.setCaseSensitivity(Qt::CaseInsensitive);
+        const TTextOrder textOrder;
         texts.reserve(n);
         for (size_t i = 0; i < n; ++i)
-            texts.push_back(collator.sortKey(rows[base + i].cells[size_t(keyColumn)]));
+            texts.push_back(textOrder.Key(rows[base + i].cells[size_t(keyColumn)]));
     } else {
         numbers.resize(n);
         for (size_t i = 0; i < n; ++i) {
@@ -141,8 +146,7 @@ void TDeviceGrid::SortGridRows(int column, int first, int last, int direction) {
                 numbers[i] = cell.toLongLong(); // empty or not a number: 0
             } else {
                 // No key yet (a device never changed): the oldest of all.
-                const auto moment = ParseSinceKey(cell);
-                numbers[i] = moment ? moment->toSecsSinceEpoch() : std::numeric_limits<qint64>::min();
+                numbers[i] = SinceKeyOrder(cell).value_or(std::numeric_limits<qint64>::min());
             }
         }
     }
@@ -182,7 +186,8 @@ QVariant TDeviceGrid::data(const QModelIndex& index, int role) const {
 }
 
 QVariant TDeviceGrid::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation == Qt::Horizontal && (role == Qt::DisplayRole || role == Qt::AccessibleTextRole))
+    if (orientation == Qt::Horizontal &&
+        (role == Qt::DisplayRole || role == Qt::AccessibleTextRole))
         return section >= 0 && section < Col::Count ? HeaderTexts().at(section) : QVariant();
     if (orientation == Qt::Vertical && role == Qt::DisplayRole)
         return section + 1;

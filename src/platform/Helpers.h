@@ -36,6 +36,10 @@ QString ClockText(const QDateTime& moment);
 // moment to the second.
 QString SinceKey(const QDateTime& moment);
 std::optional<QDateTime> ParseSinceKey(const QString& key);
+// A number that orders Since keys by their moment, as local date and time,
+// made without time-zone arithmetic so that sorting 100,000 keys stays cheap.
+// Nothing when the text does not parse back to a moment.
+std::optional<qint64> SinceKeyOrder(const QString& key);
 
 // The case-insensitive, locale-aware text order of the grid and the data file
 // (AnsiCompareText). Make a key once per text and compare keys when sorting

@@ -145,6 +145,7 @@ TEST(SinceKey, RoundTripsToTheSecondAndKeepsOrder) {
         QDateTime(QDate(2024, 2, 29), QTime(12, 0, 1)),
     };
     qint64 previous = std::numeric_limits<qint64>::min();
+    qint64 previousOrder = std::numeric_limits<qint64>::min();
     for (const QDateTime& m : moments) {
         const QString key = SinceKey(m);
         const auto back = ParseSinceKey(key);
@@ -152,7 +153,17 @@ TEST(SinceKey, RoundTripsToTheSecondAndKeepsOrder) {
         EXPECT_EQ(*back, m) << key.toStdString();
         EXPECT_GT(back->toSecsSinceEpoch(), previous) << key.toStdString();
         previous = back->toSecsSinceEpoch();
+        // The sort's number agrees, also for a key in ISO form.
+        const auto order = SinceKeyOrder(key);
+        ASSERT_TRUE(order.has_value()) << key.toStdString();
+        EXPECT_GT(*order, previousOrder) << key.toStdString();
+        EXPECT_EQ(SinceKeyOrder(m.toString(Qt::ISODate)), order) << key.toStdString();
+        previousOrder = *order;
     }
+    EXPECT_FALSE(SinceKeyOrder("2006-02-30 10:00:00").has_value());
+    EXPECT_FALSE(SinceKeyOrder("2006-13-05 10:00:00").has_value());
+    EXPECT_FALSE(SinceKeyOrder("2006-09-05 1a:00:00").has_value());
+    EXPECT_FALSE(SinceKeyOrder("").has_value());
     // Milliseconds are not part of the key.
     const QDateTime withMs(QDate(2006, 9, 5), QTime(19, 33, 31, 999));
     EXPECT_EQ(ParseSinceKey(SinceKey(withMs)), QDateTime(QDate(2006, 9, 5), QTime(19, 33, 31)));
