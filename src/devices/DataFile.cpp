@@ -4,10 +4,9 @@
 #include "platform/Helpers.h"
 #include "platform/TextLines.h"
 
-#include <QCollator>
 #include <QFileInfo>
-#include <QLocale>
 #include <algorithm>
+#include <numeric>
 
 std::optional<TDeviceEntry> ParseDataFileLine(const QString& line) {
     if (line.startsWith(QLatin1Char(';')) || line.size() < 8)
@@ -32,11 +31,11 @@ QString DataFileLine(const TDeviceEntry& entry) {
 
 namespace {
 
-std::array<QString, Col::Count> deviceCells(const TDeviceEntry& e, const QString& sinceKey) {
+std::array<QString, Col::Count> deviceCells(TDeviceEntry e, const QString& sinceKey) {
     std::array<QString, Col::Count> cells;
-    cells[Col::Address] = e.address;
-    cells[Col::Location] = e.location;
-    cells[Col::Critical] = e.critical;
+    cells[Col::Address] = std::move(e.address);
+    cells[Col::Location] = std::move(e.location);
+    cells[Col::Critical] = std::move(e.critical);
     cells[Col::SinceKey] = sinceKey;
     return cells;
 }
@@ -44,9 +43,9 @@ std::array<QString, Col::Count> deviceCells(const TDeviceEntry& e, const QString
 } // namespace
 
 void AddLoopbackRow(TDeviceGrid& grid, const QDateTime& now) {
-    grid.AppendRow(deviceCells({QStringLiteral("127.0.0.1"), QStringLiteral("loopback"),
-                                QStringLiteral("No")},
-                               SinceKey(now.addDays(-365))));
+    grid.AppendRow(
+        deviceCells({QStringLiteral("127.0.0.1"), QStringLiteral("loopback"), QStringLiteral("No")},
+                    SinceKey(now.addDays(-365))));
     grid.SetDataFileLabel(QString());
     grid.SetHeaderFixed(true);
 }
@@ -61,35 +60,34 @@ bool LoadDataFile(TDeviceGrid& grid, const QString& path, const QDateTime& now) 
     if (!TextLines::ReadFile(path, lines, TextLines::kMaxDataLine))
         return false;
 
-    struct Keyed {
-        QCollatorSortKey key;
-        TDeviceEntry entry;
-    };
-    QCollator collator{QLocale::system()};
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::vector<Keyed> entries;
+    const TTextOrder order;
+    std::vector<TDeviceEntry> entries;
+    std::vector<QCollatorSortKey> keys;
     for (const QString& line : lines) {
         auto e = ParseDataFileLine(line);
         if (!e)
             continue;
         // Whole entries compare as "location TAB address TAB flag", so equal
         // locations fall back to the address.
-        const QString text = e->location + QLatin1Char('\t') + e->address + QLatin1Char('\t') +
-                             e->critical;
-        entries.push_back({collator.sortKey(text), std::move(*e)});
+        keys.push_back(order.Key(e->location + QLatin1Char('\t') + e->address + QLatin1Char('\t') +
+                                 e->critical));
+        entries.push_back(std::move(*e));
     }
+    lines.clear();
     if (entries.empty()) {
         AddLoopbackRow(grid, now);
         return true;
     }
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const Keyed& a, const Keyed& b) { return a.key.compare(b.key) < 0; });
+    std::vector<quint32> sorted(entries.size());
+    std::iota(sorted.begin(), sorted.end(), 0u);
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [&](quint32 a, quint32 b) { return keys[a].compare(keys[b]) < 0; });
 
     const QString sinceKey = SinceKey(now.addDays(-365));
     std::vector<TGridRow> rows;
     rows.reserve(entries.size());
-    for (const Keyed& k : entries)
-        rows.push_back(TGridRow{deviceCells(k.entry, sinceKey), {}});
+    for (quint32 i : sorted)
+        rows.push_back(TGridRow{deviceCells(std::move(entries[i]), sinceKey), {}});
     grid.AppendRows(std::move(rows));
     grid.SetDataFileLabel(QFileInfo(path).fileName().left(100));
     grid.SetHeaderFixed(true);

@@ -3,16 +3,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStringDecoder>
 
 namespace TextLines {
 
 QString DecodeLine(const QByteArray& bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    if (utf8.hasError())
-        return QString::fromLatin1(bytes);
-    return text;
+    if (QByteArrayView(bytes).isValidUtf8())
+        return QString::fromUtf8(bytes);
+    return QString::fromLatin1(bytes);
 }
 
 QStringList Split(const QByteArray& contents, int maxChars) {
@@ -31,7 +28,8 @@ QStringList Split(const QByteArray& contents, int maxChars) {
         QByteArray raw = contents.mid(from, stop - from);
         // A NUL would end the line early in C string handling; drop it so the
         // rest of the line still counts.
-        raw.replace('\0', QByteArray());
+        if (raw.contains('\0'))
+            raw.replace('\0', QByteArray());
         QString line = DecodeLine(raw);
         if (maxChars > 0 && line.size() > maxChars)
             line.truncate(maxChars);
