@@ -1,0 +1,154 @@
+// The whole monitoring stack (window, cycle, real pinger, transition rules,
+// queue) against namespace test hosts: one that answers, one that never
+// does, one whose link the test takes down and brings back, and one behind
+// a router that reports it unreachable.
+#include "IcmpHosts.h"
+#include "TestSupport.h"
+#include "app/MainWindow.h"
+#include "app/MonitorSetupPage.h"
+#include "devices/DeviceGrid.h"
+#include "icmp/Pinger.h"
+#include "monitor/MonitorCycle.h"
+#include "platform/Clock.h"
+
+#include <QCheckBox>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct CycleHostsTest : ::testing::Test {
+    std::unique_ptr<TIcmpHosts> hosts;
+    TTempProgramFolder folder;
+    TScriptedPrompts prompts;
+    TRecordingLauncher launcher;
+    TManualClock clock{QDateTime(QDate(2026, 12, 10), QTime(9, 0, 0))};
+    std::unique_ptr<TForm1> form;
+
+    void SetUp() override {
+        if (const std::string why = TIcmpHosts::Unavailable(); !why.empty())
+            GTEST_SKIP() << why;
+        hosts = std::make_unique<TIcmpHosts>("vm-cyc");
+        ASSERT_TRUE(hosts->problem().empty()) << hosts->problem();
+        SetClock(&clock);
+        TForm1::Options o;
+        o.quitOnClose = false;
+        form = std::make_unique<TForm1>(o);
+        form->cycle->StopTimers();
+        form->MonitorSetup->UpDownVelmoraPingTimeOut->setValue(1);
+        form->MonitorSetup->UpDownVelmoraPacketsPerSite->setValue(1);
+        form->email.sitesCritical = 1;
+        form->notifyAddresses = {"ops@example.org"};
+        // The probes run from the client namespace, with the real pinger.
+        TIcmpHosts* h = hosts.get();
+        form->cycle->SetEcho([h](const QString& address, int timeOut) {
+            TEchoResult r;
+            h->OnThreadIn("c", [&] {
+                TPinger p;
+                p.Host = address;
+                p.TimeOut = timeOut;
+                p.Echo();
+                r.replied = p.Replied;
+                r.roundTripTime = p.RoundTripTime;
+                r.replyText = p.ReplyText;
+                r.messages = p.Messages;
+            });
+            return r;
+        });
+        form->grid->SetGridHeader();
+        for (auto [address, location] :
+             {std::pair{"10.231.1.2", "answers"}, std::pair{"10.231.2.2", "silent"},
+              std::pair{"10.231.3.2", "flaky"}, std::pair{"10.231.5.2", "behind router"}}) {
+            std::array<QString, Col::Count> cells;
+            cells[0] = address;
+            cells[1] = location;
+            cells[2] = "Yes";
+            form->grid->AppendRow(cells);
+        }
+    }
+    void TearDown() override { SetClock(nullptr); }
+
+    // One full pass: every device once, as the timers would run it.
+    void pass() {
+        for (int i = 1; i < form->grid->RowCount(); ++i) {
+            form->clockText = ClockText(clock.now());
+            form->cycle->TimerInterSiteTimer();
+            form->cycle->TimerInterPacket.stop();
+            QSignalSpy done(form->cycle, &TMonitorCycle::packetDone);
+            form->cycle->TimerInterPacketTimer();
+            ASSERT_TRUE(done.wait(10000));
+            ASSERT_EQ(form->cycle->cycleBusy, 0);
+            form->cycle->TimerInterSite.stop();
+        }
+    }
+    QStringList statuses() const {
+        QStringList s;
+        for (int r = 1; r < form->grid->RowCount(); ++r)
+            s << form->grid->Cell(r, Col::Status);
+        return s;
+    }
+    QStringList queued() const {
+        QStringList d;
+        for (const TQueueEntry& e : form->queue.Entries())
+            d << e.details;
+        return d;
+    }
+};
+
+TEST_F(CycleHostsTest, StatisticsStatusLogAndImmediateAlerts) {
+    const QString t1 = ClockText(clock.now());
+    pass();
+    EXPECT_EQ(statuses(), (QStringList{"Up", "DOWN", "Up", "DOWN"}));
+    EXPECT_EQ(form->grid->Cell(1, Col::PktsSent), "1");
+    EXPECT_EQ(form->grid->Cell(1, Col::PktsRecd), "1");
+    EXPECT_EQ(form->grid->Cell(1, Col::PercentOk), "100");
+    EXPECT_FALSE(form->grid->Cell(1, Col::MinResp).isEmpty());
+    EXPECT_EQ(form->grid->Cell(2, Col::PktsSent), "2"); // the echo and its retry
+    EXPECT_EQ(form->grid->Cell(2, Col::PercentOk), "0");
+    EXPECT_EQ(form->grid->Cell(2, Col::PktsRecd), "");
+    // First answers are logged but not mailed; first failures are mailed.
+    EXPECT_EQ(queued(), (QStringList{"silent [ 10.231.2.2 ]  DOWN on: " + t1,
+                                     "behind router [ 10.231.5.2 ]  DOWN on: " + t1}));
+    EXPECT_EQ(
+        form->VelmoraMemo->toPlainText().split('\n'),
+        (QStringList{"Up\t10.231.1.2\t" + t1 + "\tanswers", "DOWN\t10.231.2.2\t" + t1 + "\tsilent",
+                     "Up\t10.231.3.2\t" + t1 + "\tflaky",
+                     "DOWN\t10.231.5.2\t" + t1 + "\tbehind router"}));
+
+    // The flaky host's link goes down, then comes back.
+    ASSERT_TRUE(hosts->RunIn("d", "ip link set eth0 down"));
+    clock.advanceSecs(60);
+    const QString t2 = ClockText(clock.now());
+    form->queue.Clear();
+    pass();
+    EXPECT_EQ(statuses(), (QStringList{"Up", "DOWN", "DOWN", "DOWN"}));
+    EXPECT_EQ(queued(), QStringList{"flaky [ 10.231.3.2 ]  DOWN on: " + t2});
+    EXPECT_EQ(form->grid->Cell(3, Col::Since), t2);
+
+    ASSERT_TRUE(hosts->RunIn("d", "ip link set eth0 up"));
+    clock.advanceSecs(60);
+    form->queue.Clear();
+    form->email.notifyOnUp = true;
+    pass();
+    EXPECT_EQ(statuses(), (QStringList{"Up", "DOWN", "Up", "DOWN"}));
+    EXPECT_EQ(queued(), QStringList{"flaky [ 10.231.3.2 ]  Up on: " + ClockText(clock.now())});
+}
+
+TEST_F(CycleHostsTest, DelayedAlertCarriesTheTimeOfTheChange) {
+    form->email.delayMinutes = 5;
+    pass(); // every device gets its first state; the failures arm their records
+    EXPECT_TRUE(queued().isEmpty());
+    ASSERT_TRUE(hosts->RunIn("d", "ip link set eth0 down"));
+    clock.advanceSecs(10);
+    const QString down = ClockText(clock.now());
+    pass();
+    EXPECT_TRUE(queued().isEmpty());
+    clock.advanceSecs(301);
+    pass();
+    EXPECT_TRUE(queued().contains("flaky [ 10.231.3.2 ]  DOWN on: " + down));
+    EXPECT_EQ(queued().size(), 3); // with the two devices down from the start
+}
+
+} // namespace
