@@ -48,7 +48,13 @@ struct Parsed {
         }
     }
 
-    QByteArray raw(const Line& l) const { return bytes.mid(l.start, l.length); }
+    // A line's text; a UTF-8 byte order mark that an editor put in front of
+    // the file is not part of it (but is kept when the file is rewritten).
+    QByteArray raw(const Line& l) const {
+        if (l.start == 0 && bytes.startsWith("\xEF\xBB\xBF"))
+            return bytes.mid(3, l.length - 3);
+        return bytes.mid(l.start, l.length);
+    }
 
     // Classifies a line; for sections `name` is the section name, for entries
     // the key and `value` the text after the first "=".

@@ -32,16 +32,33 @@ std::atomic<TLauncher*> installed{nullptr};
 } // namespace
 
 QStringList TDesktopLauncher::EditorCandidates() {
-    QStringList editors;
-    const QString visual = qEnvironmentVariable("VISUAL");
-    if (!visual.isEmpty())
-        editors << visual;
-    editors << QStringLiteral("gnome-text-editor") << QStringLiteral("gedit")
-            << QStringLiteral("kwrite") << QStringLiteral("kate") << QStringLiteral("mousepad")
-            << QStringLiteral("xed") << QStringLiteral("pluma") << QStringLiteral("featherpad")
-            << QStringLiteral("leafpad") << QStringLiteral("xterm -e vi");
-    return editors;
+    // Desktop editors first: $VISUAL is often a terminal editor, which
+    // started without a terminal would run where nobody can see it.
+    return {QStringLiteral("gnome-text-editor"),
+            QStringLiteral("gedit"),
+            QStringLiteral("kwrite"),
+            QStringLiteral("kate"),
+            QStringLiteral("mousepad"),
+            QStringLiteral("xed"),
+            QStringLiteral("pluma"),
+            QStringLiteral("featherpad"),
+            QStringLiteral("leafpad")};
 }
+
+namespace {
+
+// The operator's own editor in a terminal window, the last resort.
+QStringList terminalEditors() {
+    QString editor = qEnvironmentVariable("VISUAL");
+    if (editor.isEmpty())
+        editor = qEnvironmentVariable("EDITOR");
+    if (editor.isEmpty())
+        editor = QStringLiteral("vi");
+    return {QStringLiteral("x-terminal-emulator -e ") + editor,
+            QStringLiteral("xterm -e ") + editor};
+}
+
+} // namespace
 
 bool TDesktopLauncher::OpenTextEditor(const QString& path) {
     QStringList args;
@@ -49,8 +66,10 @@ bool TDesktopLauncher::OpenTextEditor(const QString& path) {
         args << path;
     if (startFirst(EditorCandidates(), args))
         return true;
-    // Last resort: whatever the desktop opens a file with.
-    return !path.isEmpty() && startFirst({QStringLiteral("xdg-open")}, args);
+    // Whatever the desktop opens a text file with.
+    if (!path.isEmpty() && startFirst({QStringLiteral("xdg-open")}, args))
+        return true;
+    return startFirst(terminalEditors(), args);
 }
 
 bool TDesktopLauncher::OpenBrowser(const QString& url, const QString& browser) {
@@ -73,4 +92,6 @@ TLauncher& Launcher() {
     return l ? *l : desktopLauncher;
 }
 
-void SetLauncher(TLauncher* launcher) { installed.store(launcher); }
+void SetLauncher(TLauncher* launcher) {
+    installed.store(launcher);
+}

@@ -4,8 +4,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
@@ -230,6 +232,49 @@ TEST(Clock, InjectedClockIsReadEverywhere) {
     EXPECT_EQ(Clock().now(), start.addSecs(300));
     SetClock(nullptr);
     EXPECT_LE(qAbs(Clock().now().secsTo(QDateTime::currentDateTime())), 5);
+}
+
+// A stand-in editor first on PATH records the arguments it was started with.
+class LauncherTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QByteArray savedPath = qgetenv("PATH");
+
+    void SetUp() override {
+        QFile script(dir.filePath("gnome-text-editor"));
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\n"
+                     "out=$(dirname \"$0\")/args\n"
+                     "printf '%s\\n' \"$#\" \"$@\" > \"$out.tmp\" && mv \"$out.tmp\" \"$out\"\n");
+        script.close();
+        ASSERT_TRUE(script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                          QFileDevice::ExeOwner));
+        qputenv("PATH", dir.path().toLocal8Bit() + ':' + savedPath);
+    }
+    void TearDown() override { qputenv("PATH", savedPath); }
+
+    QByteArray recordedArgs() {
+        QFile f(dir.filePath("args"));
+        QElapsedTimer t;
+        t.start();
+        while (!f.exists() && t.elapsed() < 5000)
+            QThread::msleep(20);
+        if (!f.open(QIODevice::ReadOnly))
+            return "<editor not started>";
+        return f.readAll();
+    }
+};
+
+TEST_F(LauncherTest, EditorGetsThePathAsOneArgument) {
+    TDesktopLauncher launcher;
+    EXPECT_TRUE(launcher.OpenTextEditor("/home/op/my devices.dat"));
+    EXPECT_EQ(recordedArgs(), "1\n/home/op/my devices.dat\n");
+}
+
+TEST_F(LauncherTest, EditorWithoutPathOpensANewDocument) {
+    TDesktopLauncher launcher;
+    EXPECT_TRUE(launcher.OpenTextEditor(QString()));
+    EXPECT_EQ(recordedArgs(), "0\n");
 }
 
 TEST(Launcher, MissingHelpFileIsReported) {

@@ -103,6 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ReadCase{"SectionAnyCase", kNumbers, "s", "dec", 3, 42},
                       ReadCase{"KeyAnyCase", kNumbers, "S", "DEC", 3, 42},
                       ReadCase{"AfterGarbageLines", kMessy, "velmora settings", "height", 3, 600},
+                      ReadCase{"AfterByteOrderMark", "\xEF\xBB\xBF[S]\r\nk=5\r\n", "S", "k", 3, 5},
                       ReadCase{"BinaryFile", QByteArray("\x00\xff\x00[S]\x00=\x01\r\n", 11), "S",
                                "x", 3, 3}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -180,6 +181,8 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"BinaryBytesKept", QByteArray("[A]\r\n\x00\x1a\xff\r\nk=1\r\n", 15),
                   [](TIniFile& i) { i.WriteInteger("A", "k", 2); },
                   QByteArray("[A]\r\n\x00\x1a\xff\r\nk=2\r\n", 15)},
+        WriteCase{"ByteOrderMarkKept", "\xEF\xBB\xBF[S]\r\nk=5\r\n",
+                  [](TIniFile& i) { i.WriteInteger("s", "k", 6); }, "\xEF\xBB\xBF[S]\r\nk=6\r\n"},
         WriteCase{"EraseSection", kMessy, [](TIniFile& i) { i.EraseSection("velmora SETTINGS"); },
                   "; written by hand\r\n[DNS Settings]\r\nDNS-0=127.0.0.1\r\ndns.example\r\n"
                   "DNS-1=::1"},
