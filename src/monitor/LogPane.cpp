@@ -6,6 +6,7 @@
 #include "platform/VelmoraError.h"
 
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
@@ -105,6 +106,19 @@ void TLogPane::PrintCopies(QPrinter& printer, int copies, const QString& jobTitl
         printer.setCopyCount(1);
         print(&printer);
         emit PrintJobDone(copy);
+    }
+}
+
+void TLogPane::RunCommand(const std::function<void()>& command) {
+    if (guard) {
+        guard(command);
+        return;
+    }
+    try {
+        command();
+    } catch (const TVelmoraError& e) {
+        Prompts().Message(e.message(), QCoreApplication::applicationName(), TPrompts::Buttons::Ok,
+                          TPrompts::Icon::Error);
     }
 }
 

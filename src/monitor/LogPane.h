@@ -57,6 +57,14 @@ public:
     void SetPopupMenu(QMenu* menu);
     QMenu* PopupMenu() const { return popup; }
 
+    // Menu commands run through the guard, which shows an error that
+    // escapes them (the main window passes its standard error display).
+    // Without one, the error's text is shown in a message box here, so that
+    // no exception ever unwinds through Qt's signal code.
+    using TCommandGuard = std::function<void(const std::function<void()>&)>;
+    void SetCommandGuard(TCommandGuard g) { guard = std::move(g); }
+    void RunCommand(const std::function<void()>& command);
+
 signals:
     void PrintJobDone(int copy);
 
@@ -69,4 +77,5 @@ private:
     QAction* actionForKey(const QKeyEvent* e) const;
 
     QMenu* popup = nullptr;
+    TCommandGuard guard;
 };

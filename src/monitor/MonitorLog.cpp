@@ -27,7 +27,8 @@ void TMonitorLog::buildPopupMenu() {
         // The pane routes the keys itself (TLogPane::event), only while it
         // has the focus.
         a->setShortcutContext(Qt::WidgetShortcut);
-        connect(a, &QAction::triggered, this, handler);
+        connect(a, &QAction::triggered, this,
+                [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); });
         PopupMenuVelmora->addAction(a);
         return a;
     };

@@ -107,6 +107,13 @@ TEST_F(LogPaneTest, SaveToAFileThatCannotBeCreatedRaises) {
     EXPECT_EQ(pane.Lines(), QStringList({"one", "two", "three"}));
 }
 
+TEST_F(LogPaneTest, CommandErrorWithoutAGuardIsShownNotThrown) {
+    EXPECT_NO_THROW(
+        pane.RunCommand([] { throw TVelmoraError(QStringLiteral("Cannot create file x")); }));
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, QStringLiteral("Cannot create file x"));
+}
+
 TEST_F(LogPaneTest, OpenStartsTheEditorOnAnExistingFileOnly) {
     fill();
     const QString path = dir.filePath(QStringLiteral("old.log"));

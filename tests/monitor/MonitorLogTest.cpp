@@ -169,6 +169,20 @@ TEST_F(MonitorLogTest, SaveAndOpenUseTheirDialogTitles) {
     } catch (const TVelmoraError& e) {
         EXPECT_EQ(e.message(), QStringLiteral("Cannot create file ") + bad);
     }
+
+    // From the menu the error reaches the guard instead of Qt's signal code.
+    QStringList guarded;
+    log->SetCommandGuard([&](const std::function<void()>& command) {
+        try {
+            command();
+        } catch (const TVelmoraError& e) {
+            guarded << e.message();
+        }
+    });
+    prompts.fileNames = {bad};
+    log->FileSaveAsWanLog->trigger();
+    EXPECT_EQ(guarded, QStringList({QStringLiteral("Cannot create file ") + bad}));
+    EXPECT_EQ(log->Lines(), filled());
 }
 
 // Stands in for the operator at the print dialog.
