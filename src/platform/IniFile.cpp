@@ -139,6 +139,16 @@ QByteArray TIniFile::load() const {
     return f.readAll();
 }
 
+QByteArray TIniFile::loadForChange() const {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (f.exists())
+            throw TVelmoraError(QStringLiteral("Unable to write to %1").arg(path));
+        return {};
+    }
+    return f.readAll();
+}
+
 void TIniFile::store(const QByteArray& contents) {
     if (!TextLines::WriteBytes(path, contents))
         throw TVelmoraError(QStringLiteral("Unable to write to %1").arg(path));
@@ -174,7 +184,7 @@ bool TIniFile::ReadBool(const QString& section, const QString& key, bool def) co
 }
 
 void TIniFile::WriteString(const QString& section, const QString& key, const QString& value) {
-    const Parsed p(load());
+    const Parsed p(loadForChange());
     const auto found = p.find(section);
     QByteArray out;
     if (found.empty()) {
@@ -213,7 +223,7 @@ void TIniFile::WriteBool(const QString& section, const QString& key, bool value)
 }
 
 void TIniFile::EraseSection(const QString& section) {
-    const Parsed p(load());
+    const Parsed p(loadForChange());
     const auto found = p.find(section);
     if (found.empty())
         return;
@@ -228,7 +238,7 @@ void TIniFile::EraseSection(const QString& section) {
 }
 
 void TIniFile::ReplaceSection(const QString& section, const Entries& entries) {
-    const Parsed p(load());
+    const Parsed p(loadForChange());
     const auto found = p.find(section);
     QByteArray body = '[' + section.toUtf8() + ']' + p.eol;
     for (const auto& [k, v] : entries)

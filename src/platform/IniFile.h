@@ -44,6 +44,9 @@ public:
 
 private:
     QByteArray load() const;
+    // The contents a change starts from; throws when the file exists but
+    // cannot be read, as rewriting it would lose everything in it.
+    QByteArray loadForChange() const;
     void store(const QByteArray& contents);
 
     QString path;

@@ -8,6 +8,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -261,6 +262,41 @@ TEST(IniFileFailure, TargetIsADirectory) {
     EXPECT_EQ(readBytes(dir.filePath("velmora.ini/keep")), "kept");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
               QStringList{"velmora.ini"});
+}
+
+// A file that can be written but not read: rewriting it from nothing would
+// lose every key in it. Root reads any file, so root acts as another user.
+TEST(IniFileFailure, UnreadableFileIsNotReplaced) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("velmora.ini");
+    const QByteArray old = "[S]\r\nk=old\r\n";
+    writeBytes(path, old);
+    ASSERT_TRUE(QFile::setPermissions(dir.path(), QFileDevice::Permissions(0x7777)));
+    const bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(chown(path.toLocal8Bit().constData(), 65534, 65534), 0);
+    }
+    ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::WriteOwner));
+    if (root && seteuid(65534) != 0)
+        GTEST_SKIP() << "running as root without the right to change the effective user";
+    struct Restore {
+        bool root;
+        ~Restore() {
+            if (root && seteuid(0) != 0)
+                std::abort();
+        }
+    } restore{root};
+
+    TIniFile ini(path);
+    EXPECT_EQ(ini.ReadInteger("S", "k", 3), 3);
+    expectWriteFails(ini, [](TIniFile& i) { i.WriteString("S", "j", "new"); });
+    expectWriteFails(ini, [](TIniFile& i) { i.EraseSection("S"); });
+    expectWriteFails(ini, [](TIniFile& i) { i.ReplaceSection("T", {{"k", "v"}}); });
+    if (root) {
+        ASSERT_EQ(seteuid(0), 0);
+    }
+    restore.root = false;
+    EXPECT_EQ(readBytes(path), old);
 }
 
 // A full disk, simulated by a file-size limit that binds root too: the old
