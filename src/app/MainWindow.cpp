@@ -3,7 +3,9 @@
 #include "MonitorSetupPage.h"
 #include "devices/DeviceGrid.h"
 #include "devices/GridView.h"
+#include "monitor/LogPane.h"
 #include "monitor/MonitorCycle.h"
+#include "monitor/MonitorLog.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -37,12 +39,12 @@ QWidget* makeTab(QTabWidget* tabs, const char* name, const QString& caption) {
     return w;
 }
 
-QPlainTextEdit* makePane(QWidget* tab, const char* name, const QString& accessibleName) {
-    auto* pane = new QPlainTextEdit;
+template <class Pane>
+Pane* makePane(QWidget* tab, const char* name, const QString& accessibleName) {
+    auto* pane = new Pane;
     pane->setObjectName(QLatin1String(name));
     pane->setAccessibleName(accessibleName);
-    pane->setReadOnly(true);
-    pane->setLineWrapMode(QPlainTextEdit::NoWrap);
+    pane->SetCommandGuard([](const std::function<void()>& f) { TForm1::Guarded(f); });
     auto* l = new QVBoxLayout(tab);
     l->addWidget(pane);
     return pane;
@@ -80,8 +82,8 @@ void TForm1::buildWindow() {
     t1->setContentsMargins(0, 0, 0, 0);
     t1->addWidget(GroupBox1);
 
-    VelmoraMemo = makePane(TabSheet3, "VelmoraMemo", QStringLiteral("Monitor Log"));
-    EMAILLog = makePane(TabSheet5, "EMAILLog", QStringLiteral("EMAIL Log"));
+    VelmoraMemo = makePane<TMonitorLog>(TabSheet3, "VelmoraMemo", QStringLiteral("Monitor Log"));
+    EMAILLog = makePane<TLogPane>(TabSheet5, "EMAILLog", QStringLiteral("EMAIL Log"));
 
     MonitorSetup = new TMonitorSetupPage;
     auto* t2 = new QVBoxLayout(TabSheet2);

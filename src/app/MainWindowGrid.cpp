@@ -9,6 +9,7 @@
 #include "devices/GridView.h"
 #include "monitor/DeviceTransitionDlg.h"
 #include "monitor/MonitorCycle.h"
+#include "monitor/MonitorLog.h"
 #include "monitor/Transitions.h"
 
 #include <QAction>

@@ -7,6 +7,7 @@
 #include "devices/DeviceGrid.h"
 #include "devices/GridView.h"
 #include "monitor/MonitorCycle.h"
+#include "monitor/MonitorLog.h"
 #include "platform/Clock.h"
 #include "platform/Helpers.h"
 #include "platform/IniFile.h"

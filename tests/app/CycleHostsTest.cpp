@@ -9,6 +9,7 @@
 #include "devices/DeviceGrid.h"
 #include "icmp/Pinger.h"
 #include "monitor/MonitorCycle.h"
+#include "monitor/MonitorLog.h"
 #include "platform/Clock.h"
 
 #include <QCheckBox>

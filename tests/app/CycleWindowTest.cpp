@@ -5,6 +5,7 @@
 #include "devices/GridDelegate.h"
 #include "monitor/DeviceTransitionDlg.h"
 #include "monitor/MonitorCycle.h"
+#include "monitor/MonitorLog.h"
 #include "platform/Clock.h"
 
 #include <QAction>

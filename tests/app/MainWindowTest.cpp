@@ -4,6 +4,7 @@
 #include "devices/DeviceGrid.h"
 #include "devices/GridView.h"
 #include "monitor/MonitorCycle.h"
+#include "monitor/MonitorLog.h"
 #include "platform/IniFile.h"
 
 #include <QAbstractButton>
