@@ -237,7 +237,8 @@ TEST(Clock, InjectedClockIsReadEverywhere) {
 // A stand-in editor first on PATH records the arguments it was started with.
 class LauncherTest : public ::testing::Test {
 protected:
-    QTemporaryDir dir;
+    // Beside the test binary: /tmp may be mounted without exec rights.
+    QTemporaryDir dir{QCoreApplication::applicationDirPath() + "/launcher-XXXXXX"};
     QByteArray savedPath = qgetenv("PATH");
 
     void SetUp() override {
