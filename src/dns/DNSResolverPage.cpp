@@ -2,10 +2,9 @@
 
 #include "app/Prompts.h"
 #include "dns/DNSThread.h"
+#include "monitor/LogPane.h"
 #include "platform/Helpers.h"
 #include "platform/IniFile.h"
-#include "platform/Launcher.h"
-#include "platform/TextLines.h"
 #include "platform/VelmoraError.h"
 
 #include <QCheckBox>
@@ -17,7 +16,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStyle>
@@ -29,7 +27,6 @@ namespace {
 constexpr int kHistoryLimit = 10;
 const QString kServerSection = QStringLiteral("DNS Settings");
 const QString kQuerySection = QStringLiteral("DNS Query List");
-const QString kLogFilter = QStringLiteral("Log Files (*.log)|*.log|All Files (*.*)|*.*");
 
 // Replaces a combo box's items and keeps the text shown in its edit box.
 void SetItems(QComboBox* box, const QStringList& items) {
@@ -161,11 +158,12 @@ void TDNSResolverPage::buildControls() {
     options->addWidget(SpeedButton5, 2, 2);
     options->setRowStretch(3, 1);
 
-    DNSMemo = new QPlainTextEdit;
+    DNSMemo = new TLogPane;
     DNSMemo->setObjectName(QStringLiteral("DNSMemo"));
     DNSMemo->setAccessibleName(QStringLiteral("DNS Results"));
     DNSMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     DNSMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    DNSMemo->SetCommandGuard(guard);
     auto* results = new QVBoxLayout(GroupBoxDNSResults);
     results->addWidget(DNSMemo);
 
@@ -209,10 +207,7 @@ void TDNSResolverPage::buildLogMenu() {
                                                   [this] { FileSaveAsDNSLogAccept(); });
     FileSaveAsDNSLog->setObjectName(QStringLiteral("FileSaveAsDNSLog"));
 
-    DNSMemo->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(DNSMemo, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        PopupMenuDNSLog->popup(DNSMemo->viewport()->mapToGlobal(at));
-    });
+    DNSMemo->SetPopupMenu(PopupMenuDNSLog);
 }
 
 bool TDNSResolverPage::eventFilter(QObject* watched, QEvent* event) {
@@ -232,7 +227,14 @@ bool TDNSResolverPage::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void TDNSResolverPage::Guarded(const std::function<void()>& handler) {
+void TDNSResolverPage::SetCommandGuard(TCommandGuard g) {
+    guard = std::move(g);
+    DNSMemo->SetCommandGuard(guard);
+}
+
+// Until the main window passes its own, an error escaping a handler is shown
+// here, so that no exception unwinds through Qt's signal code.
+void TDNSResolverPage::ShowError(const std::function<void()>& handler) {
     try {
         handler();
     } catch (const TVelmoraError& e) {
@@ -389,27 +391,13 @@ void TDNSResolverPage::PromptForServerIfNone() {
 }
 
 void TDNSResolverPage::ActionClearDNSLogExecute() {
-    if (Prompts().AskYesNo(QStringLiteral("Are you sure ?"), QStringLiteral("Clear Log")))
-        DNSMemo->clear();
+    DNSMemo->ClearWithQuestion();
 }
 
 void TDNSResolverPage::FileOpenDNSLogAccept() {
-    const QString path = Prompts().OpenFileName(QStringLiteral("Open DNS Log"), kLogFilter,
-                                                QStringLiteral("log"), QString());
-    if (!path.isEmpty())
-        Launcher().OpenTextEditor(path);
+    DNSMemo->RunCommand([this] { DNSMemo->OpenInEditor(QStringLiteral("Open DNS Log")); });
 }
 
 void TDNSResolverPage::FileSaveAsDNSLogAccept() {
-    Guarded([this] {
-        const QString path = Prompts().SaveFileName(QStringLiteral("Save DNS Log"), kLogFilter,
-                                                    QStringLiteral("log"), QString());
-        if (path.isEmpty())
-            return;
-        const QString text = DNSMemo->toPlainText();
-        const QStringList lines =
-            DNSMemo->document()->isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
-        if (!TextLines::WriteFile(path, lines))
-            throw TVelmoraError(QStringLiteral("Unable to write to %1").arg(path));
-    });
+    DNSMemo->RunCommand([this] { DNSMemo->SaveAs(QStringLiteral("Save DNS Log")); });
 }

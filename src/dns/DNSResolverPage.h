@@ -9,13 +9,13 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QMenu;
-class QPlainTextEdit;
 class QPushButton;
 class QSpinBox;
 class QToolButton;
 class QAction;
 class TDNSThread;
 class TIniFile;
+class TLogPane;
 
 // The "DNS Resolver" tab: one query of a chosen type to a chosen server, the
 // decoded answer in the DNS log, and the recent server and query lists kept
@@ -55,6 +55,11 @@ public:
     void SaveDNSLists();
 
     bool QueryRunning() const { return runFlag == 1; }
+    // Runs the page's handlers and the log's commands, showing an error that
+    // escapes them (the main window passes its standard error display).
+    using TCommandGuard = std::function<void(const std::function<void()>&)>;
+    void SetCommandGuard(TCommandGuard g);
+
     // The UDP port queries go to; tests point it at a server of their own.
     void SetServerPort(quint16 port) { serverPort = port; }
 
@@ -70,7 +75,7 @@ public:
     QCheckBox* CheckBoxDNSClearWindow;
     QSpinBox* EditDNSTimeout; // the edit box and its up-down (UpDown5) in one
     QToolButton* SpeedButton5;
-    QPlainTextEdit* DNSMemo;
+    TLogPane* DNSMemo;
     QMenu* PopupMenuDNSLog;
     QAction* ActionClearDNSLog;
     QAction* FileOpenDNSLog;
@@ -92,9 +97,11 @@ private:
     void workerFinished(const QPointer<TDNSThread>& thread, bool resolved,
                         const QStringList& lines);
     void showFirstServer();
-    static void Guarded(const std::function<void()>& handler);
+    void Guarded(const std::function<void()>& handler) const { guard(handler); }
+    static void ShowError(const std::function<void()>& handler);
 
     std::function<TIniFile&()> settings;
+    TCommandGuard guard = ShowError;
     QStringList servers;
     QStringList queries;
     int runFlag = 0; // the run flag: 1 while a query runs

@@ -4,6 +4,7 @@
 #include "QtPrinters.h"
 #include "ScriptedUdpServer.h"
 #include "app/Prompts.h"
+#include "monitor/LogPane.h"
 #include "platform/IniFile.h"
 #include "platform/Launcher.h"
 
@@ -485,6 +486,33 @@ TEST_F(DNSResolverPageTest, MailExchangeFromDnsmasq) {
                      ":Additional Records\n\n"
                      "mx1.velmora.test\t\tTTL: 60 sec.\tClass:IN   Type:A\t127.0.0.25\n\n\n"
                      "Authoritative response from DNS Server: 127.77.3.1");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(DNSResolverPageTest, ASettingsFileThatCannotBeWrittenIsReported) {
+    ini = std::make_unique<TIniFile>(dir.filePath("missing/folder/velmora.ini"));
+    page->ComboBoxDNSServer->setEditText(kServer);
+    QTest::keyClick(page->ComboBoxDNSServer->lineEdit(), Qt::Key_Return);
+    ASSERT_EQ(prompts.asked.size(), 1u);
+    EXPECT_EQ(prompts.asked[0].text, "Unable to write to " + ini->FileName());
+    EXPECT_EQ(prompts.asked[0].caption, "Velmora");
+
+    // The main window's own error display takes over once it is passed in.
+    QStringList shown;
+    page->SetCommandGuard([&](const std::function<void()>& handler) {
+        try {
+            handler();
+        } catch (const std::exception& e) {
+            shown << QString::fromLocal8Bit(e.what());
+        }
+    });
+    page->GetDNSAddress1Click(); // Cancel: nothing is written
+    prompts.inputs = {QString("127.0.0.1")};
+    page->GetDNSAddress1Click();
+    EXPECT_EQ(shown, QStringList{"Unable to write to " + ini->FileName()});
 }
 
 } // namespace
