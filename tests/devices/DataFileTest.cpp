@@ -138,6 +138,10 @@ INSTANTIATE_TEST_SUITE_P(
                  QByteArray("10.0.0.1\tN") + '\0' + "ul\r\n" + QByteArray(3, '\0') +
                      "\r\n10.0.0.2\tnext\r\n",
                  {{"10.0.0.2", "next", "No"}, {"10.0.0.1", "Nul", "No"}}},
+        LoadCase{"Utf8ByteOrderMark",
+                 "\xEF\xBB\xBF"
+                 "10.0.0.1\tRouter\r\n",
+                 {{"10.0.0.1", "Router", "No"}}},
         LoadCase{"Latin1Location",
                  "10.0.0.1\tM\xfcnchen\r\n10.0.0.2\tK\xc3\xb6ln\r\n",
                  {{"10.0.0.2", QString::fromUtf8("K\xc3\xb6ln"), "No"},
