@@ -199,7 +199,7 @@ TEST_F(DNSResolverPageTest, StopDuringASilentQueryWritesOnlyTheAbortLine) {
     QElapsedTimer t;
     t.start();
     page->ButtonRunDns->click();
-    EXPECT_LT(t.elapsed(), 200) << "Go must not wait for the server";
+    EXPECT_LT(t.elapsed(), 500) << "Go must not wait for the server";
     EXPECT_EQ(page->ButtonRunDns->text(), "Stop");
     EXPECT_TRUE(page->QueryRunning());
 
@@ -209,7 +209,7 @@ TEST_F(DNSResolverPageTest, StopDuringASilentQueryWritesOnlyTheAbortLine) {
     QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
     tick.start(20);
     QTest::qWait(300);
-    EXPECT_GE(ticks, 5);
+    EXPECT_GE(ticks, 3);
     EXPECT_EQ(server.Received().size(), 1);
 
     page->ButtonRunDns->click();
