@@ -62,6 +62,8 @@ void TForm1::buildGrid() {
                           },
                           sg);
     sg->setItemDelegate(gridDelegate);
+    connect(MonitorSetup, &TMonitorSetupPage::colorChanged, sg->viewport(),
+            qOverload<>(&QWidget::update));
     sg->horizontalHeader()->viewport()->installEventFilter(new THeaderClickFilter(
         sg->horizontalHeader(), [this](int c) { Guarded([this, c] { sgMouseUp(c); }); }));
     connect(sg->selectionModel(), &QItemSelectionModel::currentChanged, this,

@@ -123,8 +123,10 @@ void TMonitorSetupPage::SetLabelColor(QLabel* label, int value) {
 }
 
 void TMonitorSetupPage::chooseColor(QLabel* label) {
-    if (auto c = Prompts().ChooseColor(ColorOf(LabelColor(label))))
+    if (auto c = Prompts().ChooseColor(ColorOf(LabelColor(label)))) {
         SetLabelColor(label, ColorValue(*c));
+        emit colorChanged();
+    }
 }
 
 TMonitorSettings TMonitorSetupPage::Values() const {

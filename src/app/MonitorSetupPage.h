@@ -49,6 +49,8 @@ public:
 signals:
     void applyClicked();
     void helpClicked();
+    // A state colour was chosen; the grid repaints with it.
+    void colorChanged();
 
 private:
     void chooseColor(QLabel* label);

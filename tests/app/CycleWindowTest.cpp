@@ -22,6 +22,7 @@
 #include <QSpinBox>
 #include <QTest>
 #include <QThread>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 namespace {
@@ -204,6 +205,16 @@ TEST_F(CycleWindowTest, PaintingPopupSelectAllAndCopy) {
     EXPECT_EQ(d->LookOf(1, 3, "").color, TMonitorSetupPage::ColorOf(up));
     form->cycle->currentRow = 0;
     EXPECT_EQ(d->LookOf(1, 0, "x").color, QColor(Qt::black));
+
+    // Choosing the DOWN colour changes only that label and DOWN cells.
+    prompts.colors = {QColor(0, 128, 255)};
+    form->MonitorSetup->SpeedButton3->click();
+    EXPECT_EQ(d->LookOf(1, 3, "DOWN").color, QColor(0, 128, 255));
+    EXPECT_EQ(d->LookOf(1, 3, "Up").color, TMonitorSetupPage::ColorOf(up));
+    EXPECT_EQ(form->MonitorSetup->LabelColor(form->MonitorSetup->LabelDeviceDownColor), 0xff8000);
+    prompts.colors = {std::nullopt}; // cancelled: nothing changes
+    form->MonitorSetup->SpeedButton3->click();
+    EXPECT_EQ(d->LookOf(1, 3, "DOWN").color, QColor(0, 128, 255));
 
     form->PopupMenuVelmoraGridPopup();
     EXPECT_TRUE(form->ActionDeleteGridDevice->isVisible());
