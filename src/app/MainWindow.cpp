@@ -154,6 +154,16 @@ void TForm1::buildMenus() {
     DebugEMAIL1 = add(mail, "DebugEMAIL1", QStringLiteral("Debug &EMAIL"), {}, nullptr);
     DebugEMAIL1->setCheckable(true);
 
+    // F1 on a highlighted entry opens the help at that entry's topic.
+    const std::pair<QAction*, int> topics[] = {
+        {ActionEMAILParameters, 100}, {ActionHoldEMAIL, 110}, {ActionDisplayPendingEMAILS, 120},
+        {ActionClearEMAILQueue, 130}, {DebugEMAIL1, 140},     {Exit2, 160}};
+    for (auto [action, context] : topics)
+        action->setProperty("helpContext", context);
+    tasks->setProperty("helpContext", 160);
+    tasks->installEventFilter(this);
+    mail->installEventFilter(this);
+
     QMenu* info = menuBar()->addMenu(QStringLiteral("&Info"));
     info->setObjectName(QStringLiteral("Info1"));
     Help1 = add(info, "Help1", QStringLiteral("&Help"), QKeySequence(Qt::Key_F1),

@@ -20,7 +20,9 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHostInfo>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QStatusBar>
@@ -304,6 +306,19 @@ void TForm1::changeEvent(QEvent* event) {
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == GroupBox1 && event->type() == QEvent::Resize)
         sg->ApplyColumnWidths(GroupBox1->width());
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1) {
+        if (auto* menu = qobject_cast<QMenu*>(watched)) {
+            QAction* active = menu->activeAction();
+            const QVariant context = active && active->property("helpContext").isValid()
+                                         ? active->property("helpContext")
+                                         : menu->property("helpContext");
+            if (context.isValid()) {
+                menu->close();
+                HelpContext(context.toInt());
+                return true;
+            }
+        }
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -239,6 +240,18 @@ TEST_F(MainWindowTest, HelpSaysWhenTheHelpFileIsMissing) {
     writeFile(folder.file("Velmora.HLP"), "help");
     form.Help1->trigger();
     EXPECT_EQ(launcher.helpFiles, QStringList{folder.file("Velmora.HLP")});
+    EXPECT_EQ(launcher.contexts, QList<int>{0});
+
+    // F1 on a highlighted menu entry opens its topic.
+    QMenu* tasks = form.menuBar()->actions()[0]->menu();
+    tasks->popup(QPoint(0, 0));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(tasks));
+    tasks->setActiveAction(form.Exit2);
+    ASSERT_EQ(tasks->activeAction(), form.Exit2);
+    QTest::keyClick(tasks, Qt::Key_F1);
+    EXPECT_EQ(launcher.contexts.last(), 160);
+    EXPECT_FALSE(tasks->isVisible());
+    EXPECT_FALSE(form.closeAllowed) << "F1 must not carry out the entry";
 }
 
 TEST_F(MainWindowTest, TabsMenusAndShortcuts) {

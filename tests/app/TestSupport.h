@@ -71,6 +71,7 @@ private:
 class TRecordingLauncher : public TLauncher {
 public:
     QStringList editorPaths, browserUrls, helpFiles;
+    QList<int> contexts;
     TRecordingLauncher() { SetLauncher(this); }
     ~TRecordingLauncher() override { SetLauncher(nullptr); }
     bool OpenTextEditor(const QString& path) override {
@@ -81,8 +82,9 @@ public:
         browserUrls << url;
         return true;
     }
-    bool OpenHelp(const QString& file, int) override {
+    bool OpenHelp(const QString& file, int context) override {
         helpFiles << file;
+        contexts << context;
         return true;
     }
 };
