@@ -1,0 +1,112 @@
+#include "mail/ReplyEngine.h"
+#include "mail/SMTPMessage.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::vector<TReply> ReadAll(const QList<QByteArray>& pieces) {
+    TReplyReader r;
+    std::vector<TReply> out;
+    for (const QByteArray& p : pieces) {
+        r.Feed(p);
+        while (auto reply = r.TakeReply())
+            out.push_back(*reply);
+    }
+    return out;
+}
+
+TEST(ReplyReader, RepliesAcrossReads) {
+    struct Case {
+        const char* name;
+        QList<QByteArray> pieces;
+        std::vector<int> codes;
+        std::vector<QStringList> lines;
+    };
+    const std::vector<Case> cases{
+        {"one piece", {"220 ready\r\n"}, {220}, {{"220 ready"}}},
+        {"code split from text", {"22", "0 ready\r\n"}, {220}, {{"220 ready"}}},
+        {"CR and LF in two reads", {"250 ok\r", "\n"}, {250}, {{"250 ok"}}},
+        {"no line end yet", {"250 ok"}, {}, {}},
+        {"multi-line, last line decides",
+         {"250-first\r\n250-sec", "ond\r\n250 last\r\n"},
+         {250},
+         {{"250-first", "250-second", "250 last"}}},
+        {"multi-line ended by the bare code", {"250-a\r\n250\r\n"}, {250}, {{"250-a", "250"}}},
+        {"other lines inside a multi-line reply",
+         {"211-status\r\n  text\r\n214 not the end\r\n211 end\r\n"},
+         {211},
+         {{"211-status", "  text", "214 not the end", "211 end"}}},
+        {"two replies in one read", {"220 a\r\n250 b\r\n"}, {220, 250}, {{"220 a"}, {"250 b"}}},
+        {"bare LF", {"221 bye\n"}, {221}, {{"221 bye"}}},
+        {"no code", {"hello\r\n"}, {0}, {{"hello"}}},
+        {"short code", {"25\r\n"}, {0}, {{"25"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<TReply> got = ReadAll(c.pieces);
+        ASSERT_EQ(got.size(), c.codes.size());
+        for (size_t i = 0; i < got.size(); ++i) {
+            EXPECT_EQ(got[i].code, c.codes[i]);
+            EXPECT_EQ(got[i].lines, c.lines[i]);
+        }
+    }
+}
+
+TEST(ReplyReader, EndlessLineIsCutAndClearForgetsPartialReply) {
+    TReplyReader r;
+    r.Feed(QByteArray(TReplyReader::kMaxLine + 10, 'x'));
+    auto reply = r.TakeReply();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->lines.first().size(), TReplyReader::kMaxLine);
+
+    r.Clear();
+    r.Feed("250-part\r\n");
+    EXPECT_FALSE(r.TakeReply());
+    r.Clear();
+    r.Feed("220 fresh\r\n");
+    reply = r.TakeReply();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->lines, QStringList{"220 fresh"});
+}
+
+TEST(SMTPText, BracketsAndLineBreaks) {
+    EXPECT_EQ(Bracketed("ops@velmora.test"), "<ops@velmora.test>");
+    EXPECT_EQ(Bracketed("<ops@velmora.test>"), "<ops@velmora.test>");
+    EXPECT_EQ(Bracketed("<ops@velmora.test"), "<ops@velmora.test>");
+    EXPECT_EQ(Bracketed("Ops <ops@velmora.test>"), "Ops <ops@velmora.test>");
+    EXPECT_EQ(SingleLine("a\r\nb\rc\nd"), "a b c d");
+    EXPECT_EQ(SingleLine("a\n\nb"), "a  b");
+}
+
+TEST(SMTPText, MessageTextIsExactDotStuffedAndCannotBeCutShort) {
+    EXPECT_EQ(SMTPMessageText("Thu Dec 10, 2026 11:22:33", "me@velmora.test", " Velmora Alert ",
+                              " ops@velmora.test ", " Router room [ 10.1.2.3 ]  DOWN on: now "),
+              QByteArray("Date: Thu Dec 10, 2026 11:22:33\r\n"
+                         "From: me@velmora.test\r\n"
+                         "Subject: Velmora Alert\r\n"
+                         "Reply-To: me@velmora.test\r\n"
+                         "To: ops@velmora.test\r\n"
+                         "\r\n"
+                         "Router room [ 10.1.2.3 ]  DOWN on: now\r\n"
+                         ".\r\n"));
+    // A body that begins with a dot keeps it; one that carries line breaks
+    // stays one line, so neither ends the message nor adds a header.
+    EXPECT_EQ(SMTPMessageText("t", "me@x", "s", "to@x", ".hidden [ 1.2.3.4 ]"),
+              QByteArray("Date: t\r\nFrom: me@x\r\nSubject: s\r\nReply-To: me@x\r\nTo: to@x\r\n"
+                         "\r\n..hidden [ 1.2.3.4 ]\r\n.\r\n"));
+    const QByteArray injected = SMTPMessageText("t", "me@x\r\nBcc: all@x", "s\r\nX-Evil: 1", "to@x",
+                                                "room\r\n.\r\nMAIL FROM:<spam@x>\r\n");
+    EXPECT_EQ(injected, QByteArray("Date: t\r\nFrom: me@x Bcc: all@x\r\nSubject: s X-Evil: 1\r\n"
+                                   "Reply-To: me@x Bcc: all@x\r\nTo: to@x\r\n\r\n"
+                                   "room . MAIL FROM:<spam@x>\r\n.\r\n"));
+}
+
+TEST(SMTPText, CandidatesAreDottedAddressesInSectionOrder) {
+    EXPECT_EQ(MXCandidates({"mx1.velmora.test", "127.0.0.9"}, {"ns1.velmora.test"},
+                           {"127.0.0.26", "127.0.0.25", "127.0.0.26"}),
+              (QStringList{"127.0.0.9", "127.0.0.26", "127.0.0.25", "127.0.0.26"}));
+    EXPECT_EQ(MXCandidates({"mx1.velmora.test"}, {}, {}), QStringList());
+}
+
+} // namespace
