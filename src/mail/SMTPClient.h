@@ -1,0 +1,115 @@
+#pragma once
+
+#include "app/Settings.h"
+#include "mail/ReplyEngine.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QTcpSocket>
+#include <QTimer>
+#include <functional>
+
+class TMailLookupThread;
+
+// What the client reads from the rest of the window. Each is asked when it
+// is needed, so it always sees the present value.
+struct TSMTPHooks {
+    std::function<void(const QString&)> log; // the EMAIL Log; a text may hold CR LF
+    std::function<bool()> closePending;
+    std::function<QStringList()> dnsServers; // the DNS Resolver page's list
+    std::function<QString()> shownDnsServer; // the server that page shows
+    std::function<QString()> localHostIP;
+    std::function<QString()> clockText;
+};
+
+// Delivers one notification by SMTP: finds the mail server (the static one
+// or the exchangers of the recipient's domain), greets, HELO, MAIL FROM,
+// RCPT TO, DATA, the message, QUIT. Asynchronous: DeliverMail starts the
+// delivery and returns; Finished reports its outcome. Lookups run on a
+// thread of their own, every other step on the socket's events, so the
+// event loop never waits.
+class TSMTPClient : public QObject {
+    Q_OBJECT
+public:
+    enum class TState {
+        Idle,
+        Lookup,   // server address or exchangers being looked up
+        Greeting, // connected or connecting, "220" awaited
+        Helo,
+        MailFrom,
+        RcptTo,
+        Data,
+        Message,
+        Quit,
+    };
+
+    // `email` is read at every step (sender, static server); the timers
+    // are the window's: TimerSMTP bounds one connection up to the greeting,
+    // TimerSMTP2 each step of the dialogue.
+    TSMTPClient(const TEmailSettings& email, QTimer& timerSMTP, QTimer& timerSMTP2,
+                TSMTPHooks hooks, QObject* parent = nullptr);
+    ~TSMTPClient() override;
+
+    // Starts a delivery; false, and no Finished, when one is running.
+    bool DeliverMail(const QString& recipient, const QString& subject, const QString& details);
+    bool Busy() const { return state != TState::Idle; }
+    TState State() const { return state; }
+
+    // Tests talk to servers on ports of their own.
+    void SetPort(quint16 port) { smtpPort = port; }
+    void SetDNSPort(quint16 port) { dnsPort = port; }
+
+    QTcpSocket ClientSocket1;
+
+signals:
+    // The delivery ended; `delivered` when the server took the message.
+    void Finished(bool delivered);
+
+private:
+    struct TLookupResult;
+
+    void setState(TState next);
+    void debug(const QString& line);
+    void finish(bool delivered);
+
+    // Connection phase.
+    void ConnectMailServer();
+    void staticServerFound(const QString& dotted);
+    void exchangersFound(bool resolved, const QStringList& candidates);
+    void tryCandidate(int index);
+    void openConnection(const QString& address);
+    void connectFailed();
+    void TimerSMTPTimer();
+
+    // Dialogue.
+    void startDialogue();
+    void sendStep(TState step, const QByteArray& command);
+    void replyReceived(const TReply& reply);
+    void stepDone();
+    void stepTimedOut();
+
+    void ClientSocket1Connecting();
+    void ClientSocket1Connect();
+    void ClientSocket1Disconnect();
+
+    const TEmailSettings& email;
+    QTimer& TimerSMTP;
+    QTimer& TimerSMTP2;
+    TSMTPHooks hooks;
+    TPingPong pingPong;
+    quint16 smtpPort = 25;
+    quint16 dnsPort = 53;
+
+    TState state = TState::Idle;
+    QString expectedCodes;
+    quint64 lookupId = 0; // results of an older lookup are ignored
+    // The entry being delivered, copied, so that the queue may change under it.
+    QString recipient, subject, details;
+    QString domain;
+    QString serverAddress; // the address ClientSocket1 was last opened on
+    QStringList candidates;
+    int candidate = -1; // index into candidates; -1 for the static server
+    bool messageAccepted = false;
+};

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "app/Settings.h"
+#include "mail/SMTPClient.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QStringList>
+#include <QTimer>
+#include <ostream>
+
+// Readable failure messages for Qt strings.
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& list, std::ostream* os) {
+    *os << "{";
+    for (int i = 0; i < list.size(); ++i) {
+        *os << (i ? ", " : "");
+        PrintTo(list[i], os);
+    }
+    *os << "}";
+}
+
+// The window's side of the SMTP client for one test: settings, the two
+// timers, the EMAIL Log as lines (split as the pane splits them) and the
+// DNS Resolver page's server.
+class TMailRig {
+public:
+    TEmailSettings email;
+    QTimer timerSMTP, timerSMTP2;
+    QStringList log;
+    QStringList dnsServers;
+    QString localIP = QStringLiteral("127.0.0.1");
+    QString clock = QStringLiteral("Thu Dec 10, 2026 11:22:33");
+    bool closePending = false;
+    TSMTPClient client;
+
+    TMailRig()
+        : client(email, timerSMTP, timerSMTP2,
+                 TSMTPHooks{[this](const QString& text) { append(text); },
+                            [this] { return closePending; }, [this] { return dnsServers; },
+                            [this] { return dnsServers.value(0); }, [this] { return localIP; },
+                            [this] { return clock; }}) {
+        email.debugEMAIL = true;
+        email.yourAddress = QStringLiteral("velmora@velmora.test");
+        timerSMTP.setInterval(15000);
+        timerSMTP2.setInterval(15000);
+    }
+
+    void append(const QString& text) {
+        static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
+        log += text.split(lineBreak);
+    }
+
+    // Delivers and waits for the outcome at most `waitMs`; nothing when
+    // none came.
+    std::optional<bool> Deliver(const QString& to, const QString& subject, const QString& details,
+                                int waitMs = 10000) {
+        QSignalSpy spy(&client, &TSMTPClient::Finished);
+        if (!client.DeliverMail(to, subject, details))
+            return std::nullopt;
+        if (spy.isEmpty() && !spy.wait(waitMs))
+            return std::nullopt;
+        return spy.first().first().toBool();
+    }
+
+    // The log lines that begin with `prefix`.
+    QStringList LinesStarting(const QString& prefix) const {
+        QStringList out;
+        for (const QString& l : log)
+            if (l.startsWith(prefix))
+                out << l;
+        return out;
+    }
+};

@@ -1,0 +1,299 @@
+#include "DnsmasqServer.h"
+#include "MailTestSupport.h"
+#include "ScriptedSmtpServer.h"
+#include "dns/DNSResolver.h"
+
+#include <QElapsedTimer>
+#include <QUdpSocket>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kTo = QStringLiteral("ops@velmora.test");
+const QString kSubject = QStringLiteral("Velmora Alert");
+const QString kDetails = QStringLiteral("Router room [ 10.1.2.3 ]  DOWN on: Thu Dec 10, 2026");
+
+// The log lines of one connected, complete dialogue with the default
+// script, from the greeting to the QUIT reply.
+QStringList DialogueLines(const QString& server, const QString& to) {
+    return {":::Attempting to connect to MAIL Server at address: " + server,
+            ":::Connected to MAIL Server at address: " + server,
+            "220 scripted ESMTP",
+            "--",
+            ">>>HELO [127.0.0.1]",
+            "",
+            "250 scripted",
+            "--",
+            ">>>MAIL FROM:<velmora@velmora.test>",
+            "",
+            "250 OK",
+            "--",
+            ">>>RCPT TO:<" + to + ">",
+            "",
+            "250 OK",
+            "--",
+            ">>>DATA",
+            "",
+            "354 End data with <CR><LF>.<CR><LF>",
+            "--",
+            ">>>Date: Thu Dec 10, 2026 11:22:33",
+            "From: velmora@velmora.test",
+            "Subject: Velmora Alert",
+            "Reply-To: velmora@velmora.test",
+            "To: " + to,
+            "",
+            kDetails,
+            ".",
+            "",
+            "250 OK queued",
+            "--",
+            ">>>QUIT",
+            "",
+            "",
+            "221 Bye",
+            ":::Disconnecting from Mail Server at address: " + server};
+}
+
+class SMTPClientTest : public ::testing::Test {
+protected:
+    TMailRig rig;
+
+    void UseStatic(const TScriptedSmtpServer& server, const QString& address) {
+        rig.email.useMXAddress = true;
+        rig.email.mxAddress = address;
+        rig.client.SetPort(server.Port());
+    }
+};
+
+TEST_F(SMTPClientTest, StaticServerTranscriptAndLogAreExact) {
+    const QString address = QStringLiteral("127.66.2.1");
+    TScriptedSmtpServer server(address, 0, {});
+    ASSERT_TRUE(server.Listening());
+    UseStatic(server, address);
+
+    EXPECT_EQ(rig.Deliver(kTo, kSubject, kDetails), std::optional<bool>(true));
+    EXPECT_EQ(server.Received(),
+              QByteArray("HELO [127.0.0.1]\r\nMAIL FROM:<velmora@velmora.test>\r\n"
+                         "RCPT TO:<ops@velmora.test>\r\nDATA\r\n"
+                         "Date: Thu Dec 10, 2026 11:22:33\r\nFrom: velmora@velmora.test\r\n"
+                         "Subject: Velmora Alert\r\nReply-To: velmora@velmora.test\r\n"
+                         "To: ops@velmora.test\r\n\r\n") +
+                  kDetails.toUtf8() + "\r\n.\r\nQUIT\r\n");
+    QStringList expected = DialogueLines(address, kTo);
+    expected << "EMAIL sent to: ops@velmora.test, Thu Dec 10, 2026 11:22:33"
+             << "Message Body: " + kDetails;
+    EXPECT_EQ(rig.log, expected);
+    EXPECT_FALSE(rig.client.Busy());
+    EXPECT_FALSE(rig.timerSMTP.isActive());
+    EXPECT_FALSE(rig.timerSMTP2.isActive());
+}
+
+TEST_F(SMTPClientTest, WithoutDebugOnlyTheDeliveryLinesAreWritten) {
+    const QString address = QStringLiteral("127.66.2.1");
+    TScriptedSmtpServer server(address, 0, {});
+    UseStatic(server, address);
+    rig.email.debugEMAIL = false;
+    // Brackets already there are kept as they are.
+    EXPECT_EQ(rig.Deliver("<ops@velmora.test>", kSubject, kDetails), std::optional<bool>(true));
+    EXPECT_TRUE(server.Received().contains("RCPT TO:<ops@velmora.test>\r\n"));
+    EXPECT_EQ(rig.log, (QStringList{"EMAIL sent to: <ops@velmora.test>, Thu Dec 10, 2026 11:22:33",
+                                    "Message Body: " + kDetails}));
+}
+
+TEST_F(SMTPClientTest, RefusedBeforeAnyConnection) {
+    struct Case {
+        const char* recipient;
+        bool useStatic;
+        const char* staticServer;
+        QStringList dnsServers;
+        bool closePending;
+        QString line;
+    };
+    const std::vector<Case> cases{
+        {"   ", false, "", {"127.0.0.1"}, false, ":::Empty Notification EMAIL Address."},
+        {"ops@velmora.test",
+         true,
+         " ",
+         {"127.0.0.1"},
+         false,
+         ":::Address required for Static MX Server."},
+        {"nobody", false, "", {"127.0.0.1"}, false, ":::Invalid EMAIL Address Specified."},
+        {"a@b@velmora.test",
+         false,
+         "",
+         {"127.0.0.1"},
+         false,
+         ":::Invalid EMAIL Address Specified."},
+        {"ops@", false, "", {"127.0.0.1"}, false, ":::Invalid EMAIL Address Specified."},
+        {"ops@velmora.test", false, "", {}, false, ":::No DNS Server Address Specified."},
+        // A close asked for ends the delivery before the lookup, silently.
+        {"ops@velmora.test", false, "", {"127.0.0.1"}, true, QString()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.recipient);
+        rig.log.clear();
+        rig.email.useMXAddress = c.useStatic;
+        rig.email.mxAddress = c.staticServer;
+        rig.dnsServers = c.dnsServers;
+        rig.closePending = c.closePending;
+        EXPECT_EQ(rig.Deliver(c.recipient, kSubject, kDetails, 0), std::optional<bool>(false));
+        EXPECT_EQ(rig.log, c.line.isEmpty() ? QStringList() : QStringList{c.line});
+        EXPECT_FALSE(rig.client.Busy());
+    }
+}
+
+TEST_F(SMTPClientTest, EmptyLocalPartProceedsAndEmptyLocalAddressStops) {
+    const QString address = QStringLiteral("127.66.2.1");
+    TScriptedSmtpServer server(address, 0, {});
+    UseStatic(server, address);
+    EXPECT_EQ(rig.Deliver("@velmora.test", kSubject, kDetails), std::optional<bool>(true));
+    EXPECT_TRUE(server.Received().contains("RCPT TO:<@velmora.test>\r\n"));
+
+    rig.log.clear();
+    rig.localIP.clear();
+    EXPECT_EQ(rig.Deliver(kTo, kSubject, kDetails), std::optional<bool>(false));
+    EXPECT_TRUE(rig.log.contains(":::Your IP address is NULL."));
+    EXPECT_FALSE(server.Received().contains("HELO []"));
+}
+
+TEST_F(SMTPClientTest, StaticServerThatNeverGreets) {
+    const QString address = QStringLiteral("127.66.2.2");
+    TScriptedSmtpServer::Script silent;
+    silent.greeting.reset();
+    TScriptedSmtpServer server(address, 0, silent);
+    UseStatic(server, address);
+    rig.timerSMTP.setInterval(300);
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(rig.Deliver(kTo, kSubject, kDetails), std::optional<bool>(false));
+    EXPECT_GE(t.elapsed(), 250); // timers may fire a little early
+    EXPECT_EQ(
+        rig.log,
+        (QStringList{":::Attempting to connect to MAIL Server at address: " + address,
+                     ":::Connected to MAIL Server at address: " + address,
+                     ":::Disconnecting from Mail Server at address: " + address,
+                     ":::Timeout occurred trying to connect to MAIL server at address: " + address,
+                     ":::Could NOT connect to a MAIL Server at: " + address}));
+    EXPECT_EQ(server.Received(), QByteArray());
+}
+
+// Exchangers from a real DNS server, each with its own SMTP peer.
+class SMTPExchangerTest : public SMTPClientTest {
+protected:
+    static inline const QString kDns = QStringLiteral("127.66.2.53");
+    quint16 dnsPort = 0;
+    std::unique_ptr<TDnsmasqServer> dns;
+
+    void SetUp() override {
+        if (!TDnsmasqServer::Available())
+            GTEST_SKIP() << "dnsmasq is not installed (scripts/packages.txt lists dnsmasq-base)";
+        // dnsmasq takes UDP and TCP on its port.
+        dnsPort = FreeTcpPort(kDns);
+        dns = std::make_unique<TDnsmasqServer>(
+            kDns, dnsPort,
+            QStringList{"--mx-host=velmora.test,mx1.velmora.test,10",
+                        "--mx-host=velmora.test,mx2.velmora.test,20",
+                        "--mx-host=velmora.test,mx3.velmora.test,30",
+                        "--host-record=mx1.velmora.test,127.66.2.11",
+                        "--host-record=mx2.velmora.test,127.66.2.12",
+                        "--host-record=mx3.velmora.test,127.66.2.13",
+                        "--mx-host=bare.velmora.test,mail.elsewhere.test,10"});
+        ASSERT_EQ(dns->Error(), QString());
+        rig.dnsServers = {kDns};
+        rig.client.SetDNSPort(dnsPort);
+    }
+
+    // The candidates in the order the client will try them.
+    QStringList Candidates() {
+        TDNSResolver r(dnsPort);
+        r.Server = kDns;
+        r.Query = "velmora.test";
+        r.QueryType = 15;
+        EXPECT_TRUE(r.Resolve());
+        return r.AdditionalValues;
+    }
+};
+
+TEST_F(SMTPExchangerTest, FirstTwoOfThreeNeverGreet) {
+    const QStringList order = Candidates();
+    ASSERT_EQ(order.size(), 3);
+    const quint16 port = FreeTcpPort(order[0]);
+    TScriptedSmtpServer::Script silent;
+    silent.greeting.reset();
+    TScriptedSmtpServer mute1(order[0], port, silent);
+    TScriptedSmtpServer mute2(order[1], port, silent);
+    TScriptedSmtpServer good(order[2], port, {});
+    ASSERT_TRUE(mute1.Listening() && mute2.Listening() && good.Listening());
+    rig.client.SetPort(port);
+    rig.timerSMTP.setInterval(400);
+
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(rig.Deliver(kTo, kSubject, kDetails), std::optional<bool>(true));
+    EXPECT_GE(t.elapsed(), 700);
+    QStringList attempts;
+    for (const QString& l : rig.log)
+        if (l.startsWith(":::Attempt to connect") || l.startsWith(":::Timeout occurred"))
+            attempts << l;
+    EXPECT_EQ(
+        attempts,
+        (QStringList{":::Attempt to connect to MAIL Server 1/3",
+                     ":::Timeout occurred trying to connect to MAIL server at address: " + order[0],
+                     ":::Attempt to connect to MAIL Server 2/3",
+                     ":::Timeout occurred trying to connect to MAIL server at address: " + order[1],
+                     ":::Attempt to connect to MAIL Server 3/3"}));
+    EXPECT_EQ(mute1.Connections(), 1);
+    EXPECT_EQ(mute2.Connections(), 1);
+    EXPECT_TRUE(good.Received().endsWith("QUIT\r\n"));
+    EXPECT_TRUE(rig.log.contains("EMAIL sent to: ops@velmora.test, Thu Dec 10, 2026 11:22:33"));
+}
+
+TEST_F(SMTPExchangerTest, ExchangerWithoutAddressAndNoServerAtAll) {
+    EXPECT_EQ(rig.Deliver("ops@bare.velmora.test", kSubject, kDetails), std::optional<bool>(false));
+    EXPECT_EQ(rig.log, QStringList{":::No MX Records to work with."});
+
+    // Nobody listens at any exchanger: each attempt ends by its time-out.
+    rig.log.clear();
+    rig.client.SetPort(FreeTcpPort("127.66.2.11"));
+    rig.timerSMTP.setInterval(200);
+    EXPECT_EQ(rig.Deliver(kTo, kSubject, kDetails), std::optional<bool>(false));
+    EXPECT_EQ(rig.LinesStarting(":::Timeout occurred").size(), 3);
+    EXPECT_EQ(rig.log.last(), ":::Could NOT connect to a MAIL Server at: velmora.test");
+}
+
+// The event loop keeps running while the client waits: a DNS server that
+// never answers (the lookup's full time-out) and then a mail server that
+// never greets.
+TEST_F(SMTPClientTest, EventLoopNeverStallsDuringADelivery) {
+    QUdpSocket silentDns;
+    ASSERT_TRUE(silentDns.bind(QHostAddress("127.66.2.54"), 0));
+    rig.dnsServers = {"127.66.2.54"};
+    rig.client.SetDNSPort(silentDns.localPort());
+
+    QElapsedTimer sinceTick;
+    qint64 worstGap = 0;
+    QTimer ticker;
+    ticker.setInterval(10);
+    QObject::connect(&ticker, &QTimer::timeout,
+                     [&] { worstGap = std::max(worstGap, sinceTick.restart()); });
+    sinceTick.start();
+    ticker.start();
+
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(rig.Deliver(kTo, kSubject, kDetails, 8000), std::optional<bool>(false));
+    EXPECT_GE(t.elapsed(), 4500);
+    EXPECT_EQ(rig.log, QStringList{":::Error Resolving MX host: velmora.test"});
+
+    const QString address = QStringLiteral("127.66.2.2");
+    TScriptedSmtpServer::Script silent;
+    silent.greeting.reset();
+    TScriptedSmtpServer server(address, 0, silent);
+    UseStatic(server, address);
+    rig.timerSMTP.setInterval(1000);
+    EXPECT_EQ(rig.Deliver(kTo, kSubject, kDetails), std::optional<bool>(false));
+    ticker.stop();
+    EXPECT_LT(worstGap, 50);
+}
+
+} // namespace

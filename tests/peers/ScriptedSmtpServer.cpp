@@ -1,0 +1,71 @@
+#include "ScriptedSmtpServer.h"
+
+#include <QPointer>
+#include <QTcpSocket>
+#include <QTimer>
+
+TScriptedSmtpServer::TScriptedSmtpServer(const QString& address, quint16 port, Script s)
+    : script(std::move(s)) {
+    connect(&server, &QTcpServer::newConnection, this, &TScriptedSmtpServer::accepted);
+    server.listen(QHostAddress(address), port);
+}
+
+void TScriptedSmtpServer::reply(QTcpSocket* socket, const QByteArray& text) {
+    if (text.isEmpty())
+        return;
+    if (script.splitDelayMs <= 0 || text.size() <= script.splitAt) {
+        socket->write(text);
+        return;
+    }
+    socket->write(text.left(script.splitAt));
+    socket->flush();
+    QPointer<QTcpSocket> guard(socket);
+    const QByteArray rest = text.mid(script.splitAt);
+    QTimer::singleShot(script.splitDelayMs, this, [guard, rest] {
+        if (guard)
+            guard->write(rest);
+    });
+}
+
+void TScriptedSmtpServer::accepted() {
+    while (QTcpSocket* socket = server.nextPendingConnection()) {
+        ++connections;
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        if (script.greeting)
+            reply(socket, *script.greeting);
+        auto buffer = std::make_shared<QByteArray>();
+        auto inData = std::make_shared<bool>(false);
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket, buffer, inData] {
+            const QByteArray bytes = socket->readAll();
+            received += bytes;
+            *buffer += bytes;
+            for (;;) {
+                if (*inData) {
+                    const qsizetype end = buffer->indexOf("\r\n.\r\n");
+                    if (end < 0 && !buffer->startsWith(".\r\n"))
+                        return;
+                    buffer->remove(0, end < 0 ? 3 : end + 5);
+                    *inData = false;
+                    reply(socket, script.replies.value("."));
+                    continue;
+                }
+                const qsizetype eol = buffer->indexOf("\r\n");
+                if (eol < 0)
+                    return;
+                const QByteArray line = buffer->left(eol);
+                buffer->remove(0, eol + 2);
+                QByteArray verb = line.left(4).toUpper();
+                if (verb == "DATA")
+                    *inData = true;
+                reply(socket, script.replies.value(verb));
+            }
+        });
+    }
+}
+
+quint16 FreeTcpPort(const QString& address) {
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress(address), 0))
+        return 0;
+    return probe.serverPort();
+}

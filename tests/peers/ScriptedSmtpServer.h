@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QObject>
+#include <QString>
+#include <QTcpServer>
+#include <optional>
+
+// An SMTP peer of our own that misbehaves on purpose. It replies to each
+// command as its script says (or stays silent), can split a reply across
+// two writes, and records every byte it receives, so a test can state the
+// whole transcript.
+class TScriptedSmtpServer : public QObject {
+    Q_OBJECT
+public:
+    struct Script {
+        // Nothing: the server accepts the connection and never greets.
+        std::optional<QByteArray> greeting = QByteArray("220 scripted ESMTP\r\n");
+        // Reply by command word ("HELO", "MAIL", "RCPT", "DATA", "QUIT"), and
+        // "." for the end of the message. An empty reply: stay silent.
+        QMap<QByteArray, QByteArray> replies{
+            {"HELO", "250 scripted\r\n"}, {"MAIL", "250 OK\r\n"},
+            {"RCPT", "250 OK\r\n"},       {"DATA", "354 End data with <CR><LF>.<CR><LF>\r\n"},
+            {".", "250 OK queued\r\n"},   {"QUIT", "221 Bye\r\n"}};
+        // Every reply goes out in two writes this far apart, cut this many
+        // bytes in.
+        int splitDelayMs = 0;
+        int splitAt = 2;
+    };
+
+    TScriptedSmtpServer(const QString& address, quint16 port, Script script);
+
+    bool Listening() const { return server.isListening(); }
+    quint16 Port() const { return server.serverPort(); }
+    QByteArray Received() const { return received; }
+    int Connections() const { return connections; }
+
+private:
+    void accepted();
+    void reply(QTcpSocket* socket, const QByteArray& text);
+
+    QTcpServer server;
+    Script script;
+    QByteArray received;
+    int connections = 0;
+};
+
+// A TCP port that nothing listens on at `address` right now.
+quint16 FreeTcpPort(const QString& address);
