@@ -248,6 +248,25 @@ TEST_F(SMTPExchangerTest, FirstTwoOfThreeNeverGreet) {
     EXPECT_TRUE(rig.log.contains("EMAIL sent to: ops@velmora.test, Thu Dec 10, 2026 11:22:33"));
 }
 
+TEST_F(SMTPExchangerTest, CloseAskedForStopsTheCandidateLoop) {
+    const QStringList order = Candidates();
+    ASSERT_EQ(order.size(), 3);
+    const quint16 port = FreeTcpPort(order[0]);
+    TScriptedSmtpServer::Script silent;
+    silent.greeting.reset();
+    TScriptedSmtpServer mute1(order[0], port, silent);
+    TScriptedSmtpServer mute2(order[1], port, silent);
+    rig.client.SetPort(port);
+    rig.timerSMTP.setInterval(300);
+    // The operator quits while the first candidate is being waited for.
+    QTimer::singleShot(100, [this] { rig.closePending = true; });
+    EXPECT_EQ(rig.Deliver(kTo, kSubject, kDetails), std::optional<bool>(false));
+    EXPECT_EQ(rig.LinesStarting(":::Attempt to connect"),
+              QStringList{":::Attempt to connect to MAIL Server 1/3"});
+    EXPECT_EQ(mute2.Connections(), 0);
+    EXPECT_EQ(rig.log.last(), ":::Could NOT connect to a MAIL Server at: velmora.test");
+}
+
 TEST_F(SMTPExchangerTest, ExchangerWithoutAddressAndNoServerAtAll) {
     EXPECT_EQ(rig.Deliver("ops@bare.velmora.test", kSubject, kDetails), std::optional<bool>(false));
     EXPECT_EQ(rig.log, QStringList{":::No MX Records to work with."});
