@@ -26,7 +26,6 @@ public:
     // The next complete reply, if one has arrived.
     std::optional<TReply> TakeReply();
     void Clear();
-    bool HasPartialReply() const { return !buffer.isEmpty() || !pending.isEmpty(); }
 
     // A line longer than this ends as it is, so a peer that never sends a
     // line break cannot make the buffer grow without end.
