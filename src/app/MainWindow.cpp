@@ -3,6 +3,8 @@
 #include "MonitorSetupPage.h"
 #include "devices/DeviceGrid.h"
 #include "devices/GridView.h"
+#include "dns/DNSResolverPage.h"
+#include "mail/EMAILLog.h"
 #include "monitor/LogPane.h"
 #include "monitor/MonitorCycle.h"
 #include "monitor/MonitorLog.h"
@@ -83,7 +85,13 @@ void TForm1::buildWindow() {
     t1->addWidget(GroupBox1);
 
     VelmoraMemo = makePane<TMonitorLog>(TabSheet3, "VelmoraMemo", QStringLiteral("Monitor Log"));
-    EMAILLog = makePane<TLogPane>(TabSheet5, "EMAILLog", QStringLiteral("EMAIL Log"));
+    EMAILLog = makePane<TEMAILLog>(TabSheet5, "EMAILLog", QStringLiteral("EMAIL Log"));
+
+    DNSPage = new TDNSResolverPage([this]() -> TIniFile& { return Settings(); });
+    DNSPage->SetCommandGuard([](const std::function<void()>& f) { Guarded(f); });
+    connect(DNSPage, &TDNSResolverPage::helpRequested, this, [this](int c) { HelpContext(c); });
+    auto* t6 = new QVBoxLayout(TabSheet6);
+    t6->addWidget(DNSPage);
 
     MonitorSetup = new TMonitorSetupPage;
     auto* t2 = new QVBoxLayout(TabSheet2);

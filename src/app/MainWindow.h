@@ -15,7 +15,10 @@ class QAction;
 class QGroupBox;
 class QLabel;
 class QMenu;
-class TLogPane;
+class TDNSResolverPage;
+class TEMAILLog;
+class TMailDelivery;
+class TSMTPClient;
 class TMonitorLog;
 class QSystemTrayIcon;
 class QTabWidget;
@@ -68,7 +71,10 @@ public:
     TGridView* sg = nullptr;
     std::array<QLabel*, 3> statbar{};
     TMonitorLog* VelmoraMemo = nullptr;
-    TLogPane* EMAILLog = nullptr;
+    TEMAILLog* EMAILLog = nullptr;
+    TDNSResolverPage* DNSPage = nullptr;
+    TSMTPClient* smtp = nullptr;
+    TMailDelivery* mailDelivery = nullptr;
     TMonitorSetupPage* MonitorSetup = nullptr;
     QSystemTrayIcon* TrayIcon1 = nullptr;
     QMenu* PopupTracIcon = nullptr;
@@ -162,6 +168,8 @@ public:
     void AppendMonitorLog(const QString& line);
     void EvaluateTransition(int row, bool succeeded, const QDateTime& t);
     void RunDeferredRequests();
+    // The e-mail menu.
+    void Parameters1Click();
     void SaveMonitorSettingsFromControls();
 
     QString clockText;
@@ -182,6 +190,7 @@ private:
     void buildMenus();
     void buildTray();
     void buildGrid();
+    void buildMail();
     void wireCycle();
     void setStatus(int panel, const QString& text);
     void applyIntervals();

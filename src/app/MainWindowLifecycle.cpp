@@ -6,6 +6,9 @@
 #include "devices/DataFile.h"
 #include "devices/DeviceGrid.h"
 #include "devices/GridView.h"
+#include "dns/DNSResolverPage.h"
+#include "mail/MailDelivery.h"
+#include "mail/SMTPClient.h"
 #include "monitor/MonitorCycle.h"
 #include "monitor/MonitorLog.h"
 #include "platform/Clock.h"
@@ -65,6 +68,7 @@ TForm1::TForm1(Options o) : options(std::move(o)) {
     buildTray();
     buildGrid();
     wireCycle();
+    buildMail();
     SetPromptParent(this);
     FormCreate();
 }
@@ -178,6 +182,8 @@ void TForm1::FormCreate() {
     // notification record (the rows carry them).
     queue.Clear();
     // 13. The help file is found when help is asked for.
+    // 14.
+    DNSPage->PromptForServerIfNone();
     // 16.
     applyIntervals();
     // 17.
@@ -207,6 +213,7 @@ void TForm1::LoadSettings() {
     DebugEMAIL1->setChecked(email.debugEMAIL);
     ActionHoldEMAIL->setChecked(email.dontNotify);
     notifyAddresses = ReadNotifyAddresses(s);
+    DNSPage->LoadSettings(s);
 }
 
 void TForm1::SaveMonitorSettingsFromControls() {
@@ -224,7 +231,8 @@ void TForm1::ButtonApplySettingsClick() {
 TForm1::CloseAction TForm1::FormClose() {
     // A delivery under way keeps EMAILTimer stopped; without a socket
     // layer the timer never ran, and nothing holds the close up.
-    const bool deliveryRunning = socketLayerStarted && !EMAILTimer.isActive();
+    const bool deliveryRunning =
+        (socketLayerStarted && !EMAILTimer.isActive()) || mailDelivery->DeliveryRunning();
     if (cycle->cycleBusy != 0 || deliveryRunning) {
         closePending = true;
         return CloseAction::None;
@@ -241,6 +249,7 @@ void TForm1::closeSequence() {
     TimerSMTP.stop();
     TimerSMTP2.stop();
     trayFlipTimer.stop();
+    smtp->ClientSocket1.abort();
     // Saving the state joins here with its own change.
     queue.Clear();
     TrayIcon1->hide();
@@ -359,6 +368,7 @@ void TForm1::TimerTimeTimer() {
     if (trayAnimating && ++trayTicks > 5) {
         trayAnimating = false;
         trayFlipTimer.stop();
+        smtp->ClientSocket1.abort();
         trayImage = 0;
         TrayIcon1->setIcon(ImageList1[0]);
     }

@@ -73,7 +73,9 @@ TEST_F(MainWindowTest, FirstStartShowsLoopbackAndWritesNothingUntilAResize) {
     TIniFile s(ini());
     EXPECT_EQ(s.ReadInteger("VELMORA Settings", "Width", 0), form.width());
     EXPECT_EQ(s.ReadInteger("VELMORA Settings", "Height", 0), form.height());
-    EXPECT_TRUE(prompts.messages.empty());
+    // The only question at a first start: which DNS server to use.
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].caption, "DNS Server Specification");
 }
 
 TEST_F(MainWindowTest, CloseWhileBusyIsRefusedAndRetriedByTheClock) {
@@ -190,6 +192,7 @@ TEST_F(MainWindowTest, FailedApplyIsShownAndTheCycleStillRuns) {
     TForm1 form(testOptions());
     // A folder where the settings file should be: every write fails.
     ASSERT_TRUE(QDir().mkpath(ini()));
+    prompts.messages.clear();
     form.MonitorSetup->ButtonApplySettings->click();
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, "Unable to write to " + ini());
@@ -233,6 +236,7 @@ TEST_F(MainWindowTest, DataFileCommands) {
 
 TEST_F(MainWindowTest, HelpSaysWhenTheHelpFileIsMissing) {
     TForm1 form(testOptions());
+    prompts.messages.clear();
     form.Help1->trigger();
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_TRUE(prompts.messages[0].text.contains("velmora.hlp"));
@@ -318,7 +322,9 @@ TEST_F(MainWindowTest, EveryControlCanBeFoundByItsCaption) {
             controls << w;
     ASSERT_FALSE(controls.isEmpty());
     for (QWidget* w : controls)
-        if (!labelled.contains(w) && w->accessibleName().isEmpty())
+        if (!labelled.contains(w) && w->accessibleName().isEmpty() &&
+            !(qobject_cast<QAbstractButton*>(w) &&
+              !static_cast<QAbstractButton*>(w)->text().isEmpty()))
             ADD_FAILURE() << "no caption for " << w->objectName().toStdString();
     EXPECT_EQ(form.sg->model()->headerData(0, Qt::Horizontal, Qt::DisplayRole), "IP Address");
 }

@@ -45,7 +45,8 @@ public:
         messages.push_back({prompt, caption});
         if (inputs.empty())
             return std::nullopt;
-        auto v = inputs.front();
+        std::optional<QString> v;
+        v.swap(inputs.front());
         inputs.pop_front();
         return v;
     }
