@@ -2,12 +2,19 @@
 // queue) against namespace test hosts: one that answers, one that never
 // does, one whose link the test takes down and brings back, and one behind
 // a router that reports it unreachable.
+#include "AiosmtpdServer.h"
+#include "DnsmasqServer.h"
 #include "IcmpHosts.h"
+#include "ScriptedSmtpServer.h"
 #include "TestSupport.h"
 #include "app/MainWindow.h"
 #include "app/MonitorSetupPage.h"
 #include "devices/DeviceGrid.h"
+#include "dns/DNSResolverPage.h"
 #include "icmp/Pinger.h"
+#include "mail/EMAILLog.h"
+#include "mail/MailDelivery.h"
+#include "mail/SMTPClient.h"
 #include "monitor/MonitorCycle.h"
 #include "monitor/MonitorLog.h"
 #include "platform/Clock.h"
@@ -16,6 +23,8 @@
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -150,6 +159,62 @@ TEST_F(CycleHostsTest, DelayedAlertCarriesTheTimeOfTheChange) {
     pass();
     EXPECT_TRUE(queued().contains("flaky [ 10.231.3.2 ]  DOWN on: " + down));
     EXPECT_EQ(queued().size(), 3); // with the two devices down from the start
+}
+
+// From the echo to the mailbox: a host that stops answering is mailed
+// through the exchanger that a real DNS server names, to a real SMTP server.
+TEST_F(CycleHostsTest, ADownHostEndsAsAMessageInTheMailbox) {
+    if (!TAiosmtpdServer::Available() || !TDnsmasqServer::Available())
+        GTEST_SKIP() << "python3-aiosmtpd or dnsmasq is missing (see scripts/packages.txt)";
+    const QString mailHost = "127.66.3.1", dnsHost = "127.66.3.53";
+    QTemporaryDir maildir;
+    const quint16 smtpPort = FreeTcpPort(mailHost), dnsPort = FreeTcpPort(dnsHost);
+    TAiosmtpdServer server(mailHost, smtpPort, maildir.filePath("mail"));
+    TDnsmasqServer dns(dnsHost, dnsPort,
+                       {"--mx-host=velmora.test,mx1.velmora.test,10",
+                        "--host-record=mx1.velmora.test," + mailHost});
+    ASSERT_EQ(server.Error(), QString());
+    ASSERT_EQ(dns.Error(), QString());
+    prompts.inputs = {dnsHost}; // "DNS Server Specification..."
+    form->DNSPage->GetDNSAddress1Click();
+    ASSERT_EQ(form->DNSPage->ShownServer(), dnsHost);
+    form->smtp->SetPort(smtpPort);
+    form->smtp->SetDNSPort(dnsPort);
+    form->email.yourAddress = "velmora@velmora.test";
+    form->email.debugEMAIL = true; // the EMAIL Log says why, should it fail
+    form->localHostIP = "127.0.0.1";
+    form->notifyAddresses = {"ops@velmora.test"};
+    form->grid->RemoveRow(4);
+    form->grid->RemoveRow(3);
+    form->grid->RemoveRow(1); // the silent host alone
+
+    const QString since = ClockText(clock.now());
+    pass();
+    ASSERT_EQ(queued(), QStringList{"silent [ 10.231.2.2 ]  DOWN on: " + since});
+    QSignalSpy finished(form->mailDelivery, &TMailDelivery::DeliveryFinished);
+    form->mailDelivery->EMAILTimerTimer();
+    ASSERT_TRUE(finished.wait(15000));
+    EXPECT_TRUE(finished.at(0).at(0).toBool()) << form->EMAILLog->toPlainText().toStdString();
+    EXPECT_TRUE(form->queue.IsEmpty());
+
+    QStringList messages;
+    for (int i = 0; i < 50 && messages.isEmpty(); ++i) {
+        QTest::qWait(50);
+        messages = server.Messages();
+    }
+    ASSERT_EQ(messages.size(), 1);
+    QStringList lines = messages[0].split('\n');
+    for (QString& l : lines)
+        if (l.endsWith('\r'))
+            l.chop(1);
+    const qsizetype blank = lines.indexOf(QString());
+    ASSERT_GT(blank, 0);
+    QStringList headers = lines.mid(0, blank);
+    headers.removeIf([](const QString& h) { return h.startsWith("X-"); }); // the server's own
+    EXPECT_EQ(headers,
+              (QStringList{"Date: " + since, "From: velmora@velmora.test", "Subject: Velmora Alert",
+                           "Reply-To: velmora@velmora.test", "To: ops@velmora.test"}));
+    EXPECT_EQ(lines.value(blank + 1), "silent [ 10.231.2.2 ]  DOWN on: " + since);
 }
 
 } // namespace
