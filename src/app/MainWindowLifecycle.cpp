@@ -73,7 +73,12 @@ TForm1::TForm1(Options o) : options(std::move(o)) {
     FormCreate();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    // These use the window's timers, which die with the window's members,
+    // before the base class deletes its children.
+    delete mailDelivery;
+    delete smtp;
+}
 
 TIniFile& TForm1::Settings() {
     const QString path = SettingsFilePath();

@@ -1,5 +1,7 @@
 #include "dns/DNSResolverPage.h"
 
+#include "app/Settings.h"
+
 #include "app/Prompts.h"
 #include "dns/DNSThread.h"
 #include "monitor/LogPane.h"
@@ -35,16 +37,6 @@ void SetItems(QComboBox* box, const QStringList& items) {
     box->clear();
     box->addItems(items);
     box->setEditText(shown);
-}
-
-// The value of each "key=value" line; a line without "=" is a value whole.
-QStringList SectionValues(const TIniFile& ini, const QString& section) {
-    QStringList values;
-    for (const QString& line : ini.ReadSectionValues(section)) {
-        const qsizetype eq = line.indexOf(QLatin1Char('='));
-        values << (eq < 0 ? line : line.mid(eq + 1));
-    }
-    return values;
 }
 
 TIniFile::Entries Numbered(const QString& prefix, const QStringList& values) {
@@ -248,8 +240,8 @@ void TDNSResolverPage::appendLog(const QString& line) {
 }
 
 void TDNSResolverPage::LoadSettings(TIniFile& ini) {
-    servers = SectionValues(ini, kServerSection);
-    queries = SectionValues(ini, kQuerySection);
+    servers = ReadListSection(ini, kServerSection);
+    queries = ReadListSection(ini, kQuerySection);
     SetItems(ComboBoxDNSServer, servers);
     SetItems(ComboBoxDNSQuery, queries);
     ShowFirst(ComboBoxDNSServer);
