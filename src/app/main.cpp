@@ -42,27 +42,43 @@ int main(int argc, char** argv) {
     // The tray icon keeps the program alive while the window is hidden.
     app.setQuitOnLastWindowClosed(false);
 
+    // A termination signal asks the window to close, through the same rule
+    // as its close button, so a busy probe is finished first. Handlers go in
+    // before the window is built: start-up may wait on the operator (the DNS
+    // server prompt), and a signal then cancels that question first.
+    TForm1* form = nullptr;
+    bool closeWanted = false;
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
+        struct sigaction sa = {};
+        sa.sa_handler = onTerminationSignal;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESTART;
+        for (int s : {SIGTERM, SIGINT, SIGHUP})
+            sigaction(s, &sa, nullptr);
+        auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, &app, [&] {
+            char buf[16];
+            [[maybe_unused]] auto n = ::read(signalPipe[0], buf, sizeof buf);
+            if (form) {
+                form->close();
+                return;
+            }
+            closeWanted = true;
+            if (QWidget* question = QApplication::activeModalWidget())
+                question->close();
+        });
+    }
+
     try {
-        TForm1 form;
-        // A termination signal asks the window to close, through the same
-        // rule as its close button, so a busy probe is finished first.
-        if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
-            struct sigaction sa = {};
-            sa.sa_handler = onTerminationSignal;
-            sigemptyset(&sa.sa_mask);
-            sa.sa_flags = SA_RESTART;
-            for (int s : {SIGTERM, SIGINT, SIGHUP})
-                sigaction(s, &sa, nullptr);
-            auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &form);
-            QObject::connect(notifier, &QSocketNotifier::activated, &form, [&form] {
-                char buf[16];
-                [[maybe_unused]] auto n = ::read(signalPipe[0], buf, sizeof buf);
-                form.close();
-            });
-        }
-        form.show();
+        TForm1 window;
+        form = &window;
+        window.show();
+        if (closeWanted)
+            window.close();
         app.exec();
+        form = nullptr;
     } catch (const std::exception& e) {
+        form = nullptr;
         TForm1::ShowError(QString::fromLocal8Bit(e.what()));
     }
     return 0;

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # A termination signal closes Velmora through its close rule: the process
 # ends by itself, with status 0, for each of SIGTERM, SIGINT and SIGHUP.
+# With no settings file, start-up asks for a DNS server; the signal
+# arrives while that question waits.
 set -u
 exe=$1
 dir=$(mktemp -d)
@@ -10,7 +12,7 @@ status=0
 for sig in TERM INT HUP; do
     QT_QPA_PLATFORM=offscreen "$dir/velmora" >"$dir/out.txt" 2>&1 &
     pid=$!
-    sleep 1.5
+    sleep 3
     if ! kill -0 "$pid" 2>/dev/null; then
         echo "velmora ended before SIG$sig:"; cat "$dir/out.txt"; status=1; continue
     fi
