@@ -195,6 +195,7 @@ private:
     void setStatus(int panel, const QString& text);
     void applyIntervals();
     void closeSequence();
+    void resumeAfterFailedClose();
 
     Options options;
     std::unique_ptr<TIniFile> ini;

@@ -3,10 +3,12 @@
 
 #include "MonitorSetupPage.h"
 #include "Prompts.h"
+#include "SavedState.h"
 #include "devices/DataFile.h"
 #include "devices/DeviceGrid.h"
 #include "devices/GridView.h"
 #include "dns/DNSResolverPage.h"
+#include "mail/EMAILLog.h"
 #include "mail/MailDelivery.h"
 #include "mail/SMTPClient.h"
 #include "monitor/MonitorCycle.h"
@@ -189,6 +191,15 @@ void TForm1::FormCreate() {
     // 13. The help file is found when help is asked for.
     // 14.
     DNSPage->PromptForServerIfNone();
+    // 15. The grid, logs and queue as they were at the last close.
+    if (MonitorSetup->cbSaveState->isChecked() && haveSettings)
+        Guarded([this] {
+            RestoreSavedState(
+                Settings(),
+                {*grid, [this](const QString& l) { VelmoraMemo->AppendMonitorLog(l); },
+                 [this](const QString& l) { EMAILLog->AppendLine(l); }, queue, cycle->currentRow},
+                Clock().now());
+        });
     // 16.
     applyIntervals();
     // 17.
@@ -246,6 +257,15 @@ TForm1::CloseAction TForm1::FormClose() {
     return CloseAction::Free;
 }
 
+void TForm1::resumeAfterFailedClose() {
+    // A refused close would otherwise be retried, and fail, every second.
+    closePending = false;
+    TimerTime.start();
+    if (socketLayerStarted && !mailDelivery->DeliveryRunning())
+        EMAILTimer.start();
+    cycle->ResumeBetweenDevices();
+}
+
 void TForm1::closeSequence() {
     cycle->StopTimers();
     EMAILTimer.stop();
@@ -255,6 +275,17 @@ void TForm1::closeSequence() {
     TimerSMTP2.stop();
     trayFlipTimer.stop();
     smtp->ClientSocket1.abort();
+    if (MonitorSetup->cbSaveState->isChecked()) {
+        // A state that cannot be written keeps the window open; monitoring
+        // goes on rather than stopping with nobody told.
+        try {
+            SaveStateOnExit(Settings(), {*grid, VelmoraMemo->Lines(), EMAILLog->Lines(), queue,
+                                         cycle->currentRow});
+        } catch (...) {
+            resumeAfterFailedClose();
+            throw;
+        }
+    }
     // Saving the state joins here with its own change.
     queue.Clear();
     TrayIcon1->hide();
@@ -374,6 +405,17 @@ void TForm1::TimerTimeTimer() {
         trayAnimating = false;
         trayFlipTimer.stop();
         smtp->ClientSocket1.abort();
+        if (MonitorSetup->cbSaveState->isChecked()) {
+            // A state that cannot be written keeps the window open; monitoring
+            // goes on rather than stopping with nobody told.
+            try {
+                SaveStateOnExit(Settings(), {*grid, VelmoraMemo->Lines(), EMAILLog->Lines(), queue,
+                                             cycle->currentRow});
+            } catch (...) {
+                resumeAfterFailedClose();
+                throw;
+            }
+        }
         trayImage = 0;
         TrayIcon1->setIcon(ImageList1[0]);
     }

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QDateTime>
+#include <QStringList>
+#include <functional>
+
+class TDeviceGrid;
+class TIniFile;
+class TNotificationQueue;
+
+// The running state kept across a restart when "Save State on Exit:" is
+// ticked: the grid with its statistics, both logs, the queued alerts and
+// the cycle's row.
+struct TSavedState {
+    const TDeviceGrid& grid;
+    QStringList monitorLog;
+    QStringList emailLog;
+    const TNotificationQueue& queue;
+    int currentRow = 0;
+};
+
+// Writes the five sections, each in one write. Throws on a failed write.
+void SaveStateOnExit(TIniFile& ini, const TSavedState& state);
+
+struct TRestoreTargets {
+    TDeviceGrid& grid;
+    std::function<void(const QString&)> appendMonitorLog;
+    std::function<void(const QString&)> appendEmailLog;
+    TNotificationQueue& queue;
+    int& currentRow;
+};
+
+// Appends what was saved; a missing grid section gives the loopback row.
+void RestoreSavedState(const TIniFile& ini, TRestoreTargets to, const QDateTime& now);
