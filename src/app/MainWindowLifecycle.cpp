@@ -404,18 +404,6 @@ void TForm1::TimerTimeTimer() {
     if (trayAnimating && ++trayTicks > 5) {
         trayAnimating = false;
         trayFlipTimer.stop();
-        smtp->ClientSocket1.abort();
-        if (MonitorSetup->cbSaveState->isChecked()) {
-            // A state that cannot be written keeps the window open; monitoring
-            // goes on rather than stopping with nobody told.
-            try {
-                SaveStateOnExit(Settings(), {*grid, VelmoraMemo->Lines(), EMAILLog->Lines(), queue,
-                                             cycle->currentRow});
-            } catch (...) {
-                resumeAfterFailedClose();
-                throw;
-            }
-        }
         trayImage = 0;
         TrayIcon1->setIcon(ImageList1[0]);
     }

@@ -7,6 +7,7 @@
 #include "monitor/MonitorCycle.h"
 #include "monitor/MonitorLog.h"
 #include "platform/Clock.h"
+#include "platform/IniFile.h"
 
 #include <QAction>
 #include <QApplication>
@@ -181,9 +182,14 @@ TEST_F(CycleWindowTest, ADownChangeLogsQueuesPopsUpAndAnimates) {
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(form->findChildren<TDeviceTransitionDLG*>().isEmpty());
 
+    // The animation ends after five ticks, and that is all those ticks do:
+    // no state is saved and nothing else is closed.
+    form->MonitorSetup->cbSaveState->setChecked(true);
     for (int i = 0; i < 6; ++i)
         form->TimerTimeTimer();
     EXPECT_FALSE(form->trayAnimating);
+    EXPECT_FALSE(TIniFile(folder.file("velmora.ini")).SectionExists("SaveOnExit_Grid"));
+    form->MonitorSetup->cbSaveState->setChecked(false);
 
     startProbe(2); // alpha is not critical: logged, nothing queued
     finishDevice();
