@@ -18,14 +18,8 @@ void TEMAILLog::buildPopupMenu() {
     PopupMenuEMAILLog->setObjectName(QStringLiteral("PopupMenuEMAILLog"));
     auto add = [this](const char* name, const QString& caption, const QKeySequence& keys,
                       void (TEMAILLog::*handler)()) {
-        auto* a = new QAction(caption, this);
-        a->setObjectName(QLatin1String(name));
-        a->setShortcut(keys);
-        a->setShortcutContext(Qt::WidgetShortcut);
-        connect(a, &QAction::triggered, this,
-                [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); });
-        PopupMenuEMAILLog->addAction(a);
-        return a;
+        return AddCommand(PopupMenuEMAILLog, name, caption, keys,
+                          [this, handler] { (this->*handler)(); });
     };
     EditCutEMAILLog = add("EditCutEMAILLog", QStringLiteral("Cu&t"),
                           QKeySequence(Qt::CTRL | Qt::Key_X), &TEMAILLog::cut);
@@ -46,11 +40,7 @@ void TEMAILLog::buildPopupMenu() {
     ActionClearEMAILQueue =
         add("ActionClearEMAILQueue", QStringLiteral("Clear EMAIL Notification Queue..."),
             QKeySequence(), &TEMAILLog::ActionClearEMAILQueueExecute);
-    // Cut and copy need a selection, as in any editor.
-    EditCutEMAILLog->setEnabled(false);
-    EditCopyEMAILLog->setEnabled(false);
-    connect(this, &QPlainTextEdit::copyAvailable, EditCutEMAILLog, &QAction::setEnabled);
-    connect(this, &QPlainTextEdit::copyAvailable, EditCopyEMAILLog, &QAction::setEnabled);
+    EnableWithSelection(EditCutEMAILLog, EditCopyEMAILLog);
     SetPopupMenu(PopupMenuEMAILLog);
 }
 

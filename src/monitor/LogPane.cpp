@@ -5,6 +5,7 @@
 #include "platform/TextLines.h"
 #include "platform/VelmoraError.h"
 
+#include <QAction>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -120,6 +121,24 @@ void TLogPane::RunCommand(const std::function<void()>& command) {
         Prompts().Message(e.message(), QCoreApplication::applicationName(), TPrompts::Buttons::Ok,
                           TPrompts::Icon::Error);
     }
+}
+
+QAction* TLogPane::AddCommand(QMenu* menu, const char* name, const QString& caption,
+                              const QKeySequence& keys, std::function<void()> command) {
+    auto* a = new QAction(caption, this);
+    a->setObjectName(QLatin1String(name));
+    a->setShortcut(keys);
+    a->setShortcutContext(Qt::WidgetShortcut);
+    connect(a, &QAction::triggered, this, [this, command] { RunCommand(command); });
+    menu->addAction(a);
+    return a;
+}
+
+void TLogPane::EnableWithSelection(QAction* cut, QAction* copy) {
+    cut->setEnabled(false);
+    copy->setEnabled(false);
+    connect(this, &QPlainTextEdit::copyAvailable, cut, &QAction::setEnabled);
+    connect(this, &QPlainTextEdit::copyAvailable, copy, &QAction::setEnabled);
 }
 
 void TLogPane::SetPopupMenu(QMenu* menu) {

@@ -69,6 +69,14 @@ signals:
     void PrintJobDone(int copy);
 
 protected:
+    // One command of the pane's popup menu. Its keys work while the pane
+    // has the focus (see event()), and it runs through the command guard.
+    QAction* AddCommand(QMenu* menu, const char* name, const QString& caption,
+                        const QKeySequence& keys, std::function<void()> command);
+    // Cut and copy need a selection, as in any editor.
+    void EnableWithSelection(QAction* cut, QAction* copy);
+
+protected:
     bool event(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;

@@ -21,16 +21,8 @@ void TMonitorLog::buildPopupMenu() {
     PopupMenuVelmora->setObjectName(QStringLiteral("PopupMenuVelmora"));
     auto add = [this](const char* name, const QString& caption, const QKeySequence& keys,
                       void (TMonitorLog::*handler)()) {
-        auto* a = new QAction(caption, this);
-        a->setObjectName(QLatin1String(name));
-        a->setShortcut(keys);
-        // The pane routes the keys itself (TLogPane::event), only while it
-        // has the focus.
-        a->setShortcutContext(Qt::WidgetShortcut);
-        connect(a, &QAction::triggered, this,
-                [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); });
-        PopupMenuVelmora->addAction(a);
-        return a;
+        return AddCommand(PopupMenuVelmora, name, caption, keys,
+                          [this, handler] { (this->*handler)(); });
     };
     ActionVelmoraLogRestore =
         add("ActionVelmoraLogRestore", QStringLiteral("&Restore Log"),
@@ -50,11 +42,7 @@ void TMonitorLog::buildPopupMenu() {
     PrintDlgVelmoraLog =
         add("PrintDlgVelmoraLog", QStringLiteral("&Print..."), QKeySequence(Qt::CTRL | Qt::Key_P),
             &TMonitorLog::PrintDlgVelmoraLogExecute);
-    // Cut and copy need a selection, as in any editor.
-    EditCutWanLog->setEnabled(false);
-    EditCopyWanLog->setEnabled(false);
-    connect(this, &QPlainTextEdit::copyAvailable, EditCutWanLog, &QAction::setEnabled);
-    connect(this, &QPlainTextEdit::copyAvailable, EditCopyWanLog, &QAction::setEnabled);
+    EnableWithSelection(EditCutWanLog, EditCopyWanLog);
     SetPopupMenu(PopupMenuVelmora);
 }
 
