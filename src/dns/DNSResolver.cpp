@@ -1,6 +1,7 @@
 #include "dns/DNSResolver.h"
 
 #include "dns/DNSCodec.h"
+#include "platform/Helpers.h"
 
 #include <QElapsedTimer>
 #include <arpa/inet.h>
@@ -30,14 +31,6 @@ private:
     int fd;
 };
 
-QString DottedFromNetwork(quint32 networkOrder) {
-    in_addr a{};
-    a.s_addr = networkOrder;
-    char text[INET_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET, &a, text, sizeof text);
-    return QString::fromLatin1(text);
-}
-
 // Waits for the socket to become readable, at most `timeoutSecs` in all,
 // also when signals interrupt the wait.
 bool WaitReadable(int fd, int timeoutSecs) {
@@ -61,9 +54,8 @@ QString DNSServerAddress(const QString& server, int timeoutSecs) {
     const QByteArray text = server.toUtf8();
     if (text.isEmpty())
         return QString();
-    const in_addr_t direct = ::inet_addr(text.constData());
-    if (direct != INADDR_NONE)
-        return DottedFromNetwork(direct);
+    if (const auto direct = InetAddr(server))
+        return DottedText(*direct);
 
     // getaddrinfo alone may wait as long as the system resolver likes; the
     // asynchronous form lets the lookup share the query's time-out.
@@ -99,8 +91,8 @@ QString DNSServerAddress(const QString& server, int timeoutSecs) {
     if (::gai_error(request) == 0 && request->ar_result) {
         for (addrinfo* ai = request->ar_result; ai; ai = ai->ai_next) {
             if (ai->ai_family == AF_INET) {
-                result = DottedFromNetwork(
-                    reinterpret_cast<const sockaddr_in*>(ai->ai_addr)->sin_addr.s_addr);
+                result =
+                    DottedText(reinterpret_cast<const sockaddr_in*>(ai->ai_addr)->sin_addr.s_addr);
                 break;
             }
         }
@@ -125,7 +117,7 @@ void TDNSResolver::clearResults() {
 }
 
 QString TDNSResolver::ResponseFromText() const {
-    return DottedFromNetwork(ResponseFrom);
+    return DottedText(ResponseFrom);
 }
 
 bool TDNSResolver::Resolve() {
