@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "TestFiles.h"
 #include "TestSupport.h"
 #include "app/MonitorSetupPage.h"
 #include "devices/DeviceGrid.h"
@@ -31,12 +32,6 @@ TForm1::Options testOptions() {
     TForm1::Options o;
     o.quitOnClose = false;
     return o;
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
 }
 
 struct MainWindowTest : ::testing::Test {
@@ -127,13 +122,13 @@ TEST_F(MainWindowTest, WithoutSocketLayerNothingRunsButTheWindowCloses) {
 
 TEST_F(MainWindowTest, SettingsFileFeedsTheControlsWhateverItsCase) {
     const QString dat = folder.file("net.dat");
-    writeFile(dat, "10.0.0.2\tzeta\r\n10.0.0.1\talpha\tyes\r\n");
-    writeFile(folder.file("VELMORA.INI"),
-              "garbage line\r\n\x01\x02\xff\r\n[VELMORA Settings]\r\nDATFile=" + dat.toUtf8() +
-                  "\r\nVelmoraPingTimeOut=0x0A\r\nVelmoraPacketsPerSite=abc\r\n"
-                  "VelmoraInterPacketDelay=500\r\nVelmoraInterSiteDelay=99\r\n"
-                  "saveStateOnExit=0\r\nVelmoraLogVerbose=7\r\nVelmoraDeviceDownColor=65535\r\n"
-                  "Width=700\r\nHeight=400\r\nDebugEMAIL=1\r\n");
+    WriteTestFile(dat, "10.0.0.2\tzeta\r\n10.0.0.1\talpha\tyes\r\n");
+    WriteTestFile(folder.file("VELMORA.INI"),
+                  "garbage line\r\n\x01\x02\xff\r\n[VELMORA Settings]\r\nDATFile=" + dat.toUtf8() +
+                      "\r\nVelmoraPingTimeOut=0x0A\r\nVelmoraPacketsPerSite=abc\r\n"
+                      "VelmoraInterPacketDelay=500\r\nVelmoraInterSiteDelay=99\r\n"
+                      "saveStateOnExit=0\r\nVelmoraLogVerbose=7\r\nVelmoraDeviceDownColor=65535\r\n"
+                      "Width=700\r\nHeight=400\r\nDebugEMAIL=1\r\n");
     TForm1 form(testOptions());
     TMonitorSetupPage* m = form.MonitorSetup;
     EXPECT_EQ(m->UpDownVelmoraPingTimeOut->value(), 10);
@@ -174,8 +169,8 @@ TEST_F(MainWindowTest, ApplyWhileBusyWaitsThenWritesAndStepsBack) {
 }
 
 TEST_F(MainWindowTest, ApplyErasesSavedStateUnlessKept) {
-    writeFile(ini(), "[SaveOnExit_Grid]\r\nrow-1=x\r\n[SaveOnExit_Misc]\r\nCurrent Row=1\r\n"
-                     "[Other]\r\nk=v\r\n");
+    WriteTestFile(ini(), "[SaveOnExit_Grid]\r\nrow-1=x\r\n[SaveOnExit_Misc]\r\nCurrent Row=1\r\n"
+                         "[Other]\r\nk=v\r\n");
     TForm1 form(testOptions());
     form.MonitorSetup->cbSaveState->setChecked(true);
     form.ButtonApplySettingsClick();
@@ -202,7 +197,7 @@ TEST_F(MainWindowTest, FailedApplyIsShownAndTheCycleStillRuns) {
 TEST_F(MainWindowTest, DataFileCommands) {
     TForm1 form(testOptions());
     const QString path = folder.file("my devices.dat");
-    writeFile(path, "10.1.1.1\tbeta\n10.1.1.2\tGamma\n10.1.1.3\talpha\n");
+    WriteTestFile(path, "10.1.1.1\tbeta\n10.1.1.2\tGamma\n10.1.1.3\talpha\n");
 
     prompts.fileNames = {path};
     form.FileOpenDataFile->trigger();
@@ -241,7 +236,7 @@ TEST_F(MainWindowTest, HelpSaysWhenTheHelpFileIsMissing) {
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_TRUE(prompts.messages[0].text.contains("velmora.hlp"));
     EXPECT_TRUE(launcher.helpFiles.isEmpty());
-    writeFile(folder.file("Velmora.HLP"), "help");
+    WriteTestFile(folder.file("Velmora.HLP"), "help");
     form.Help1->trigger();
     EXPECT_EQ(launcher.helpFiles, QStringList{folder.file("Velmora.HLP")});
     EXPECT_EQ(launcher.contexts, QList<int>{0});

@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "TestSupport.h"
 #include "app/MainWindow.h"
 #include "app/MonitorSetupPage.h"
@@ -25,11 +26,7 @@ struct SavedStateTest : ::testing::Test {
         o.quitOnClose = false;
         return o;
     }
-    void write(const QByteArray& text) {
-        QFile f(ini());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
+    void write(const QByteArray& text) { WriteTestFile(ini(), text); }
 };
 
 TEST_F(SavedStateTest, TheRunningStateSurvivesARestart) {

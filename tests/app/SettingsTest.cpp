@@ -1,4 +1,5 @@
 #include "app/Settings.h"
+#include "TestFiles.h"
 #include "platform/IniFile.h"
 
 #include <QFile>
@@ -10,15 +11,8 @@ namespace {
 struct SettingsTest : ::testing::Test {
     QTemporaryDir dir;
     QString path() const { return dir.filePath("velmora.ini"); }
-    void write(const QByteArray& bytes) {
-        QFile f(path());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-    QByteArray contents() const {
-        QFile f(path());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    void write(const QByteArray& bytes) { WriteTestFile(path(), bytes); }
+    QByteArray contents() const { return ReadTestFile(path()); }
 };
 
 TEST_F(SettingsTest, NotifyAddressesComeBackWholeWithAGapInTheNumbering) {

@@ -1,4 +1,5 @@
 #include "devices/DataFile.h"
+#include "TestFiles.h"
 #include "devices/DeviceGrid.h"
 #include "platform/Helpers.h"
 
@@ -24,15 +25,6 @@ Devices devicesOf(const TDeviceGrid& grid) {
             {grid.Cell(r, Col::Address), grid.Cell(r, Col::Location), grid.Cell(r, Col::Critical)});
     return out;
 }
-
-class LocaleScope {
-public:
-    explicit LocaleScope(const QLocale& l) { QLocale::setDefault(l); }
-    ~LocaleScope() { QLocale::setDefault(saved); }
-
-private:
-    QLocale saved;
-};
 
 class DataFileTest : public ::testing::Test {
 protected:
@@ -60,7 +52,7 @@ TEST_P(DataFileRules, Rows) {
     const LoadCase& c = GetParam();
     // The order must hold whatever the locale, the bare C locale included.
     for (const QLocale& l : {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedStates)}) {
-        LocaleScope scope(l);
+        TLocaleScope scope(l);
         SCOPED_TRACE(l.name().toStdString());
         ASSERT_TRUE(LoadDataFile(grid, file(c.contents), kNow));
         EXPECT_EQ(devicesOf(grid), c.devices);

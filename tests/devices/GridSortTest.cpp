@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "devices/DeviceGrid.h"
 #include "platform/Helpers.h"
 
@@ -8,15 +9,6 @@
 namespace {
 
 using Cells = std::array<QString, Col::Count>;
-
-class LocaleScope {
-public:
-    explicit LocaleScope(const QLocale& l) { QLocale::setDefault(l); }
-    ~LocaleScope() { QLocale::setDefault(saved); }
-
-private:
-    QLocale saved;
-};
 
 // One row per value, the value in `column`.
 void fill(TDeviceGrid& grid, int column, const QStringList& values) {
@@ -48,7 +40,7 @@ class GridSortKeys : public ::testing::TestWithParam<SortCase> {};
 TEST_P(GridSortKeys, Order) {
     const SortCase& c = GetParam();
     for (const QLocale& l : {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedStates)}) {
-        LocaleScope scope(l);
+        TLocaleScope scope(l);
         SCOPED_TRACE(l.name().toStdString());
         TDeviceGrid grid;
         fill(grid, c.column, c.values);

@@ -1,5 +1,6 @@
 #include "monitor/LogPane.h"
 #include "QtPrinters.h"
+#include "TestFiles.h"
 #include "app/TestSupport.h"
 #include "platform/VelmoraError.h"
 
@@ -11,17 +12,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 struct LogPaneTest : ::testing::Test {
     TScriptedPrompts prompts;
@@ -83,11 +73,11 @@ TEST_F(LogPaneTest, ClearCanBeUndoneOnce) {
 TEST_F(LogPaneTest, SaveWritesTheLinesWithCrLf) {
     fill();
     const QString path = dir.filePath(QStringLiteral("saved.log"));
-    writeFile(path, "older and longer contents\r\n");
+    WriteTestFile(path, "older and longer contents\r\n");
     prompts.fileNames = {path};
     pane.SaveAs(QStringLiteral("Save It"));
     EXPECT_EQ(prompts.fileDialogTitles, QStringList({"Save It"}));
-    EXPECT_EQ(readAll(path), QByteArray("one\r\ntwo\r\nthree\r\n"));
+    EXPECT_EQ(ReadTestFile(path), QByteArray("one\r\ntwo\r\nthree\r\n"));
 
     // Cancelled: nothing written anywhere.
     pane.SaveAs(QStringLiteral("Save It"));
@@ -117,7 +107,7 @@ TEST_F(LogPaneTest, CommandErrorWithoutAGuardIsShownNotThrown) {
 TEST_F(LogPaneTest, OpenStartsTheEditorOnAnExistingFileOnly) {
     fill();
     const QString path = dir.filePath(QStringLiteral("old.log"));
-    writeFile(path, "elsewhere\r\n");
+    WriteTestFile(path, "elsewhere\r\n");
     prompts.fileNames = {path, dir.filePath(QStringLiteral("gone.log")), QString()};
     for (int i = 0; i < 3; ++i)
         pane.OpenInEditor(QStringLiteral("Open It"));
@@ -148,7 +138,7 @@ TEST_F(LogPaneTest, PrintMakesOneTitledJobPerCopy) {
     for (QChar ch : QStringLiteral("Velmora Log"))
         title += QByteArray(1, '\0') + char(ch.unicode());
     for (const QString& job : jobs) {
-        const QByteArray pdf = readAll(job);
+        const QByteArray pdf = ReadTestFile(job);
         EXPECT_TRUE(pdf.startsWith("%PDF")) << job.toStdString();
         EXPECT_TRUE(pdf.contains(title)) << job.toStdString();
     }

@@ -1,5 +1,6 @@
 #include "monitor/MonitorLog.h"
 #include "QtPrinters.h"
+#include "TestFiles.h"
 #include "app/TestSupport.h"
 #include "platform/VelmoraError.h"
 
@@ -11,17 +12,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 struct MonitorLogTest : ::testing::Test {
     TScriptedPrompts prompts;
@@ -75,15 +65,15 @@ TEST_F(MonitorLogTest, ClearWritesTheBackupWhateverTheAnswer) {
     for (const auto answer : {TPrompts::Answer::No, TPrompts::Answer::Yes}) {
         restart();
         fill();
-        writeFile(backup(), "stale line\r\n");
+        WriteTestFile(backup(), "stale line\r\n");
         prompts.messages.clear();
         prompts.answers = {answer};
         log->ActionClearWanLogExecute();
         ASSERT_EQ(prompts.messages.size(), 1u);
         EXPECT_EQ(prompts.messages[0].text, QStringLiteral("Are you sure ?"));
         EXPECT_EQ(prompts.messages[0].caption, QStringLiteral("Clear Log"));
-        EXPECT_EQ(readAll(backup()), "DOWN\t10.0.0.1\tMon Jan 05, 2026 10:00:00\tRouter\r\n"
-                                     "Up\t10.0.0.1\tMon Jan 05, 2026 10:05:00\tRouter\r\n");
+        EXPECT_EQ(ReadTestFile(backup()), "DOWN\t10.0.0.1\tMon Jan 05, 2026 10:00:00\tRouter\r\n"
+                                          "Up\t10.0.0.1\tMon Jan 05, 2026 10:05:00\tRouter\r\n");
         EXPECT_EQ(log->Lines(), answer == TPrompts::Answer::Yes ? QStringList() : filled());
     }
 }
@@ -94,7 +84,7 @@ TEST_F(MonitorLogTest, RestoreRightAfterClearUndoesWithoutTheFile) {
     log->ActionClearWanLogExecute();
     ASSERT_TRUE(log->Lines().isEmpty());
     // A different backup shows whether the file was read.
-    writeFile(backup(), "from the file\r\n");
+    WriteTestFile(backup(), "from the file\r\n");
     log->ActionVelmoraLogRestoreExecute();
     EXPECT_EQ(log->Lines(), filled());
     // Only one step: the next restore reads the file.
@@ -123,7 +113,7 @@ TEST_F(MonitorLogTest, RestoreAfterRestartAppendsExactlyTheBackupLines) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        writeFile(backup(), c.file);
+        WriteTestFile(backup(), c.file);
         restart();
         log->AppendMonitorLog(QStringLiteral("from the saved state"));
         log->ActionVelmoraLogRestoreExecute();
@@ -133,7 +123,7 @@ TEST_F(MonitorLogTest, RestoreAfterRestartAppendsExactlyTheBackupLines) {
 
 TEST_F(MonitorLogTest, OverlongBackupLineIsCutAndReadingGoesOn) {
     const QByteArray longLine(300, 'x');
-    writeFile(backup(), "first\r\n" + longLine + "\r\nlast\r\n");
+    WriteTestFile(backup(), "first\r\n" + longLine + "\r\nlast\r\n");
     log->ActionVelmoraLogRestoreExecute();
     EXPECT_EQ(log->Lines(), QStringList({"first", QString(254, QLatin1Char('x')), "last"}));
 }
@@ -156,8 +146,8 @@ TEST_F(MonitorLogTest, SaveAndOpenUseTheirDialogTitles) {
     log->FileSaveAsWanLogAccept();
     log->FileOpenWanLogAccept();
     EXPECT_EQ(prompts.fileDialogTitles, QStringList({"Save Velmora Log", "Open Velmora Log"}));
-    EXPECT_EQ(readAll(saved), "DOWN\t10.0.0.1\tMon Jan 05, 2026 10:00:00\tRouter\r\n"
-                              "Up\t10.0.0.1\tMon Jan 05, 2026 10:05:00\tRouter\r\n");
+    EXPECT_EQ(ReadTestFile(saved), "DOWN\t10.0.0.1\tMon Jan 05, 2026 10:00:00\tRouter\r\n"
+                                   "Up\t10.0.0.1\tMon Jan 05, 2026 10:05:00\tRouter\r\n");
     EXPECT_EQ(launcher.editorPaths, QStringList({saved}));
     EXPECT_EQ(log->Lines(), filled());
 
@@ -233,7 +223,7 @@ TEST_F(MonitorLogTest, PrintMakesOneJobPerCopyAndPresetsOneCopy) {
 
 TEST_F(MonitorLogTest, MenuKeysReachTheMenuCommandsFromThePane) {
     fill();
-    writeFile(backup(), "restored\r\n");
+    WriteTestFile(backup(), "restored\r\n");
     // Nothing to undo: Ctrl+Z is the restore command, not the editor's undo.
     QTest::keyClick(log.get(), Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(log->Lines(), filled() << "restored");

@@ -1,4 +1,5 @@
 #include "platform/Helpers.h"
+#include "TestFiles.h"
 #include "platform/Clock.h"
 #include "platform/Launcher.h"
 
@@ -12,16 +13,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// Switches the default locale for one test.
-class LocaleScope {
-public:
-    explicit LocaleScope(const QLocale& l) { QLocale::setDefault(l); }
-    ~LocaleScope() { QLocale::setDefault(saved); }
-
-private:
-    QLocale saved;
-};
 
 struct SplitCase {
     QString text;
@@ -129,7 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
                       AddrCase{QString::fromUtf8("\xef\xbc\x91.2.3.4"), nullptr}));
 
 TEST(ClockText, PatternInEnglishLocale) {
-    LocaleScope english(QLocale(QLocale::English, QLocale::UnitedStates));
+    TLocaleScope english(QLocale(QLocale::English, QLocale::UnitedStates));
     EXPECT_EQ(ClockText(QDateTime(QDate(2006, 9, 5), QTime(19, 33, 31))),
               "Tue Sep 05, 2006 19:33:31");
     EXPECT_EQ(ClockText(QDateTime(QDate(2006, 1, 1), QTime(0, 5, 9))), "Sun Jan 01, 2006 00:05:09");
@@ -175,7 +166,7 @@ TEST(SinceKey, RoundTripsToTheSecondAndKeepsOrder) {
 
 TEST(TextOrder, CaseInsensitiveInCAndEnglishLocales) {
     for (const QLocale& l : {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedStates)}) {
-        LocaleScope scope(l);
+        TLocaleScope scope(l);
         const TTextOrder order;
         SCOPED_TRACE(l.name().toStdString());
         EXPECT_LT(order.Compare("alpha", "Gamma"), 0);

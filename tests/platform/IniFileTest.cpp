@@ -1,4 +1,5 @@
 #include "platform/IniFile.h"
+#include "TestFiles.h"
 #include "platform/VelmoraError.h"
 
 #include <QDir>
@@ -12,19 +13,6 @@
 
 namespace {
 
-QByteArray readBytes(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return "<unreadable>";
-    return f.readAll();
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(f.write(bytes), bytes.size());
-}
-
 class IniFileTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
@@ -32,7 +20,7 @@ protected:
     TIniFile ini{path};
 
     void SetUp() override { ASSERT_TRUE(dir.isValid()); }
-    void given(const QByteArray& bytes) { writeBytes(path, bytes); }
+    void given(const QByteArray& bytes) { WriteTestFile(path, bytes); }
 };
 
 // A file hand-edited or damaged: comments, blank lines, a line without "=",
@@ -152,7 +140,7 @@ TEST_P(IniWriteTest, FileBytes) {
     if (!c.before.isNull())
         given(c.before);
     c.change(ini);
-    EXPECT_EQ(readBytes(path), c.after);
+    EXPECT_EQ(ReadTestFile(path), c.after);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -231,7 +219,7 @@ TEST_F(IniFileTest, ReplaceSectionOfManyKeysRoundTrips) {
     entries.resize(3);
     ini.ReplaceSection("saveonexit_grid", entries);
     EXPECT_EQ(ini.ReadSection("SaveOnExit_Grid"), entries);
-    EXPECT_TRUE(readBytes(path).startsWith(kMessy + "\r\n[saveonexit_grid]\r\nrow-0="));
+    EXPECT_TRUE(ReadTestFile(path).startsWith(kMessy + "\r\n[saveonexit_grid]\r\nrow-0="));
 }
 
 void expectWriteFails(TIniFile& ini, const std::function<void(TIniFile&)>& change) {
@@ -245,21 +233,21 @@ void expectWriteFails(TIniFile& ini, const std::function<void(TIniFile&)>& chang
 
 TEST(IniFileFailure, ParentIsARegularFile) {
     QTemporaryDir dir;
-    writeBytes(dir.filePath("plain"), "x");
+    WriteTestFile(dir.filePath("plain"), "x");
     TIniFile ini(dir.filePath("plain/velmora.ini"));
     expectWriteFails(ini, [](TIniFile& i) { i.WriteString("S", "k", "v"); });
     expectWriteFails(ini, [](TIniFile& i) { i.ReplaceSection("S", {{"k", "v"}}); });
-    EXPECT_EQ(readBytes(dir.filePath("plain")), "x");
+    EXPECT_EQ(ReadTestFile(dir.filePath("plain")), "x");
     EXPECT_EQ(ini.ReadInteger("S", "k", 5), 5);
 }
 
 TEST(IniFileFailure, TargetIsADirectory) {
     QTemporaryDir dir;
     ASSERT_TRUE(QDir(dir.path()).mkdir("velmora.ini"));
-    writeBytes(dir.filePath("velmora.ini/keep"), "kept");
+    WriteTestFile(dir.filePath("velmora.ini/keep"), "kept");
     TIniFile ini(dir.filePath("velmora.ini"));
     expectWriteFails(ini, [](TIniFile& i) { i.WriteInteger("S", "k", 1); });
-    EXPECT_EQ(readBytes(dir.filePath("velmora.ini/keep")), "kept");
+    EXPECT_EQ(ReadTestFile(dir.filePath("velmora.ini/keep")), "kept");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
               QStringList{"velmora.ini"});
 }
@@ -270,7 +258,7 @@ TEST(IniFileFailure, UnreadableFileIsNotReplaced) {
     QTemporaryDir dir;
     const QString path = dir.filePath("velmora.ini");
     const QByteArray old = "[S]\r\nk=old\r\n";
-    writeBytes(path, old);
+    WriteTestFile(path, old);
     ASSERT_TRUE(QFile::setPermissions(dir.path(), QFileDevice::Permissions(0x7777)));
     const bool root = geteuid() == 0;
     if (root) {
@@ -296,7 +284,7 @@ TEST(IniFileFailure, UnreadableFileIsNotReplaced) {
         ASSERT_EQ(seteuid(0), 0);
     }
     restore.root = false;
-    EXPECT_EQ(readBytes(path), old);
+    EXPECT_EQ(ReadTestFile(path), old);
 }
 
 // A full disk, simulated by a file-size limit that binds root too: the old
@@ -305,7 +293,7 @@ TEST(IniFileFailure, DiskFullLeavesOldFileIntact) {
     QTemporaryDir dir;
     const QString path = dir.filePath("velmora.ini");
     const QByteArray old = "[S]\r\nk=old\r\n[T]\r\nx=1\r\n";
-    writeBytes(path, old);
+    WriteTestFile(path, old);
     TIniFile ini(path);
 
     rlimit saved{};
@@ -324,7 +312,7 @@ TEST(IniFileFailure, DiskFullLeavesOldFileIntact) {
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previous);
 
-    EXPECT_EQ(readBytes(path), old);
+    EXPECT_EQ(ReadTestFile(path), old);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"velmora.ini"});
     EXPECT_EQ(ini.ReadString("S", "k", ""), "old");
 }

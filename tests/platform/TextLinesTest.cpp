@@ -1,4 +1,5 @@
 #include "platform/TextLines.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,13 +9,6 @@
 #include <sys/resource.h>
 
 namespace {
-
-QByteArray readBytes(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return "<unreadable>";
-    return f.readAll();
-}
 
 struct SplitCase {
     const char* name;
@@ -71,13 +65,13 @@ TEST(TextLines, WriterEndsEveryLineWithCrLf) {
     const QString path = dir.filePath("out.dat");
     const QStringList lines = {"10.0.0.1\tRouter\tYes", "", QString::fromUtf8("M\xc3\xbcnchen")};
     ASSERT_TRUE(TextLines::WriteFile(path, lines));
-    EXPECT_EQ(readBytes(path), "10.0.0.1\tRouter\tYes\r\n\r\nM\xc3\xbcnchen\r\n");
+    EXPECT_EQ(ReadTestFile(path), "10.0.0.1\tRouter\tYes\r\n\r\nM\xc3\xbcnchen\r\n");
     QStringList back;
     ASSERT_TRUE(TextLines::ReadFile(path, back));
     EXPECT_EQ(back, lines);
 
     ASSERT_TRUE(TextLines::WriteFile(path, {}));
-    EXPECT_EQ(readBytes(path), "");
+    EXPECT_EQ(ReadTestFile(path), "");
 }
 
 TEST(TextLines, ReadMissingFileFails) {
@@ -106,7 +100,7 @@ TEST(TextLines, FailedWriteLeavesOldFile) {
     std::signal(SIGXFSZ, previous);
 
     EXPECT_FALSE(written);
-    EXPECT_EQ(readBytes(path), "old\r\n");
+    EXPECT_EQ(ReadTestFile(path), "old\r\n");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"out.dat"});
 }
 
