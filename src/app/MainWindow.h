@@ -192,6 +192,8 @@ private:
     void buildGrid();
     void buildMail();
     void wireCycle();
+    // Sorts every device row by `column` in its direction, then flips it.
+    void sortColumn(int column);
     void setStatus(int panel, const QString& text);
     void applyIntervals();
     void closeSequence();

@@ -151,9 +151,7 @@ void TForm1::EvaluateTransition(int row, bool succeeded, const QDateTime& t) {
 void TForm1::RunDeferredRequests() {
     if (pendingSort.pending) {
         pendingSort.pending = false;
-        const int column = pendingSort.column;
-        grid->SortGridRows(column, 1, grid->RowCount() - 1, sortDirections[size_t(column)] ? 1 : 0);
-        sortDirections[size_t(column)] = !sortDirections[size_t(column)];
+        sortColumn(pendingSort.column);
     }
     if (cycle->applyPending) {
         cycle->applyPending = false;
@@ -164,6 +162,11 @@ void TForm1::RunDeferredRequests() {
         pendingMonitorPath.reset();
         Guarded([this, path] { StartNewMonitor(path); });
     }
+}
+
+void TForm1::sortColumn(int column) {
+    grid->SortGridRows(column, 1, grid->RowCount() - 1, sortDirections[size_t(column)] ? 1 : 0);
+    sortDirections[size_t(column)] = !sortDirections[size_t(column)];
 }
 
 void TForm1::sgMouseUp(int column) {
@@ -181,8 +184,7 @@ void TForm1::SortByColumn(int column) {
     const int n = grid->RowCount() - 1;
     if (cycle->currentRow < 1 || cycle->currentRow > n)
         cycle->currentRow = 1;
-    grid->SortGridRows(column, 1, n, sortDirections[size_t(column)] ? 1 : 0);
-    sortDirections[size_t(column)] = !sortDirections[size_t(column)];
+    sortColumn(column);
     cycle->packetCount = 0;
     if (cycle->currentRow < 1 || cycle->currentRow > n)
         cycle->currentRow = 0;
