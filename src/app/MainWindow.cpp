@@ -1,13 +1,14 @@
 #include "MainWindow.h"
 
 #include "MonitorSetupPage.h"
+#include "Session.h"
 #include "devices/DeviceGrid.h"
 #include "devices/GridView.h"
 #include "dns/DNSResolverPage.h"
 #include "mail/EMAILLog.h"
-#include "monitor/LogPane.h"
-#include "monitor/MonitorCycle.h"
 #include "monitor/MonitorLog.h"
+#include "platform/ErrorGuard.h"
+#include "platform/IniFile.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -42,11 +43,11 @@ QWidget* makeTab(QTabWidget* tabs, const char* name, const QString& caption) {
 }
 
 template <class Pane>
-Pane* makePane(QWidget* tab, const char* name, const QString& accessibleName) {
+Pane* makePane(QWidget* tab, const char* name, const QString& accessibleName, TLogModel& model) {
     auto* pane = new Pane;
     pane->setObjectName(QLatin1String(name));
     pane->setAccessibleName(accessibleName);
-    pane->SetCommandGuard([](const std::function<void()>& f) { TForm1::Guarded(f); });
+    pane->SetModel(&model);
     auto* l = new QVBoxLayout(tab);
     l->addWidget(pane);
     return pane;
@@ -64,16 +65,16 @@ void TForm1::buildWindow() {
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     setCentralWidget(PageControl1);
     TabSheet1 = makeTab(PageControl1, "TabSheet1", QStringLiteral("Monitor Grid"));
-    TabSheet3 = makeTab(PageControl1, "TabSheet3", QStringLiteral("Monitor Log"));
-    TabSheet2 = makeTab(PageControl1, "TabSheet2", QStringLiteral("Monitor Setup"));
-    TabSheet4 = makeTab(PageControl1, "TabSheet4", QStringLiteral("Ping"));
+    QWidget* TabSheet3 = makeTab(PageControl1, "TabSheet3", QStringLiteral("Monitor Log"));
+    QWidget* TabSheet2 = makeTab(PageControl1, "TabSheet2", QStringLiteral("Monitor Setup"));
+    makeTab(PageControl1, "TabSheet4", QStringLiteral("Ping"));
     TabSheet5 = makeTab(PageControl1, "TabSheet5", QStringLiteral("EMAIL Log"));
-    TabSheet6 = makeTab(PageControl1, "TabSheet6", QStringLiteral("DNS Resolver"));
-    TabSheet7 = makeTab(PageControl1, "TabSheet7", QStringLiteral("Velmora Grid/Log Web Page"));
+    QWidget* TabSheet6 = makeTab(PageControl1, "TabSheet6", QStringLiteral("DNS Resolver"));
+    makeTab(PageControl1, "TabSheet7", QStringLiteral("Velmora Grid/Log Web Page"));
 
     GroupBox1 = new QGroupBox(QStringLiteral("WAN Grid"));
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    sg = new TGridView(grid);
+    sg = new TGridView(&session->Grid());
     auto* gl = new QVBoxLayout(GroupBox1);
     gl->setContentsMargins(2, 2, 2, 2);
     gl->addWidget(sg);
@@ -84,11 +85,14 @@ void TForm1::buildWindow() {
     t1->setContentsMargins(0, 0, 0, 0);
     t1->addWidget(GroupBox1);
 
-    VelmoraMemo = makePane<TMonitorLog>(TabSheet3, "VelmoraMemo", QStringLiteral("Monitor Log"));
-    EMAILLog = makePane<TEMAILLog>(TabSheet5, "EMAILLog", QStringLiteral("EMAIL Log"));
+    VelmoraMemo = makePane<TMonitorLog>(TabSheet3, "VelmoraMemo", QStringLiteral("Monitor Log"),
+                                        session->MonitorLog());
+    EMAILLog = makePane<TEMAILLog>(TabSheet5, "EMAILLog", QStringLiteral("EMAIL Log"),
+                                   session->EmailLog());
 
-    DNSPage = new TDNSResolverPage([this]() -> TIniFile& { return Settings(); });
-    DNSPage->SetCommandGuard([](const std::function<void()>& f) { Guarded(f); });
+    DNSPage = new TDNSResolverPage(session->DNSLists(),
+                                   [this]() -> TIniFile& { return session->Settings(); });
+    session->SetShownDnsServer([this] { return DNSPage->ShownServer(); });
     connect(DNSPage, &TDNSResolverPage::helpRequested, this, [this](int c) { HelpContext(c); });
     auto* t6 = new QVBoxLayout(TabSheet6);
     t6->addWidget(DNSPage);
@@ -97,19 +101,22 @@ void TForm1::buildWindow() {
     auto* t2 = new QVBoxLayout(TabSheet2);
     t2->addWidget(MonitorSetup);
 
+    // A panel is read with its text; its role is the description.
+    const char* const roles[] = {"Clock", "Activity", "Data File"};
     for (int i = 0; i < 3; ++i) {
-        statbar[size_t(i)] = new QLabel;
-        statbar[size_t(i)]->setObjectName(QStringLiteral("statbarPanel%1").arg(i));
-        statbar[size_t(i)]->setAlignment(Qt::AlignCenter);
-        statbar[size_t(i)]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        statusBar()->addWidget(statbar[size_t(i)]);
+        QLabel* panel = new QLabel;
+        panel->setObjectName(QStringLiteral("statbarPanel%1").arg(i));
+        panel->setAlignment(Qt::AlignCenter);
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panel->setTextFormat(Qt::PlainText);
+        panel->setAccessibleDescription(QLatin1String(roles[i]));
+        statbar[size_t(i)] = panel;
+        statusBar()->addWidget(panel);
+        setStatus(i, QString());
     }
-    statbar[0]->setAccessibleName(QStringLiteral("Clock"));
-    statbar[1]->setAccessibleName(QStringLiteral("Activity"));
-    statbar[2]->setAccessibleName(QStringLiteral("Data File"));
     statusBar()->setObjectName(QStringLiteral("statbar"));
     statusBar()->setSizeGripEnabled(true);
-    connect(grid, &TDeviceGrid::dataFileLabelChanged, this,
+    connect(&session->Grid(), &TDeviceGrid::dataFileLabelChanged, this,
             [this](const QString& label) { setStatus(2, label); });
 
     connect(MonitorSetup, &TMonitorSetupPage::applyClicked, this,
@@ -133,32 +140,30 @@ void TForm1::buildMenus() {
 
     QMenu* tasks = menuBar()->addMenu(QStringLiteral("&Tasks"));
     tasks->setObjectName(QStringLiteral("Data1"));
-    ActionNew1 =
-        add(tasks, "New1", QStringLiteral("&New Data File..."), {}, [this] { New1Click(); });
-    FileOpenDataFile =
-        add(tasks, "FileOpenDataFile", QStringLiteral("&Edit Data File..."),
-            QKeySequence(Qt::CTRL | Qt::Key_E), [this] { FileOpenDataFileAccept(); });
-    FileOpenMonitorFile =
-        add(tasks, "FileOpenMonitorFile", QStringLiteral("&Start New Monitor..."),
-            QKeySequence(Qt::CTRL | Qt::Key_S), [this] { FileOpenMonitorFileAccept(); });
-    ActionInsert = add(tasks, "ActionInsertGridDevice", QStringLiteral("&Insert into Data Grid..."),
-                       QKeySequence(Qt::CTRL | Qt::Key_M), nullptr);
-    ActionDNSServerSpecification = add(tasks, "DNSServerSpecification1",
-                                       QStringLiteral("DNS Server Specification..."), {}, nullptr);
-    ActionExploreWebPages =
-        add(tasks, "ExploreWebPages1", QStringLiteral("Explore Grid/Log Web Pages"), {}, nullptr);
-    Exit2 = add(tasks, "Exit2", QStringLiteral("E&xit"), {}, [this] { Exit2Click(); });
+    add(tasks, "New1", QStringLiteral("&New Data File..."), {}, [this] { New1Click(); });
+    add(tasks, "FileOpenDataFile", QStringLiteral("&Edit Data File..."),
+        QKeySequence(Qt::CTRL | Qt::Key_E), [this] { FileOpenDataFileAccept(); });
+    add(tasks, "FileOpenMonitorFile", QStringLiteral("&Start New Monitor..."),
+        QKeySequence(Qt::CTRL | Qt::Key_S), [this] { FileOpenMonitorFileAccept(); });
+    add(tasks, "ActionInsertGridDevice", QStringLiteral("&Insert into Data Grid..."),
+        QKeySequence(Qt::CTRL | Qt::Key_M), nullptr);
+    add(tasks, "DNSServerSpecification1", QStringLiteral("DNS Server Specification..."), {},
+        [this] { DNSPage->GetDNSAddress1Click(); });
+    add(tasks, "ExploreWebPages1", QStringLiteral("Explore Grid/Log Web Pages"), {}, nullptr);
+    QAction* Exit2 = add(tasks, "Exit2", QStringLiteral("E&xit"), {}, [this] { Exit2Click(); });
 
     QMenu* mail = menuBar()->addMenu(QStringLiteral("&EMAIL Notification"));
     mail->setObjectName(QStringLiteral("EMAILNotification1"));
-    ActionEMAILParameters = add(mail, "Parameters1", QStringLiteral("Parameters..."), {}, nullptr);
+    QAction* ActionEMAILParameters =
+        add(mail, "Parameters1", QStringLiteral("Parameters..."), {}, nullptr);
     ActionHoldEMAIL =
         add(mail, "HoldEMAILNotification1", QStringLiteral("Hold EMAIL Notification"), {}, nullptr);
     ActionHoldEMAIL->setCheckable(true);
-    ActionDisplayPendingEMAILS =
+    QAction* ActionDisplayPendingEMAILS =
         add(mail, "DisplayPendingEMAILS1", QStringLiteral("Display Pending EMAILS"), {}, nullptr);
-    ActionClearEMAILQueue = add(mail, "ClearEMAILNotificationQueue1",
-                                QStringLiteral("Clear EMAIL Notification Queue..."), {}, nullptr);
+    QAction* ActionClearEMAILQueue =
+        add(mail, "ClearEMAILNotificationQueue1",
+            QStringLiteral("Clear EMAIL Notification Queue..."), {}, nullptr);
     DebugEMAIL1 = add(mail, "DebugEMAIL1", QStringLiteral("Debug &EMAIL"), {}, nullptr);
     DebugEMAIL1->setCheckable(true);
 
@@ -174,20 +179,18 @@ void TForm1::buildMenus() {
 
     QMenu* info = menuBar()->addMenu(QStringLiteral("&Info"));
     info->setObjectName(QStringLiteral("Info1"));
-    Help1 = add(info, "Help1", QStringLiteral("&Help"), QKeySequence(Qt::Key_F1),
-                [this] { Help1Click(); });
-    Winsock1 = add(info, "Winsock1", QStringLiteral("&Winsock Information..."), {}, nullptr);
-    SessionInformation1 =
-        add(info, "SessionInformation1", QStringLiteral("Session Information..."), {}, nullptr);
-    AboutVelmora1 = add(info, "AboutVelmora1", QStringLiteral("&About Velmora..."), {}, nullptr);
+    add(info, "Help1", QStringLiteral("&Help"), QKeySequence(Qt::Key_F1), [this] { Help1Click(); });
+    add(info, "Winsock1", QStringLiteral("&Winsock Information..."), {}, nullptr);
+    add(info, "SessionInformation1", QStringLiteral("Session Information..."), {}, nullptr);
+    add(info, "AboutVelmora1", QStringLiteral("&About Velmora..."), {}, nullptr);
 }
 
 void TForm1::buildTray() {
     PopupTracIcon = new QMenu(this);
     PopupTracIcon->setObjectName(QStringLiteral("PopupTracIcon"));
-    Restore1 = PopupTracIcon->addAction(QStringLiteral("Restore"));
+    QAction* Restore1 = PopupTracIcon->addAction(QStringLiteral("Restore"));
     Restore1->setObjectName(QStringLiteral("Restore1"));
-    Exit3 = PopupTracIcon->addAction(QStringLiteral("Exit"));
+    QAction* Exit3 = PopupTracIcon->addAction(QStringLiteral("Exit"));
     Exit3->setObjectName(QStringLiteral("Exit3"));
     connect(Restore1, &QAction::triggered, this, [this] { Restore1Click(); });
     connect(Exit3, &QAction::triggered, this, [this] { Exit3Click(); });
@@ -211,5 +214,7 @@ void TForm1::buildTray() {
 }
 
 void TForm1::setStatus(int panel, const QString& text) {
-    statbar[size_t(panel)]->setText(text);
+    QLabel* l = statbar[size_t(panel)];
+    l->setText(text);
+    l->setAccessibleName(panel == 0 ? QStringLiteral("Clock: ") + text : text);
 }

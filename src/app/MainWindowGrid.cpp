@@ -3,14 +3,13 @@
 #include "MainWindow.h"
 
 #include "MonitorSetupPage.h"
+#include "Session.h"
 #include "devices/DeviceGrid.h"
 #include "devices/GridCopy.h"
 #include "devices/GridDelegate.h"
 #include "devices/GridView.h"
 #include "monitor/DeviceTransitionDlg.h"
-#include "monitor/MonitorCycle.h"
-#include "monitor/MonitorLog.h"
-#include "monitor/Transitions.h"
+#include "platform/ErrorGuard.h"
 
 #include <QAction>
 #include <QApplication>
@@ -26,19 +25,28 @@
 
 namespace {
 
-// Any mouse button released on a header section sorts by it.
+// Any mouse button released on a header section sorts by it. The press is
+// taken here too: the view would select the whole column and move the
+// selected row.
 class THeaderClickFilter : public QObject {
 public:
     THeaderClickFilter(QHeaderView* header, std::function<void(int)> onClick)
         : QObject(header), header(header), onClick(std::move(onClick)) {}
     bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() == QEvent::MouseButtonRelease) {
+        switch (e->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            return true;
+        case QEvent::MouseButtonRelease: {
             const auto* me = static_cast<QMouseEvent*>(e);
             const int column = header->logicalIndexAt(me->position().toPoint());
             if (column >= 0)
                 onClick(column);
+            return true;
         }
-        return false;
+        default:
+            return false;
+        }
     }
 
 private:
@@ -50,7 +58,7 @@ private:
 
 void TForm1::buildGrid() {
     gridDelegate =
-        new TGridDelegate([this] { return cycle->currentRow; },
+        new TGridDelegate([this] { return session->Cycle().currentRow; },
                           [this] {
                               return TGridDelegate::Colors{
                                   TMonitorSetupPage::ColorOf(
@@ -61,6 +69,7 @@ void TForm1::buildGrid() {
                                       MonitorSetup->LabelColor(MonitorSetup->LabelActiveRowColor))};
                           },
                           sg);
+    gridDelegate->setObjectName(QStringLiteral("gridDelegate"));
     sg->setItemDelegate(gridDelegate);
     connect(MonitorSetup, &TMonitorSetupPage::colorChanged, sg->viewport(),
             qOverload<>(&QWidget::update));
@@ -82,7 +91,7 @@ void TForm1::buildGrid() {
         PopupMenuVelmoraGrid->addAction(a);
         return a;
     };
-    ActionInsertGridDevice =
+    QAction* ActionInsertGridDevice =
         add("ActionInsertGridDevice", QStringLiteral("Insert a New Device..."), {});
     ActionEditGridDevice = add("ActionEditGridDevice", QStringLiteral("Edit Grid Device..."), {});
     ActionDeleteGridDevice =
@@ -91,9 +100,10 @@ void TForm1::buildGrid() {
     for (QAction* a : {ActionInsertGridDevice, ActionEditGridDevice, ActionDeleteGridDevice})
         a->setEnabled(false);
     PopupMenuVelmoraGrid->addSeparator()->setObjectName(QStringLiteral("N2"));
-    ActionVelmoraGridSelectAll = add("ActionVelmoraGridSelectAll", QStringLiteral("Select &All"),
-                                     QKeySequence(Qt::CTRL | Qt::Key_A));
-    ActionVelmoraGridCopy =
+    QAction* ActionVelmoraGridSelectAll =
+        add("ActionVelmoraGridSelectAll", QStringLiteral("Select &All"),
+            QKeySequence(Qt::CTRL | Qt::Key_A));
+    QAction* ActionVelmoraGridCopy =
         add("ActionVelmoraGridCopy", QStringLiteral("&Copy"), QKeySequence(Qt::CTRL | Qt::Key_C));
     sg->addAction(ActionVelmoraGridSelectAll);
     sg->addAction(ActionVelmoraGridCopy);
@@ -108,104 +118,33 @@ void TForm1::buildGrid() {
     });
 }
 
-void TForm1::wireCycle() {
-    TMonitorCycle::Host h;
-    h.pingTimeOut = [this] { return MonitorSetup->UpDownVelmoraPingTimeOut->value(); };
-    h.packetsPerSite = [this] { return MonitorSetup->UpDownVelmoraPacketsPerSite->value(); };
-    h.verbose = [this] { return MonitorSetup->cbVelmoraLogVerbose->isChecked(); };
-    h.closePending = [this] { return closePending; };
-    h.setActivity = [this](const QString& text) { setStatus(1, text); };
-    h.appendLog = [this](const QString& line) { AppendMonitorLog(line); };
-    h.evaluate = [this](int row, bool ok, const QDateTime& t) { EvaluateTransition(row, ok, t); };
-    h.runDeferred = [this] { RunDeferredRequests(); };
-    cycle->SetHost(std::move(h));
-}
-
-void TForm1::AppendMonitorLog(const QString& line) {
-    VelmoraMemo->appendPlainText(line);
-}
-
-void TForm1::EvaluateTransition(int row, bool succeeded, const QDateTime& t) {
-    TNotifyPolicy policy;
-    policy.sitesCritical = email.sitesCritical;
-    policy.delaySecs = qint64(email.delayHours) * 3600 + qint64(email.delayMinutes) * 60;
-    policy.notifyOnUp = email.notifyOnUp;
-    const TTransitionResult r = ::EvaluateTransition(*grid, row, succeeded, t, clockText, policy);
-    if (r.change != TTransitionResult::Change::None)
-        AppendMonitorLog(r.logLine);
-    if (r.change == TTransitionResult::Change::Down) {
-        if (MonitorSetup->cbPopWindowDevice->isChecked()) {
-            QStringList cells;
-            for (int c = 0; c <= 4; ++c)
-                cells << grid->Cell(cycle->currentRow, c);
-            ShowDeviceAlert(cells, this);
-        }
-        QApplication::beep();
-        QApplication::beep();
-        StartTrayAnimation();
-    }
-    for (const TAlert& a : r.alerts)
-        queue.QueueAlert(notifyAddresses, a.address, a.location, a.transition, a.time);
-}
-
-void TForm1::RunDeferredRequests() {
-    if (pendingSort.pending) {
-        pendingSort.pending = false;
-        sortColumn(pendingSort.column);
-    }
-    if (cycle->applyPending) {
-        cycle->applyPending = false;
-        Guarded([this] { ButtonApplySettingsClick(); });
-    }
-    if (pendingMonitorPath) {
-        const QString path = *pendingMonitorPath;
-        pendingMonitorPath.reset();
-        Guarded([this, path] { StartNewMonitor(path); });
-    }
-}
-
-void TForm1::sortColumn(int column) {
-    grid->SortGridRows(column, 1, grid->RowCount() - 1, sortDirections[size_t(column)] ? 1 : 0);
-    sortDirections[size_t(column)] = !sortDirections[size_t(column)];
+void TForm1::deviceWentDown(const QStringList& cells) {
+    if (session->Monitor().popupOnTransition)
+        ShowDeviceAlert(cells, this);
+    QApplication::beep();
+    QApplication::beep();
+    StartTrayAnimation();
 }
 
 void TForm1::sgMouseUp(int column) {
-    if (column < 0 || column >= Col::Count || column == Col::SinceKey || column == Col::RespTotal)
-        return;
-    if (cycle->cycleBusy) {
-        pendingSort = {true, column};
-        return;
-    }
-    SortByColumn(column);
-}
-
-void TForm1::SortByColumn(int column) {
-    cycle->StopTimers();
-    const int n = grid->RowCount() - 1;
-    if (cycle->currentRow < 1 || cycle->currentRow > n)
-        cycle->currentRow = 1;
-    sortColumn(column);
-    cycle->packetCount = 0;
-    if (cycle->currentRow < 1 || cycle->currentRow > n)
-        cycle->currentRow = 0;
-    cycle->ResumeBetweenDevices();
+    session->SortRequest(column);
 }
 
 void TForm1::sgSelectCell(int, int row) {
     if (row > 0)
-        selectedRow = row;
+        session->SetSelectedRow(row);
 }
 
 void TForm1::PopupMenuVelmoraGridPopup() {
-    ActionDeleteGridDevice->setVisible(grid->RowCount() > 2);
-    ActionEditGridDevice->setVisible(grid->RowCount() >= 2);
+    ActionDeleteGridDevice->setVisible(session->Grid().RowCount() > 2);
+    ActionEditGridDevice->setVisible(session->Grid().RowCount() >= 2);
 }
 
 void TForm1::ActionVelmoraGridSelectAllExecute() {
-    if (grid->DeviceCount() == 0)
+    if (session->Grid().DeviceCount() == 0)
         return;
-    const QModelIndex tl = grid->index(0, 0);
-    const QModelIndex br = grid->index(grid->DeviceCount() - 1, Col::Count - 2);
+    const QModelIndex tl = session->Grid().index(0, 0);
+    const QModelIndex br = session->Grid().index(session->Grid().DeviceCount() - 1, Col::Count - 2);
     sg->selectionModel()->select(QItemSelection(tl, br), QItemSelectionModel::ClearAndSelect);
 }
 
@@ -214,12 +153,13 @@ void TForm1::ActionVelmoraGridCopyExecute() {
     // Nothing selected (after a new monitor): nothing to copy.
     if (selected.isEmpty())
         return;
-    int left = Col::Count, right = -1, top = grid->RowCount(), bottom = 0;
+    int left = Col::Count, right = -1, top = session->Grid().RowCount(), bottom = 0;
     for (const QModelIndex& i : selected) {
         left = std::min(left, i.column());
         right = std::max(right, i.column());
         top = std::min(top, i.row() + 1);
         bottom = std::max(bottom, i.row() + 1);
     }
-    QGuiApplication::clipboard()->setText(GridSelectionText(*grid, left, right, top, bottom));
+    QGuiApplication::clipboard()->setText(
+        GridSelectionText(session->Grid(), left, right, top, bottom));
 }

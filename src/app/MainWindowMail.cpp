@@ -1,51 +1,45 @@
-// The e-mail side of the window: the SMTP client, the queue's delivery and
-// the "&EMAIL Notification" menu.
+// The "&EMAIL Notification" menu and the EMAIL Log's queue commands.
 #include "MainWindow.h"
 
+#include "Session.h"
 #include "dns/DNSResolverPage.h"
 #include "mail/EMAILLog.h"
 #include "mail/EMAILNotify.h"
 #include "mail/MailDelivery.h"
-#include "mail/SMTPClient.h"
+#include "platform/ErrorGuard.h"
 
 #include <QAction>
-#include <QTabWidget>
+#include <QMenuBar>
 
-void TForm1::buildMail() {
-    smtp = new TSMTPClient(
-        email, TimerSMTP, TimerSMTP2,
-        {[this](const QString& t) { EMAILLog->AppendLog(t); }, [this] { return closePending; },
-         [this] { return DNSPage->ServerList(); }, [this] { return DNSPage->ShownServer(); },
-         [this] { return localHostIP; }, [this] { return clockText; }},
-        this);
-    mailDelivery = new TMailDelivery(queue, email, *smtp, EMAILTimer,
-                                     {[this](const QString& l) { EMAILLog->AppendLog(l); },
-                                      [this] { PageControl1->setCurrentWidget(TabSheet5); },
-                                      [this] { return closePending; }},
-                                     this);
-    EMAILLog->SetDelivery(mailDelivery);
-
-    auto wire = [this](QAction* action, std::function<void(bool)> handler) {
+void TForm1::bindMail() {
+    EMAILLog->SetDelivery(&session->Delivery());
+    auto wire = [this](const char* name, std::function<void(bool)> handler) {
+        auto* action = findChild<QAction*>(QLatin1String(name));
         action->setEnabled(true);
         connect(action, &QAction::triggered, this,
                 [handler](bool checked) { Guarded([&] { handler(checked); }); });
+        return action;
     };
-    wire(ActionEMAILParameters, [this](bool) { Parameters1Click(); });
-    wire(ActionHoldEMAIL, [this](bool checked) {
-        mailDelivery->ActionHoldEMAILNotificationExecute(checked, Settings());
-    });
-    wire(ActionDisplayPendingEMAILS,
-         [this](bool) { mailDelivery->ActionDisplayEMAILQueueExecute(); });
-    wire(ActionClearEMAILQueue, [this](bool) { EMAILLog->ActionClearEMAILQueueExecute(); });
-    wire(DebugEMAIL1,
-         [this](bool checked) { mailDelivery->DebugEMAILExecute(checked, Settings()); });
+    wire("Parameters1", [this](bool) { Parameters1Click(); });
+    ActionHoldEMAIL =
+        wire("HoldEMAILNotification1", [this](bool checked) { session->SetHoldEMAIL(checked); });
+    wire("DisplayPendingEMAILS1",
+         [this](bool) { session->Delivery().ActionDisplayEMAILQueueExecute(); });
+    wire("ClearEMAILNotificationQueue1",
+         [this](bool) { EMAILLog->ActionClearEMAILQueueExecute(); });
+    DebugEMAIL1 = wire("DebugEMAIL1", [this](bool checked) { session->SetDebugEMAIL(checked); });
 }
 
 void TForm1::Parameters1Click() {
-    TEMAILNotify::Execute({email, notifyAddresses, queue,
-                           [this]() -> TIniFile& { return Settings(); },
+    TSession& s = *session;
+    TEMAILNotify::Execute({s.Email(), s.NotifyAddresses(), s.Queue(),
+                           [&s]() -> TIniFile& { return s.Settings(); },
                            [this] { return DNSPage->ShownServer(); },
-                           [this](const QString& s) { return DNSPage->AddToServerList(s); },
-                           [this] { return clockText; }, [this](int c) { HelpContext(c); }},
-                          *mailDelivery, this);
+                           [&s](const QString& server) {
+                               const bool changed = s.AddDnsServer(server);
+                               s.SaveDNSLists();
+                               return changed;
+                           },
+                           [&s] { return s.ClockText(); }, [this](int c) { HelpContext(c); }},
+                          s.Delivery(), this);
 }

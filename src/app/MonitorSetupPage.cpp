@@ -1,6 +1,6 @@
 #include "MonitorSetupPage.h"
 
-#include "Prompts.h"
+#include "platform/Prompts.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -26,6 +26,7 @@ QSpinBox* makeSpin(const char* name, const TRange& r) {
 } // namespace
 
 TMonitorSetupPage::TMonitorSetupPage(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("MonitorSetup"));
     GroupBox4 = new QGroupBox(QStringLiteral("Velmora Parameters"), this);
     GroupBox4->setObjectName(QStringLiteral("GroupBox4"));
     auto* grid = new QGridLayout(GroupBox4);
@@ -101,6 +102,11 @@ TMonitorSetupPage::TMonitorSetupPage(QWidget* parent) : QWidget(parent) {
 
     connect(ButtonApplySettings, &QPushButton::clicked, this, &TMonitorSetupPage::applyClicked);
     connect(ButtonHelp, &QPushButton::clicked, this, &TMonitorSetupPage::helpClicked);
+    for (QSpinBox* spin : {UpDownVelmoraPingTimeOut, UpDownVelmoraPacketsPerSite,
+                           UpDownVelmoraInterPacketDelay, UpDownVelmoraInterSiteDelay})
+        connect(spin, &QSpinBox::valueChanged, this, &TMonitorSetupPage::valuesChanged);
+    for (QCheckBox* box : {cbPopWindowDevice, cbSaveState, cbVelmoraLogVerbose})
+        connect(box, &QCheckBox::toggled, this, &TMonitorSetupPage::valuesChanged);
 }
 
 int TMonitorSetupPage::ColorValue(const QColor& c) {
@@ -123,9 +129,10 @@ void TMonitorSetupPage::SetLabelColor(QLabel* label, int value) {
 }
 
 void TMonitorSetupPage::chooseColor(QLabel* label) {
-    if (auto c = Prompts().ChooseColor(ColorOf(LabelColor(label)))) {
-        SetLabelColor(label, ColorValue(*c));
+    if (auto c = Prompts().ChooseColor(ColorOf(LabelColor(label)).rgba())) {
+        SetLabelColor(label, ColorValue(QColor::fromRgba(*c)));
         emit colorChanged();
+        emit valuesChanged();
     }
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Settings.h"
+#include "monitor/MonitorSettings.h"
 
 #include <QWidget>
 
@@ -51,6 +51,8 @@ signals:
     void helpClicked();
     // A state colour was chosen; the grid repaints with it.
     void colorChanged();
+    // Any value changed; the values are in use at once.
+    void valuesChanged();
 
 private:
     void chooseColor(QLabel* label);

@@ -40,30 +40,55 @@ struct TRows {
     QString value(qsizetype n) const { return byKey.value(rowKey(n)); }
 };
 
+QStringList queueValues(const TNotificationQueue& queue) {
+    QStringList entries;
+    for (const TQueueEntry& e : queue.Entries())
+        entries << e.address + QLatin1Char('\t') + e.subject + QLatin1Char('\t') + e.details;
+    return entries;
+}
+
 } // namespace
 
 void SaveStateOnExit(TIniFile& ini, const TSavedState& s) {
     QStringList rows;
+    rows.reserve(s.grid.RowCount());
+    QStringList cells;
     for (int r = 1; r < s.grid.RowCount(); ++r) {
-        QStringList cells;
+        cells.clear();
         for (int c = 0; c < Col::Count; ++c)
             cells << s.grid.Cell(r, c);
         rows << cells.join(QLatin1Char('\t'));
     }
-    ini.ReplaceSection(kGrid, numbered(rows, 1));
-    ini.ReplaceSection(kMonitorLog, numbered(s.monitorLog, 0));
-    ini.ReplaceSection(kEmailLog, numbered(s.emailLog, 0));
-    QStringList entries;
-    for (const TQueueEntry& e : s.queue.Entries())
-        entries << e.address + QLatin1Char('\t') + e.subject + QLatin1Char('\t') + e.details;
-    ini.ReplaceSection(kQueue, numbered(entries, 0));
-    ini.WriteInteger(kMisc, QStringLiteral("Current Row"), s.currentRow);
+    ini.Update([&] {
+        ini.ReplaceSection(kGrid, numbered(rows, 1));
+        ini.ReplaceSection(kMonitorLog, numbered(s.monitorLog, 0));
+        ini.ReplaceSection(kEmailLog, numbered(s.emailLog, 0));
+        ini.ReplaceSection(kQueue, numbered(queueValues(s.queue), 0));
+        ini.WriteInteger(kMisc, QStringLiteral("Current Row"), s.currentRow);
+    });
+}
+
+void SaveQueueSection(TIniFile& ini, const TNotificationQueue& queue) {
+    ini.ReplaceSection(kQueue, numbered(queueValues(queue), 0));
+}
+
+bool SavedGridExists(const TIniFile& ini) {
+    return ini.SectionExists(kGrid);
+}
+
+void EraseSavedState(TIniFile& ini) {
+    ini.Update([&] {
+        for (const QString& section : {kGrid, kMonitorLog, kEmailLog, kQueue, kMisc})
+            ini.EraseSection(section);
+    });
 }
 
 void RestoreSavedState(const TIniFile& ini, TRestoreTargets to, const QDateTime& now) {
     const TRows grid(ini.ReadSection(kGrid));
     if (grid.count == 0) {
-        AddLoopbackRow(to.grid, now);
+        // Devices loaded from the data file (no grid was saved) stay.
+        if (to.grid.DeviceCount() == 0)
+            AddLoopbackRow(to.grid, now);
     } else {
         std::vector<TGridRow> rows;
         rows.reserve(size_t(grid.count));

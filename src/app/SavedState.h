@@ -19,8 +19,14 @@ struct TSavedState {
     int currentRow = 0;
 };
 
-// Writes the five sections, each in one write. Throws on a failed write.
+// Writes the five sections in one replacement of the file. Throws on a
+// failed write.
 void SaveStateOnExit(TIniFile& ini, const TSavedState& state);
+// Rewrites only the queue's section, so queued alerts survive a crash.
+void SaveQueueSection(TIniFile& ini, const TNotificationQueue& queue);
+bool SavedGridExists(const TIniFile& ini);
+// Removes the five sections (Apply with the option off).
+void EraseSavedState(TIniFile& ini);
 
 struct TRestoreTargets {
     TDeviceGrid& grid;
@@ -30,5 +36,6 @@ struct TRestoreTargets {
     int& currentRow;
 };
 
-// Appends what was saved; a missing grid section gives the loopback row.
+// Appends what was saved; a missing grid section gives the loopback row
+// unless the grid already holds devices.
 void RestoreSavedState(const TIniFile& ini, TRestoreTargets to, const QDateTime& now);

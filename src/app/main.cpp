@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "platform/ErrorGuard.h"
 #include "platform/VelmoraError.h"
 
 #include <QApplication>
@@ -25,9 +26,9 @@ public:
         try {
             return QApplication::notify(receiver, event);
         } catch (const TVelmoraError& e) {
-            TForm1::ShowError(e.message());
+            ShowError(e.message());
         } catch (const std::exception& e) {
-            TForm1::ShowError(QString::fromLocal8Bit(e.what()));
+            ShowError(QString::fromLocal8Bit(e.what()));
         }
         return false;
     }
@@ -59,13 +60,19 @@ int main(int argc, char** argv) {
         QObject::connect(notifier, &QSocketNotifier::activated, &app, [&] {
             char buf[16];
             [[maybe_unused]] auto n = ::read(signalPipe[0], buf, sizeof buf);
-            if (form) {
-                form->close();
+            // A modal dialog open (its own event loop) is cancelled first;
+            // the close then runs once that loop has returned.
+            for (int i = 0; i < 16; ++i) {
+                QWidget* modal = QApplication::activeModalWidget();
+                if (!modal)
+                    break;
+                modal->close();
+            }
+            if (!form) {
+                closeWanted = true;
                 return;
             }
-            closeWanted = true;
-            if (QWidget* question = QApplication::activeModalWidget())
-                question->close();
+            QMetaObject::invokeMethod(form, &QWidget::close, Qt::QueuedConnection);
         });
     }
 
@@ -79,7 +86,7 @@ int main(int argc, char** argv) {
         form = nullptr;
     } catch (const std::exception& e) {
         form = nullptr;
-        TForm1::ShowError(QString::fromLocal8Bit(e.what()));
+        ShowError(QString::fromLocal8Bit(e.what()));
     }
     return 0;
 }

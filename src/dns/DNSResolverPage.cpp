@@ -1,13 +1,15 @@
 #include "dns/DNSResolverPage.h"
 
-#include "app/Settings.h"
+#include "dns/DNSSettings.h"
 
-#include "app/Prompts.h"
 #include "dns/DNSThread.h"
-#include "monitor/LogPane.h"
+#include "platform/ErrorGuard.h"
 #include "platform/Helpers.h"
 #include "platform/IniFile.h"
+#include "platform/LogModel.h"
+#include "platform/Prompts.h"
 #include "platform/VelmoraError.h"
+#include "ui/LogPane.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -27,8 +29,6 @@
 namespace {
 
 constexpr int kHistoryLimit = 10;
-const QString kServerSection = QStringLiteral("DNS Settings");
-const QString kQuerySection = QStringLiteral("DNS Query List");
 
 // Replaces a combo box's items and keeps the text shown in its edit box.
 void SetItems(QComboBox* box, const QStringList& items) {
@@ -37,13 +37,6 @@ void SetItems(QComboBox* box, const QStringList& items) {
     box->clear();
     box->addItems(items);
     box->setEditText(shown);
-}
-
-TIniFile::Entries Numbered(const QString& prefix, const QStringList& values) {
-    TIniFile::Entries entries;
-    for (int i = 0; i < values.size(); ++i)
-        entries.append({prefix + QString::number(i), values[i]});
-    return entries;
 }
 
 void ShowFirst(QComboBox* box) {
@@ -61,8 +54,10 @@ QLabel* BuddyLabel(const QString& text, QWidget* buddy) {
 
 } // namespace
 
-TDNSResolverPage::TDNSResolverPage(std::function<TIniFile&()> settingsFile, QWidget* parent)
-    : QWidget(parent), settings(std::move(settingsFile)) {
+TDNSResolverPage::TDNSResolverPage(TDNSLists& lists, std::function<TIniFile&()> settingsFile,
+                                   QWidget* parent)
+    : QWidget(parent), settings(std::move(settingsFile)), servers(lists.servers),
+      queries(lists.queries), lists(lists) {
     setObjectName(QStringLiteral("TDNSResolverPage"));
     buildControls();
     buildLogMenu();
@@ -155,7 +150,6 @@ void TDNSResolverPage::buildControls() {
     DNSMemo->setAccessibleName(QStringLiteral("DNS Results"));
     DNSMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     DNSMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
-    DNSMemo->SetCommandGuard(guard);
     auto* results = new QVBoxLayout(GroupBoxDNSResults);
     results->addWidget(DNSMemo);
 
@@ -219,29 +213,16 @@ bool TDNSResolverPage::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void TDNSResolverPage::SetCommandGuard(TCommandGuard g) {
-    guard = std::move(g);
-    DNSMemo->SetCommandGuard(guard);
-}
-
-// Until the main window passes its own, an error escaping a handler is shown
-// here, so that no exception unwinds through Qt's signal code.
-void TDNSResolverPage::ShowError(const std::function<void()>& handler) {
-    try {
-        handler();
-    } catch (const TVelmoraError& e) {
-        Prompts().Message(e.message(), QStringLiteral("Velmora"), TPrompts::Buttons::Ok,
-                          TPrompts::Icon::Error);
-    }
-}
-
 void TDNSResolverPage::appendLog(const QString& line) {
-    DNSMemo->appendPlainText(line);
+    DNSMemo->AppendLine(line);
 }
 
-void TDNSResolverPage::LoadSettings(TIniFile& ini) {
-    servers = ReadListSection(ini, kServerSection);
-    queries = ReadListSection(ini, kQuerySection);
+void TDNSResolverPage::RefreshLists() {
+    SetItems(ComboBoxDNSServer, servers);
+    SetItems(ComboBoxDNSQuery, queries);
+}
+
+void TDNSResolverPage::ShowLists() {
     SetItems(ComboBoxDNSServer, servers);
     SetItems(ComboBoxDNSQuery, queries);
     ShowFirst(ComboBoxDNSServer);
@@ -249,10 +230,7 @@ void TDNSResolverPage::LoadSettings(TIniFile& ini) {
 }
 
 void TDNSResolverPage::SaveDNSLists() {
-    TIniFile& ini = settings();
-    ini.ReplaceSection(kServerSection, Numbered(QStringLiteral("DNS-"), servers));
-    // Erased as well, so that a shorter list leaves no stale keys behind.
-    ini.ReplaceSection(kQuerySection, Numbered(QStringLiteral("DNSQ-"), queries));
+    lists.Write(settings());
 }
 
 QString TDNSResolverPage::ShownServer() const {
@@ -271,7 +249,7 @@ void TDNSResolverPage::showFirstServer() {
 }
 
 void TDNSResolverPage::ButtonRunDnsClick() {
-    Guarded([this] {
+    ::Guarded([this] {
         if (runFlag == 1) {
             if (worker)
                 worker->RequestTerminate();
@@ -281,7 +259,7 @@ void TDNSResolverPage::ButtonRunDnsClick() {
             return;
         }
         if (CheckBoxDNSClearWindow->isChecked())
-            DNSMemo->clear();
+            DNSMemo->Model().Clear();
         const QString server = ComboBoxDNSServer->currentText();
         if (server.isEmpty()) {
             appendLog(QStringLiteral(":::No DNS Server Address Specified."));
@@ -339,7 +317,7 @@ void TDNSResolverPage::ComboBoxDNSQueryKeyPress() {
 }
 
 void TDNSResolverPage::ComboBoxDNSServerKeyPress() {
-    Guarded([this] {
+    ::Guarded([this] {
         const QString shown = ComboBoxDNSServer->currentText();
         // An empty entry would only be a blank line in the list.
         if (!shown.isEmpty())
@@ -349,7 +327,7 @@ void TDNSResolverPage::ComboBoxDNSServerKeyPress() {
 }
 
 void TDNSResolverPage::SpeedButtonDeleteDnsServerClick() {
-    Guarded([this] {
+    ::Guarded([this] {
         if (!Prompts().AskYesNo(QStringLiteral("Are you sure ?"),
                                 QStringLiteral("Remove DNS Entry")))
             return;
@@ -364,10 +342,8 @@ void TDNSResolverPage::SpeedButtonDeleteDnsServerClick() {
 }
 
 void TDNSResolverPage::GetDNSAddress1Click() {
-    Guarded([this] {
-        const std::optional<QString> entered = Prompts().InputQuery(
-            QStringLiteral("DNS Server Specification"),
-            QStringLiteral("Enter DNS Server IP Address or Host Name:"), QString());
+    ::Guarded([this] {
+        const std::optional<QString> entered = AskForDNSServer(Prompts());
         if (!entered)
             return;
         if (!entered->isEmpty())

@@ -16,6 +16,7 @@ class QAction;
 class TDNSThread;
 class TIniFile;
 class TLogPane;
+struct TDNSLists;
 
 // The "DNS Resolver" tab: one query of a chosen type to a chosen server, the
 // decoded answer in the DNS log, and the recent server and query lists kept
@@ -24,13 +25,17 @@ class TLogPane;
 class TDNSResolverPage : public QWidget {
     Q_OBJECT
 public:
-    // `settings` gives the settings file each time the lists are saved.
-    explicit TDNSResolverPage(std::function<TIniFile&()> settings, QWidget* parent = nullptr);
+    // The page shows and edits `lists` (the session's); `settings` gives the
+    // settings file each time they are saved.
+    TDNSResolverPage(TDNSLists& lists, std::function<TIniFile&()> settings,
+                     QWidget* parent = nullptr);
     ~TDNSResolverPage() override;
 
-    // Start-up: fills both lists from "DNS Settings" and "DNS Query List"
-    // and shows the first entry of each.
-    void LoadSettings(TIniFile& ini);
+    // Start-up: fills both combo boxes from the lists and shows the first
+    // entry of each.
+    void ShowLists();
+    // The lists changed elsewhere: new items, the shown texts kept.
+    void RefreshLists();
     // Start-up: asks for a server when the server list is empty.
     void PromptForServerIfNone();
 
@@ -55,10 +60,6 @@ public:
     void SaveDNSLists();
 
     bool QueryRunning() const { return runFlag == 1; }
-    // Runs the page's handlers and the log's commands, showing an error that
-    // escapes them (the main window passes its standard error display).
-    using TCommandGuard = std::function<void(const std::function<void()>&)>;
-    void SetCommandGuard(TCommandGuard g);
 
     // The UDP port queries go to; tests point it at a server of their own.
     void SetServerPort(quint16 port) { serverPort = port; }
@@ -97,13 +98,11 @@ private:
     void workerFinished(const QPointer<TDNSThread>& thread, bool resolved,
                         const QStringList& lines);
     void showFirstServer();
-    void Guarded(const std::function<void()>& handler) const { guard(handler); }
-    static void ShowError(const std::function<void()>& handler);
 
     std::function<TIniFile&()> settings;
-    TCommandGuard guard = ShowError;
-    QStringList servers;
-    QStringList queries;
+    QStringList& servers;
+    QStringList& queries;
+    TDNSLists& lists;
     int runFlag = 0; // the run flag: 1 while a query runs
     QPointer<TDNSThread> worker;
     QList<QPointer<TDNSThread>> workers; // every worker still running

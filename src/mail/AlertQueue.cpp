@@ -14,4 +14,6 @@ void TNotificationQueue::QueueAlert(const QStringList& notifyAddresses, const QS
     const QString details = AlertDetails(address, location, transition, time);
     for (const QString& to : notifyAddresses)
         entries.push_back({to, QStringLiteral("Velmora Alert"), details});
+    if (!notifyAddresses.isEmpty())
+        changed();
 }

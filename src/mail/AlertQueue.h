@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 
 struct TQueueEntry {
     QString address;
@@ -22,14 +23,32 @@ public:
     static QString AlertDetails(const QString& address, const QString& location,
                                 const QString& transition, const QString& time);
 
-    void Append(TQueueEntry entry) { entries.push_back(std::move(entry)); }
+    void Append(TQueueEntry entry) {
+        entries.push_back(std::move(entry));
+        changed();
+    }
     bool IsEmpty() const { return entries.empty(); }
     size_t Count() const { return entries.size(); }
     const TQueueEntry& Head() const { return entries.front(); }
-    void RemoveHead() { entries.pop_front(); }
-    void Clear() { entries.clear(); }
+    void RemoveHead() {
+        entries.pop_front();
+        changed();
+    }
+    void Clear() {
+        entries.clear();
+        changed();
+    }
     const std::deque<TQueueEntry>& Entries() const { return entries; }
 
+    // Called after every change (one call for all the entries of an alert).
+    void SetOnChange(std::function<void()> f) { onChange = std::move(f); }
+
 private:
+    void changed() {
+        if (onChange)
+            onChange();
+    }
+
     std::deque<TQueueEntry> entries;
+    std::function<void()> onChange;
 };

@@ -1,7 +1,8 @@
 #include "EMAILLog.h"
 
-#include "app/Prompts.h"
 #include "mail/MailDelivery.h"
+#include "platform/LogModel.h"
+#include "platform/Prompts.h"
 
 #include <QAction>
 #include <QMenu>
@@ -45,9 +46,7 @@ void TEMAILLog::buildPopupMenu() {
 }
 
 void TEMAILLog::AppendLog(const QString& text) {
-    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
-    for (const QString& line : text.split(lineBreak))
-        AppendLine(line);
+    Model().AppendText(text);
 }
 
 void TEMAILLog::ActionClearMAILLogExecute() {

@@ -1,8 +1,9 @@
 #include "EMAILNotify.h"
 
-#include "app/Prompts.h"
 #include "mail/MailDelivery.h"
+#include "platform/ErrorGuard.h"
 #include "platform/IniFile.h"
+#include "platform/Prompts.h"
 #include "platform/VelmoraError.h"
 
 #include <QCheckBox>
@@ -143,12 +144,7 @@ void TEMAILNotify::buildControls() {
 }
 
 void TEMAILNotify::guarded(const std::function<void()>& handler) {
-    try {
-        handler();
-    } catch (const TVelmoraError& e) {
-        Prompts().Message(e.message(), QStringLiteral("Velmora"), TPrompts::Buttons::Ok,
-                          TPrompts::Icon::Error);
-    }
+    ::Guarded(handler);
 }
 
 int TEMAILNotify::Execute(TEMAILNotifyContext context, TMailDelivery& delivery, QWidget* parent,
@@ -210,30 +206,24 @@ bool TEMAILNotify::applyEntries() {
     QStringList addresses = MemoLines();
     addresses.removeIf([](const QString& a) { return a.trimmed().isEmpty(); });
     ctx.notifyAddresses = addresses;
-    if (ctx.addDnsServer)
-        ctx.addDnsServer(Edit3->text().trimmed());
     e.mxAddress = Edit4->text().trimmed();
     e.useMXAddress = CheckBox1->isChecked();
     e.notifyOnUp = CheckBox2->isChecked();
     e.sitesCritical = ComboPriority->currentIndex();
     e.delayHours = UpDownHours->value();
     e.delayMinutes = UpDownMinutes->value();
-    writeSettings();
+    // The DNS lists and the e-mail keys reach the file in one write.
+    TIniFile& ini = ctx.settings();
+    ini.Update([&] {
+        if (ctx.addDnsServer)
+            ctx.addDnsServer(Edit3->text().trimmed());
+        writeSettings();
+    });
     return true;
 }
 
 void TEMAILNotify::writeSettings() {
-    TIniFile& ini = ctx.settings();
-    const TEmailSettings& e = ctx.email;
-    const QString& s = Sections::Velmora;
-    ini.WriteString(s, QStringLiteral("YourEMAILAddress"), e.yourAddress);
-    ini.WriteInteger(s, QStringLiteral("SitesCritical"), e.sitesCritical);
-    ini.WriteString(s, QStringLiteral("MXAddress"), e.mxAddress);
-    ini.WriteBool(s, QStringLiteral("UseMXAddress"), e.useMXAddress);
-    ini.WriteInteger(s, QStringLiteral("EMAILDelayHours"), e.delayHours);
-    ini.WriteInteger(s, QStringLiteral("EMAILDelayMinutes"), e.delayMinutes);
-    WriteNotifyAddresses(ini, ctx.notifyAddresses);
-    ini.WriteBool(s, QStringLiteral("Notify on Up Transition"), e.notifyOnUp);
+    ctx.email.Write(ctx.settings(), ctx.notifyAddresses);
 }
 
 void TEMAILNotify::OKBtnClick() {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Settings.h"
 #include "mail/AlertQueue.h"
+#include "mail/MailSettings.h"
 
 #include <QDialog>
 #include <functional>

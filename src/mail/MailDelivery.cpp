@@ -109,12 +109,12 @@ void TMailDelivery::ClearEMAILQueue(bool confirmed) {
 
 void TMailDelivery::ActionHoldEMAILNotificationExecute(bool checked, TIniFile& ini) {
     email.dontNotify = checked;
-    ini.WriteBool(Sections::Velmora, QStringLiteral("Don't Notify"), checked);
+    TEmailSettings::WriteDontNotify(ini, checked);
 }
 
 void TMailDelivery::DebugEMAILExecute(bool checked, TIniFile& ini) {
     email.debugEMAIL = checked;
-    ini.WriteBool(Sections::Velmora, QStringLiteral("DebugEMAIL"), checked);
+    TEmailSettings::WriteDebugEMAIL(ini, checked);
 }
 
 void TMailDelivery::HoldTimer() {

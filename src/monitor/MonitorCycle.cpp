@@ -89,6 +89,9 @@ void TMonitorCycle::Apply(const std::function<void()>& save,
 }
 
 void TMonitorCycle::TimerInterSiteTimer() {
+    // The row never moves under a device being probed.
+    if (cycleBusy)
+        return;
     if (host.closePending && host.closePending()) {
         StopTimers();
         if (host.setActivity)
@@ -115,6 +118,9 @@ void TMonitorCycle::TimerInterSiteTimer() {
 
 void TMonitorCycle::TimerInterPacketTimer() {
     TimerInterPacket.stop();
+    // One probe at a time on the pinger, whatever fired this.
+    if (echoPending)
+        return;
     if (host.setActivity)
         host.setActivity(QStringLiteral("Pinging: ") + grid->Cell(currentRow, 1) +
                          QStringLiteral(" => ") + QString::number(packetCount + 1));
@@ -144,7 +150,9 @@ void TMonitorCycle::startEcho() {
             self->echoFinished(*result);
     });
     connect(worker, &QThread::finished, worker, &QObject::deleteLater);
-    worker->start(QThread::IdlePriority);
+    // Normal priority: an idle-class thread measures its wait for a free
+    // CPU along with the round trip.
+    worker->start(QThread::InheritPriority);
 }
 
 void TMonitorCycle::RecordEchoResult(int row, const TEchoResult& r) {

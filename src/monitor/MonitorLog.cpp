@@ -1,6 +1,7 @@
 #include "MonitorLog.h"
 
 #include "platform/Helpers.h"
+#include "platform/LogModel.h"
 #include "platform/TextLines.h"
 
 #include <QAction>
@@ -55,7 +56,7 @@ void TMonitorLog::AppendMonitorLog(const QString& line) {
 }
 
 void TMonitorLog::BackupMonitorLog(const QString& path) const {
-    TextLines::WriteFile(path, Lines());
+    Model().SaveTo(path);
 }
 
 void TMonitorLog::ActionClearWanLogExecute() {
@@ -65,15 +66,7 @@ void TMonitorLog::ActionClearWanLogExecute() {
 }
 
 void TMonitorLog::ActionVelmoraLogRestoreExecute() {
-    if (CanUndoLast()) {
-        UndoLast();
-        return;
-    }
-    QStringList lines;
-    if (!TextLines::ReadFile(BackupFilePath(), lines, kMaxRestoredLine))
-        return;
-    for (const QString& l : lines)
-        AppendMonitorLog(l);
+    Model().Restore(BackupFilePath(), kMaxRestoredLine);
 }
 
 void TMonitorLog::FileOpenWanLogAccept() {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "monitor/LogPane.h"
+#include "ui/LogPane.h"
 
 #include <QString>
 #include <memory>

@@ -4,165 +4,305 @@
 #include "VelmoraError.h"
 
 #include <QFile>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
 
-// One physical line of the file, located in the raw bytes so that untouched
-// lines are written back exactly as they were.
-struct Line {
+enum class Kind : quint8 { Other, Section, Entry };
+enum class Eol : quint8 { None, Lf, CrLf };
+
+// One line of the file: a piece of the bytes read (untouched lines are
+// written back exactly as they were) or a text of its own once changed.
+struct TLine {
     qsizetype start = 0;
-    qsizetype length = 0; // without the line end
-    qsizetype end = 0;    // one past the line end
+    qsizetype length = 0;
+    QByteArray own;
+    bool owned = false;
+    Eol eol = Eol::None;
+    Kind kind = Kind::Other;
+    qsizetype eq = -1; // position of the first "=" in the text
 };
 
-enum class Kind { Other, Section, Entry };
-
-struct Parsed {
-    QByteArray bytes;
-    std::vector<Line> lines;
-    QByteArray eol = "\r\n";
-
-    explicit Parsed(QByteArray b) : bytes(std::move(b)) {
-        qsizetype from = 0;
-        bool eolSeen = false;
-        while (from < bytes.size()) {
-            qsizetype nl = bytes.indexOf('\n', from);
-            Line l;
-            l.start = from;
-            if (nl < 0) {
-                l.length = bytes.size() - from;
-                l.end = bytes.size();
-            } else {
-                l.length = nl - from;
-                if (l.length > 0 && bytes.at(nl - 1) == '\r')
-                    --l.length;
-                l.end = nl + 1;
-                if (!eolSeen) {
-                    eol = (nl > from && bytes.at(nl - 1) == '\r') ? "\r\n" : "\n";
-                    eolSeen = true;
-                }
-            }
-            lines.push_back(l);
-            from = l.end;
-        }
-    }
-
-    // A line's text; a UTF-8 byte order mark that an editor put in front of
-    // the file is not part of it (but is kept when the file is rewritten).
-    QByteArray raw(const Line& l) const {
-        if (l.start == 0 && bytes.startsWith("\xEF\xBB\xBF"))
-            return bytes.mid(3, l.length - 3);
-        return bytes.mid(l.start, l.length);
-    }
-
-    // Classifies a line; for sections `name` is the section name, for entries
-    // the key and `value` the text after the first "=".
-    Kind classify(const Line& l, QString* name, QString* value = nullptr) const {
-        const QByteArray r = raw(l);
-        const QByteArray t = r.trimmed();
-        if (t.startsWith('[')) {
-            const qsizetype close = t.indexOf(']');
-            if (close > 0) {
-                if (name)
-                    *name = TextLines::DecodeLine(t.mid(1, close - 1)).trimmed();
-                return Kind::Section;
-            }
-        }
-        if (t.isEmpty() || t.startsWith(';'))
-            return Kind::Other;
-        const qsizetype eq = r.indexOf('=');
-        if (eq < 0) {
-            if (name)
-                *name = TextLines::DecodeLine(t);
-            if (value)
-                value->clear();
-            return Kind::Other;
-        }
-        if (name)
-            *name = TextLines::DecodeLine(r.left(eq)).trimmed();
-        if (value)
-            *value = TextLines::DecodeLine(r.mid(eq + 1));
-        return Kind::Entry;
-    }
-
-    // Index ranges [header, bodyEnd) of every occurrence of a section.
-    std::vector<std::pair<size_t, size_t>> find(const QString& section) const {
-        std::vector<std::pair<size_t, size_t>> found;
-        QString name;
-        for (size_t i = 0; i < lines.size(); ++i) {
-            if (classify(lines[i], &name) != Kind::Section)
-                continue;
-            if (!found.empty() && found.back().second == size_t(-1))
-                found.back().second = i;
-            if (name.compare(section, Qt::CaseInsensitive) == 0)
-                found.push_back({i, size_t(-1)});
-        }
-        if (!found.empty() && found.back().second == size_t(-1))
-            found.back().second = lines.size();
-        return found;
-    }
-
-    // Bytes of lines [from, to), each with its line end; a last line that had
-    // none gets one when more text is to follow.
-    QByteArray span(size_t from, size_t to) const {
-        if (from >= to)
-            return {};
-        QByteArray out = bytes.mid(lines[from].start, lines[to - 1].end - lines[from].start);
-        return out;
-    }
-
-    QByteArray entryLine(const QString& key, const QString& value) const {
-        return key.toUtf8() + '=' + value.toUtf8() + eol;
-    }
+// What identifies one version of the file on disk.
+struct TStamp {
+    bool exists = false;
+    qint64 size = 0;
+    qint64 mtimeNs = 0;
+    quint64 inode = 0;
+    quint64 device = 0;
+    bool operator==(const TStamp&) const = default;
 };
 
-// Appends `more` to `out`, first ending an unterminated last line.
-void appendText(QByteArray& out, const QByteArray& more, const QByteArray& eol) {
-    if (!out.isEmpty() && !out.endsWith('\n'))
-        out += eol;
-    out += more;
+TStamp stampOf(const QString& path) {
+    struct stat st {};
+    TStamp s;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return s;
+    s.exists = true;
+    s.size = st.st_size;
+    s.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    s.inode = st.st_ino;
+    s.device = st.st_dev;
+    return s;
+}
+
+QByteArray eolBytes(Eol e) {
+    return e == Eol::CrLf ? QByteArrayLiteral("\r\n")
+                          : (e == Eol::Lf ? QByteArrayLiteral("\n") : QByteArray());
+}
+
+QByteArrayView trimmedView(QByteArrayView v) {
+    qsizetype b = 0, e = v.size();
+    auto space = [](char c) {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+    };
+    while (b < e && space(v[b]))
+        ++b;
+    while (e > b && space(v[e - 1]))
+        --e;
+    return v.sliced(b, e - b);
+}
+
+QString decode(QByteArrayView v) {
+    return TextLines::DecodeLine(QByteArray::fromRawData(v.data(), v.size()));
 }
 
 } // namespace
 
+struct TIniFile::TDoc {
+    TStamp stamp;
+    bool unreadable = false; // exists, but could not be read
+    bool bom = false;
+    QByteArray raw;
+    std::vector<TLine> lines;
+    Eol eol = Eol::CrLf; // the file's own line end, for lines we add
+    struct TSection {
+        QString name;
+        size_t header = 0;
+        size_t end = 0; // one past its last line
+    };
+    std::vector<TSection> sections;
+
+    void parse(QByteArray bytes) {
+        raw = std::move(bytes);
+        lines.clear();
+        qsizetype from = 0;
+        // An editor's byte order mark is no part of the first line, and is
+        // kept when the file is written back.
+        if (raw.startsWith("\xEF\xBB\xBF")) {
+            bom = true;
+            from = 3;
+        }
+        bool eolSeen = false;
+        const char* data = raw.constData();
+        const qsizetype size = raw.size();
+        while (from < size) {
+            const char* nl =
+                static_cast<const char*>(memchr(data + from, '\n', size_t(size - from)));
+            TLine l;
+            l.start = from;
+            if (!nl) {
+                l.length = size - from;
+                from = size;
+            } else {
+                const qsizetype at = nl - data;
+                l.length = at - from;
+                l.eol = Eol::Lf;
+                if (l.length > 0 && data[at - 1] == '\r') {
+                    --l.length;
+                    l.eol = Eol::CrLf;
+                }
+                if (!eolSeen) {
+                    eol = l.eol;
+                    eolSeen = true;
+                }
+                from = at + 1;
+            }
+            classify(l);
+            lines.push_back(std::move(l));
+        }
+        index();
+    }
+
+    QByteArrayView text(const TLine& l) const {
+        return l.owned ? QByteArrayView(l.own) : QByteArrayView(raw).sliced(l.start, l.length);
+    }
+
+    void classify(TLine& l) const {
+        const QByteArrayView t = trimmedView(text(l));
+        l.kind = Kind::Other;
+        l.eq = -1;
+        if (t.startsWith('[') && t.indexOf(']') > 0) {
+            l.kind = Kind::Section;
+            return;
+        }
+        if (t.isEmpty() || t.startsWith(';'))
+            return;
+        l.eq = text(l).indexOf('=');
+        if (l.eq >= 0)
+            l.kind = Kind::Entry;
+    }
+
+    QString sectionName(const TLine& l) const {
+        const QByteArrayView t = trimmedView(text(l));
+        return decode(t.sliced(1, t.indexOf(']') - 1)).trimmed();
+    }
+    QString key(const TLine& l) const { return decode(text(l).first(l.eq)).trimmed(); }
+    QString value(const TLine& l) const { return decode(text(l).sliced(l.eq + 1)); }
+
+    void index() {
+        sections.clear();
+        for (size_t i = 0; i < lines.size(); ++i) {
+            if (lines[i].kind != Kind::Section)
+                continue;
+            if (!sections.empty())
+                sections.back().end = i;
+            sections.push_back({sectionName(lines[i]), i, lines.size()});
+        }
+        if (!sections.empty())
+            sections.back().end = lines.size();
+    }
+
+    std::vector<const TSection*> find(const QString& section) const {
+        std::vector<const TSection*> found;
+        for (const TSection& s : sections)
+            if (s.name.compare(section, Qt::CaseInsensitive) == 0)
+                found.push_back(&s);
+        return found;
+    }
+
+    // The line of `key` in [from, to), or `to`.
+    size_t findKey(size_t from, size_t to, const QString& k) const {
+        for (size_t i = from; i < to; ++i)
+            if (lines[i].kind == Kind::Entry && key(lines[i]).compare(k, Qt::CaseInsensitive) == 0)
+                return i;
+        return to;
+    }
+
+    TLine ownLine(const QByteArray& bytes) const {
+        TLine l;
+        l.own = bytes;
+        l.owned = true;
+        l.eol = eol;
+        classify(l);
+        return l;
+    }
+    static QByteArray entry(const QString& k, const QString& v) {
+        return k.toUtf8() + '=' + v.toUtf8();
+    }
+
+    // A line that gets a successor needs a line end of its own.
+    void endLine(size_t i) {
+        if (i < lines.size() && lines[i].eol == Eol::None)
+            lines[i].eol = eol;
+    }
+
+    void insert(size_t at, std::vector<TLine> more) {
+        if (at > 0)
+            endLine(at - 1);
+        lines.insert(lines.begin() + qsizetype(at), std::make_move_iterator(more.begin()),
+                     std::make_move_iterator(more.end()));
+        index();
+    }
+
+    QByteArray serialize() const {
+        QByteArray out;
+        qsizetype total = bom ? 3 : 0;
+        for (const TLine& l : lines)
+            total += text(l).size() + 2;
+        out.reserve(total);
+        if (bom)
+            out += "\xEF\xBB\xBF";
+        for (size_t i = 0; i < lines.size(); ++i) {
+            out += text(lines[i]);
+            const Eol e = lines[i].eol == Eol::None && i + 1 < lines.size() ? eol : lines[i].eol;
+            out += eolBytes(e);
+        }
+        return out;
+    }
+};
+
 TIniFile::TIniFile(QString p) : path(std::move(p)) {}
+TIniFile::~TIniFile() = default;
+
+TIniFile::TDoc& TIniFile::doc() const {
+    // Inside an update the pending changes are the truth.
+    if (cached && (updateDepth > 0 || stampOf(path) == cached->stamp))
+        return *cached;
+    auto d = std::make_unique<TDoc>();
+    d->stamp = stampOf(path);
+    if (d->stamp.exists) {
+        QFile f(path);
+        if (f.open(QIODevice::ReadOnly))
+            d->parse(f.readAll());
+        else
+            d->unreadable = true;
+    }
+    ++loads;
+    cached = std::move(d);
+    return *cached;
+}
+
+TIniFile::TDoc& TIniFile::docForChange() {
+    TDoc& d = doc();
+    if (d.unreadable)
+        throw TVelmoraError(QStringLiteral("Unable to write to %1").arg(path));
+    return d;
+}
+
+void TIniFile::changed() {
+    dirty = true;
+    if (updateDepth == 0)
+        store();
+}
+
+void TIniFile::store() {
+    dirty = false;
+    const QByteArray bytes = cached->serialize();
+    if (!TextLines::WriteBytes(path, bytes)) {
+        cached.reset(); // what is on disk is still the old file
+        throw TVelmoraError(QStringLiteral("Unable to write to %1").arg(path));
+    }
+    ++replacements;
+    // Parse what was written, so offsets point into the current bytes and
+    // the next read needs no reload.
+    auto d = std::make_unique<TDoc>();
+    d->parse(bytes);
+    d->stamp = stampOf(path);
+    cached = std::move(d);
+}
+
+void TIniFile::Update(const std::function<void()>& changes) {
+    ++updateDepth;
+    try {
+        changes();
+    } catch (...) {
+        if (--updateDepth == 0 && dirty) {
+            dirty = false;
+            cached.reset();
+        }
+        throw;
+    }
+    if (--updateDepth == 0 && dirty)
+        store();
+}
 
 bool TIniFile::Exists() const {
     return QFile::exists(path);
 }
 
-QByteArray TIniFile::load() const {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
-}
-
-QByteArray TIniFile::loadForChange() const {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        if (f.exists())
-            throw TVelmoraError(QStringLiteral("Unable to write to %1").arg(path));
-        return {};
-    }
-    return f.readAll();
-}
-
-void TIniFile::store(const QByteArray& contents) {
-    if (!TextLines::WriteBytes(path, contents))
-        throw TVelmoraError(QStringLiteral("Unable to write to %1").arg(path));
+bool TIniFile::Readable() const {
+    return !doc().unreadable;
 }
 
 QString TIniFile::ReadString(const QString& section, const QString& key, const QString& def) const {
-    const Parsed p(load());
-    const auto found = p.find(section);
-    QString name, value;
-    for (const auto& [header, end] : found)
-        for (size_t i = header + 1; i < end; ++i)
-            if (p.classify(p.lines[i], &name, &value) == Kind::Entry &&
-                name.compare(key, Qt::CaseInsensitive) == 0)
-                return value;
+    const TDoc& d = doc();
+    for (const TDoc::TSection* s : d.find(section)) {
+        const size_t i = d.findKey(s->header + 1, s->end, key);
+        if (i < s->end)
+            return d.value(d.lines[i]);
+    }
     return def;
 }
 
@@ -184,34 +324,34 @@ bool TIniFile::ReadBool(const QString& section, const QString& key, bool def) co
 }
 
 void TIniFile::WriteString(const QString& section, const QString& key, const QString& value) {
-    const Parsed p(loadForChange());
-    const auto found = p.find(section);
-    QByteArray out;
+    TDoc& d = docForChange();
+    const auto found = d.find(section);
+    const QByteArray line = TDoc::entry(key, value);
     if (found.empty()) {
-        out = p.bytes;
-        appendText(out, '[' + section.toUtf8() + ']' + p.eol + p.entryLine(key, value), p.eol);
-        store(out);
+        std::vector<TLine> more;
+        more.push_back(d.ownLine('[' + section.toUtf8() + ']'));
+        more.push_back(d.ownLine(line));
+        d.insert(d.lines.size(), std::move(more));
+        changed();
         return;
     }
-    const auto [header, end] = found.front();
-    QString name;
-    size_t lastEntry = header;
-    for (size_t i = header + 1; i < end; ++i) {
-        const Kind k = p.classify(p.lines[i], &name);
-        if (k == Kind::Entry && name.compare(key, Qt::CaseInsensitive) == 0) {
-            out = p.span(0, i);
-            appendText(out, p.entryLine(key, value), p.eol);
-            out += p.span(i + 1, p.lines.size());
-            store(out);
-            return;
-        }
-        if (k != Kind::Other || !p.raw(p.lines[i]).trimmed().isEmpty())
-            lastEntry = i;
+    const TDoc::TSection& s = *found.front();
+    const size_t at = d.findKey(s.header + 1, s.end, key);
+    if (at < s.end) {
+        d.lines[at] = d.ownLine(line);
+        changed();
+        return;
     }
-    out = p.span(0, lastEntry + 1);
-    appendText(out, p.entryLine(key, value), p.eol);
-    out += p.span(lastEntry + 1, p.lines.size());
-    store(out);
+    // After the section's last non-blank line, so blank lines stay between
+    // sections.
+    size_t last = s.header;
+    for (size_t i = s.header + 1; i < s.end; ++i)
+        if (!trimmedView(d.text(d.lines[i])).isEmpty())
+            last = i;
+    std::vector<TLine> more;
+    more.push_back(d.ownLine(line));
+    d.insert(last + 1, std::move(more));
+    changed();
 }
 
 void TIniFile::WriteInteger(const QString& section, const QString& key, int value) {
@@ -223,89 +363,99 @@ void TIniFile::WriteBool(const QString& section, const QString& key, bool value)
 }
 
 void TIniFile::EraseSection(const QString& section) {
-    const Parsed p(loadForChange());
-    const auto found = p.find(section);
+    TDoc& d = docForChange();
+    const auto found = d.find(section);
     if (found.empty())
         return;
-    QByteArray out;
+    std::vector<TLine> kept;
+    kept.reserve(d.lines.size());
     size_t from = 0;
-    for (const auto& [header, end] : found) {
-        out += p.span(from, header);
-        from = end;
+    for (const TDoc::TSection* s : found) {
+        for (size_t i = from; i < s->header; ++i)
+            kept.push_back(std::move(d.lines[i]));
+        from = s->end;
     }
-    out += p.span(from, p.lines.size());
-    store(out);
+    for (size_t i = from; i < d.lines.size(); ++i)
+        kept.push_back(std::move(d.lines[i]));
+    d.lines = std::move(kept);
+    d.index();
+    changed();
 }
 
 void TIniFile::ReplaceSection(const QString& section, const Entries& entries) {
-    const Parsed p(loadForChange());
-    const auto found = p.find(section);
-    QByteArray body = '[' + section.toUtf8() + ']' + p.eol;
+    TDoc& d = docForChange();
+    std::vector<TLine> body;
+    body.reserve(size_t(entries.size()) + 1);
+    body.push_back(d.ownLine('[' + section.toUtf8() + ']'));
     for (const auto& [k, v] : entries)
-        body += p.entryLine(k, v);
-    QByteArray out;
+        body.push_back(d.ownLine(TDoc::entry(k, v)));
+    const auto found = d.find(section);
     if (found.empty()) {
-        out = p.bytes;
-        appendText(out, body, p.eol);
-    } else {
-        size_t from = 0;
-        bool placed = false;
-        for (const auto& [header, end] : found) {
-            out += p.span(from, header);
-            if (!placed) {
-                appendText(out, body, p.eol);
-                placed = true;
-            }
-            from = end;
-        }
-        QByteArray rest = p.span(from, p.lines.size());
-        if (!rest.isEmpty())
-            appendText(out, rest, p.eol);
+        d.insert(d.lines.size(), std::move(body));
+        changed();
+        return;
     }
-    store(out);
+    std::vector<TLine> out;
+    out.reserve(d.lines.size() + body.size());
+    size_t from = 0;
+    bool placed = false;
+    for (const TDoc::TSection* s : found) {
+        for (size_t i = from; i < s->header; ++i)
+            out.push_back(std::move(d.lines[i]));
+        if (!placed) {
+            if (!out.empty() && out.back().eol == Eol::None)
+                out.back().eol = d.eol;
+            for (TLine& l : body)
+                out.push_back(std::move(l));
+            placed = true;
+        }
+        from = s->end;
+    }
+    for (size_t i = from; i < d.lines.size(); ++i)
+        out.push_back(std::move(d.lines[i]));
+    d.lines = std::move(out);
+    d.index();
+    changed();
 }
 
 bool TIniFile::SectionExists(const QString& section) const {
-    return !Parsed(load()).find(section).empty();
+    return !doc().find(section).empty();
 }
 
 QStringList TIniFile::ReadSectionValues(const QString& section) const {
-    const Parsed p(load());
-    const auto found = p.find(section);
+    const TDoc& d = doc();
+    const auto found = d.find(section);
     QStringList result;
     if (found.empty())
         return result;
-    const auto [header, end] = found.front();
-    for (size_t i = header + 1; i < end; ++i) {
-        const QByteArray r = p.raw(p.lines[i]);
-        const QByteArray t = r.trimmed();
+    const TDoc::TSection& s = *found.front();
+    for (size_t i = s.header + 1; i < s.end; ++i) {
+        const QByteArrayView t = trimmedView(d.text(d.lines[i]));
         if (t.isEmpty() || t.startsWith(';'))
             continue;
-        result << TextLines::DecodeLine(r);
+        result << decode(d.text(d.lines[i]));
     }
     return result;
 }
 
 TIniFile::Entries TIniFile::ReadSection(const QString& section) const {
-    const Parsed p(load());
-    const auto found = p.find(section);
+    const TDoc& d = doc();
+    const auto found = d.find(section);
     Entries result;
     if (found.empty())
         return result;
-    const auto [header, end] = found.front();
-    QString name, value;
-    for (size_t i = header + 1; i < end; ++i)
-        if (p.classify(p.lines[i], &name, &value) == Kind::Entry)
-            result.append({name, value});
+    const TDoc::TSection& s = *found.front();
+    result.reserve(qsizetype(s.end - s.header));
+    for (size_t i = s.header + 1; i < s.end; ++i)
+        if (d.lines[i].kind == Kind::Entry)
+            result.append({d.key(d.lines[i]), d.value(d.lines[i])});
     return result;
 }
 
 QStringList TIniFile::ReadSections() const {
-    const Parsed p(load());
     QStringList names;
-    QString name;
-    for (const Line& l : p.lines)
-        if (p.classify(l, &name) == Kind::Section && !names.contains(name, Qt::CaseInsensitive))
-            names << name;
+    for (const TDoc::TSection& s : doc().sections)
+        if (!names.contains(s.name, Qt::CaseInsensitive))
+            names << s.name;
     return names;
 }

@@ -5,19 +5,29 @@
 #include <QPair>
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <memory>
 
-// INI access with private-profile semantics: every call opens the file,
-// touches one key or one section, and (for changes) replaces the file
-// atomically. Section and key names compare case-insensitively; every line
-// the call does not touch is kept byte for byte. A failing change throws
-// TVelmoraError("Unable to write to <path>").
+// INI access with private-profile semantics: section and key names compare
+// case-insensitively, and every line a change does not touch is kept byte for
+// byte. The parsed file is kept and read again only when the file on disk
+// changed (size, modification time or inode). Each change replaces the file
+// atomically; changes made inside Update() land together in one replacement.
+// A failing change throws TVelmoraError("Unable to write to <path>").
 class TIniFile {
 public:
     using Entries = QList<QPair<QString, QString>>;
 
     explicit TIniFile(QString path);
+    ~TIniFile();
+    TIniFile(const TIniFile&) = delete;
+    TIniFile& operator=(const TIniFile&) = delete;
+
     const QString& FileName() const { return path; }
     bool Exists() const;
+    // False when the file exists but cannot be read: a change would lose
+    // what it holds, so every change refuses.
+    bool Readable() const;
 
     QString ReadString(const QString& section, const QString& key, const QString& def) const;
     // Decimal or "0x" hex; anything else gives the default.
@@ -31,8 +41,13 @@ public:
 
     // Removes the section's header and all its keys (every occurrence).
     void EraseSection(const QString& section);
-    // Erase and rewrite the section with these entries, in one file write.
+    // Erases and rewrites the section with these entries.
     void ReplaceSection(const QString& section, const Entries& entries);
+
+    // Runs `changes`; every change it makes reaches the file in one atomic
+    // replacement at its end. Nested calls join the outermost one. When
+    // `changes` throws, nothing of it is written and the error goes on.
+    void Update(const std::function<void()>& changes);
 
     bool SectionExists(const QString& section) const;
     // The section's entries as "key=value" lines, in file order. A line
@@ -42,12 +57,21 @@ public:
     Entries ReadSection(const QString& section) const;
     QStringList ReadSections() const;
 
+    // How often this object has replaced the file, and parsed it.
+    quint64 Replacements() const { return replacements; }
+    quint64 Loads() const { return loads; }
+
 private:
-    QByteArray load() const;
-    // The contents a change starts from; throws when the file exists but
-    // cannot be read, as rewriting it would lose everything in it.
-    QByteArray loadForChange() const;
-    void store(const QByteArray& contents);
+    struct TDoc;
+    TDoc& doc() const;
+    TDoc& docForChange();
+    void changed();
+    void store();
 
     QString path;
+    mutable std::unique_ptr<TDoc> cached;
+    int updateDepth = 0;
+    bool dirty = false;
+    quint64 replacements = 0;
+    mutable quint64 loads = 0;
 };

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 #include "app/MainWindow.h"
+#include "app/Session.h"
 #include "mail/MailDelivery.h"
 #include "mail/SMTPClient.h"
 #include "monitor/MonitorCycle.h"
@@ -23,15 +24,16 @@ TEST(CloseDuringDelivery, WindowAnswersAndTheCloseWaitsForTheDelivery) {
     TForm1::Options o;
     o.quitOnClose = false;
     TForm1 form(o);
-    form.cycle->StopTimers();
-    form.email.useMXAddress = true;
-    form.email.mxAddress = "127.0.0.1";
-    form.email.yourAddress = "velmora@example.org";
-    form.localHostIP = "127.0.0.1";
-    form.smtp->SetPort(silent.serverPort());
-    form.TimerSMTP.setInterval(1500);
-    form.TimerSMTP2.setInterval(1500);
-    form.queue.Append({"ops@example.org", "Velmora Alert", "x [ 10.0.0.1 ]  DOWN on: now"});
+    form.Session().Cycle().StopTimers();
+    form.Session().Email().useMXAddress = true;
+    form.Session().Email().mxAddress = "127.0.0.1";
+    form.Session().Email().yourAddress = "velmora@example.org";
+    form.Session().SetLocalHostIP("127.0.0.1");
+    form.Session().Smtp().SetPort(silent.serverPort());
+    form.Session().Smtp().TimerSMTP.setInterval(1500);
+    form.Session().Smtp().TimerSMTP2.setInterval(1500);
+    form.Session().Queue().Append(
+        {"ops@example.org", "Velmora Alert", "x [ 10.0.0.1 ]  DOWN on: now"});
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
 
@@ -46,19 +48,19 @@ TEST(CloseDuringDelivery, WindowAnswersAndTheCloseWaitsForTheDelivery) {
     clock.start();
     tick.start();
 
-    QSignalSpy finished(form.mailDelivery, &TMailDelivery::DeliveryFinished);
-    form.mailDelivery->EMAILTimerTimer();
-    ASSERT_TRUE(form.mailDelivery->DeliveryRunning());
+    QSignalSpy finished(&form.Session().Delivery(), &TMailDelivery::DeliveryFinished);
+    form.Session().Delivery().EMAILTimerTimer();
+    ASSERT_TRUE(form.Session().Delivery().DeliveryRunning());
     QTest::qWait(200);
     EXPECT_FALSE(form.close());
-    EXPECT_TRUE(form.closePending);
+    EXPECT_TRUE(form.Session().ClosePending());
     form.TimerTimeTimer(); // still delivering: the retry is refused too
     EXPECT_TRUE(form.isVisible());
 
     ASSERT_TRUE(finished.wait(10000));
     tick.stop();
     EXPECT_EQ(finished.at(0).at(0).toBool(), false);
-    EXPECT_EQ(form.queue.Count(), 1u) << "an undelivered entry stays queued";
+    EXPECT_EQ(form.Session().Queue().Count(), 1u) << "an undelivered entry stays queued";
     EXPECT_LT(worstGap, 50) << "the GUI thread stalled";
     form.TimerTimeTimer();
     EXPECT_FALSE(form.isVisible());

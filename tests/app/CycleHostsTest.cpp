@@ -9,6 +9,7 @@
 #include "TestSupport.h"
 #include "app/MainWindow.h"
 #include "app/MonitorSetupPage.h"
+#include "app/Session.h"
 #include "devices/DeviceGrid.h"
 #include "dns/DNSResolverPage.h"
 #include "icmp/Pinger.h"
@@ -46,14 +47,14 @@ struct CycleHostsTest : ::testing::Test {
         TForm1::Options o;
         o.quitOnClose = false;
         form = std::make_unique<TForm1>(o);
-        form->cycle->StopTimers();
-        form->MonitorSetup->UpDownVelmoraPingTimeOut->setValue(1);
-        form->MonitorSetup->UpDownVelmoraPacketsPerSite->setValue(1);
-        form->email.sitesCritical = 1;
-        form->notifyAddresses = {"ops@example.org"};
+        form->Session().Cycle().StopTimers();
+        Named<TMonitorSetupPage>((*form), "MonitorSetup")->UpDownVelmoraPingTimeOut->setValue(1);
+        Named<TMonitorSetupPage>((*form), "MonitorSetup")->UpDownVelmoraPacketsPerSite->setValue(1);
+        form->Session().Email().sitesCritical = 1;
+        form->Session().NotifyAddresses() = {"ops@example.org"};
         // The probes run from the client namespace, with the real pinger.
         TIcmpHosts* h = hosts.get();
-        form->cycle->SetEcho([h](const QString& address, int timeOut) {
+        form->Session().Cycle().SetEcho([h](const QString& address, int timeOut) {
             TEchoResult r;
             h->OnThreadIn("c", [&] {
                 TPinger p;
@@ -67,7 +68,7 @@ struct CycleHostsTest : ::testing::Test {
             });
             return r;
         });
-        form->grid->SetGridHeader();
+        form->Session().Grid().SetGridHeader();
         for (auto [address, location] :
              {std::pair{"10.231.1.2", "answers"}, std::pair{"10.231.2.2", "silent"},
               std::pair{"10.231.3.2", "flaky"}, std::pair{"10.231.5.2", "behind router"}}) {
@@ -75,33 +76,33 @@ struct CycleHostsTest : ::testing::Test {
             cells[0] = address;
             cells[1] = location;
             cells[2] = "Yes";
-            form->grid->AppendRow(cells);
+            form->Session().Grid().AppendRow(cells);
         }
     }
     void TearDown() override { SetClock(nullptr); }
 
     // One full pass: every device once, as the timers would run it.
     void pass() {
-        for (int i = 1; i < form->grid->RowCount(); ++i) {
-            form->clockText = ClockText(clock.now());
-            form->cycle->TimerInterSiteTimer();
-            form->cycle->TimerInterPacket.stop();
-            QSignalSpy done(form->cycle, &TMonitorCycle::packetDone);
-            form->cycle->TimerInterPacketTimer();
+        for (int i = 1; i < form->Session().Grid().RowCount(); ++i) {
+            form->Session().TimerTimeTimer(); // the clock text of this moment
+            form->Session().Cycle().TimerInterSiteTimer();
+            form->Session().Cycle().TimerInterPacket.stop();
+            QSignalSpy done(&form->Session().Cycle(), &TMonitorCycle::packetDone);
+            form->Session().Cycle().TimerInterPacketTimer();
             ASSERT_TRUE(done.wait(10000));
-            ASSERT_EQ(form->cycle->cycleBusy, 0);
-            form->cycle->TimerInterSite.stop();
+            ASSERT_EQ(form->Session().Cycle().cycleBusy, 0);
+            form->Session().Cycle().TimerInterSite.stop();
         }
     }
     QStringList statuses() const {
         QStringList s;
-        for (int r = 1; r < form->grid->RowCount(); ++r)
-            s << form->grid->Cell(r, Col::Status);
+        for (int r = 1; r < form->Session().Grid().RowCount(); ++r)
+            s << form->Session().Grid().Cell(r, Col::Status);
         return s;
     }
     QStringList queued() const {
         QStringList d;
-        for (const TQueueEntry& e : form->queue.Entries())
+        for (const TQueueEntry& e : form->Session().Queue().Entries())
             d << e.details;
         return d;
     }
@@ -111,18 +112,18 @@ TEST_F(CycleHostsTest, StatisticsStatusLogAndImmediateAlerts) {
     const QString t1 = ClockText(clock.now());
     pass();
     EXPECT_EQ(statuses(), (QStringList{"Up", "DOWN", "Up", "DOWN"}));
-    EXPECT_EQ(form->grid->Cell(1, Col::PktsSent), "1");
-    EXPECT_EQ(form->grid->Cell(1, Col::PktsRecd), "1");
-    EXPECT_EQ(form->grid->Cell(1, Col::PercentOk), "100");
-    EXPECT_FALSE(form->grid->Cell(1, Col::MinResp).isEmpty());
-    EXPECT_EQ(form->grid->Cell(2, Col::PktsSent), "2"); // the echo and its retry
-    EXPECT_EQ(form->grid->Cell(2, Col::PercentOk), "0");
-    EXPECT_EQ(form->grid->Cell(2, Col::PktsRecd), "");
+    EXPECT_EQ(form->Session().Grid().Cell(1, Col::PktsSent), "1");
+    EXPECT_EQ(form->Session().Grid().Cell(1, Col::PktsRecd), "1");
+    EXPECT_EQ(form->Session().Grid().Cell(1, Col::PercentOk), "100");
+    EXPECT_FALSE(form->Session().Grid().Cell(1, Col::MinResp).isEmpty());
+    EXPECT_EQ(form->Session().Grid().Cell(2, Col::PktsSent), "2"); // the echo and its retry
+    EXPECT_EQ(form->Session().Grid().Cell(2, Col::PercentOk), "0");
+    EXPECT_EQ(form->Session().Grid().Cell(2, Col::PktsRecd), "");
     // First answers are logged but not mailed; first failures are mailed.
     EXPECT_EQ(queued(), (QStringList{"silent [ 10.231.2.2 ]  DOWN on: " + t1,
                                      "behind router [ 10.231.5.2 ]  DOWN on: " + t1}));
     EXPECT_EQ(
-        form->VelmoraMemo->toPlainText().split('\n'),
+        Named<TMonitorLog>((*form), "VelmoraMemo")->toPlainText().split('\n'),
         (QStringList{"Up\t10.231.1.2\t" + t1 + "\tanswers", "DOWN\t10.231.2.2\t" + t1 + "\tsilent",
                      "Up\t10.231.3.2\t" + t1 + "\tflaky",
                      "DOWN\t10.231.5.2\t" + t1 + "\tbehind router"}));
@@ -131,23 +132,23 @@ TEST_F(CycleHostsTest, StatisticsStatusLogAndImmediateAlerts) {
     ASSERT_TRUE(hosts->RunIn("d", "ip link set eth0 down"));
     clock.advanceSecs(60);
     const QString t2 = ClockText(clock.now());
-    form->queue.Clear();
+    form->Session().Queue().Clear();
     pass();
     EXPECT_EQ(statuses(), (QStringList{"Up", "DOWN", "DOWN", "DOWN"}));
     EXPECT_EQ(queued(), QStringList{"flaky [ 10.231.3.2 ]  DOWN on: " + t2});
-    EXPECT_EQ(form->grid->Cell(3, Col::Since), t2);
+    EXPECT_EQ(form->Session().Grid().Cell(3, Col::Since), t2);
 
     ASSERT_TRUE(hosts->RunIn("d", "ip link set eth0 up"));
     clock.advanceSecs(60);
-    form->queue.Clear();
-    form->email.notifyOnUp = true;
+    form->Session().Queue().Clear();
+    form->Session().Email().notifyOnUp = true;
     pass();
     EXPECT_EQ(statuses(), (QStringList{"Up", "DOWN", "Up", "DOWN"}));
     EXPECT_EQ(queued(), QStringList{"flaky [ 10.231.3.2 ]  Up on: " + ClockText(clock.now())});
 }
 
 TEST_F(CycleHostsTest, DelayedAlertCarriesTheTimeOfTheChange) {
-    form->email.delayMinutes = 5;
+    form->Session().Email().delayMinutes = 5;
     pass(); // every device gets its first state; the failures arm their records
     EXPECT_TRUE(queued().isEmpty());
     ASSERT_TRUE(hosts->RunIn("d", "ip link set eth0 down"));
@@ -176,26 +177,27 @@ TEST_F(CycleHostsTest, ADownHostEndsAsAMessageInTheMailbox) {
     ASSERT_EQ(server.Error(), QString());
     ASSERT_EQ(dns.Error(), QString());
     prompts.inputs = {dnsHost}; // "DNS Server Specification..."
-    form->DNSPage->GetDNSAddress1Click();
-    ASSERT_EQ(form->DNSPage->ShownServer(), dnsHost);
-    form->smtp->SetPort(smtpPort);
-    form->smtp->SetDNSPort(dnsPort);
-    form->email.yourAddress = "velmora@velmora.test";
-    form->email.debugEMAIL = true; // the EMAIL Log says why, should it fail
-    form->localHostIP = "127.0.0.1";
-    form->notifyAddresses = {"ops@velmora.test"};
-    form->grid->RemoveRow(4);
-    form->grid->RemoveRow(3);
-    form->grid->RemoveRow(1); // the silent host alone
+    Named<TDNSResolverPage>((*form), "TDNSResolverPage")->GetDNSAddress1Click();
+    ASSERT_EQ(Named<TDNSResolverPage>((*form), "TDNSResolverPage")->ShownServer(), dnsHost);
+    form->Session().Smtp().SetPort(smtpPort);
+    form->Session().Smtp().SetDNSPort(dnsPort);
+    form->Session().Email().yourAddress = "velmora@velmora.test";
+    form->Session().Email().debugEMAIL = true; // the EMAIL Log says why, should it fail
+    form->Session().SetLocalHostIP("127.0.0.1");
+    form->Session().NotifyAddresses() = {"ops@velmora.test"};
+    form->Session().Grid().RemoveRow(4);
+    form->Session().Grid().RemoveRow(3);
+    form->Session().Grid().RemoveRow(1); // the silent host alone
 
     const QString since = ClockText(clock.now());
     pass();
     ASSERT_EQ(queued(), QStringList{"silent [ 10.231.2.2 ]  DOWN on: " + since});
-    QSignalSpy finished(form->mailDelivery, &TMailDelivery::DeliveryFinished);
-    form->mailDelivery->EMAILTimerTimer();
+    QSignalSpy finished(&form->Session().Delivery(), &TMailDelivery::DeliveryFinished);
+    form->Session().Delivery().EMAILTimerTimer();
     ASSERT_TRUE(finished.wait(15000));
-    EXPECT_TRUE(finished.at(0).at(0).toBool()) << form->EMAILLog->toPlainText().toStdString();
-    EXPECT_TRUE(form->queue.IsEmpty());
+    EXPECT_TRUE(finished.at(0).at(0).toBool())
+        << Named<TEMAILLog>((*form), "EMAILLog")->toPlainText().toStdString();
+    EXPECT_TRUE(form->Session().Queue().IsEmpty());
 
     QStringList messages;
     for (int i = 0; i < 50 && messages.isEmpty(); ++i) {

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "app/MainWindow.h"
 #include "app/MonitorSetupPage.h"
+#include "app/Session.h"
 #include "devices/DeviceGrid.h"
 #include "devices/GridDelegate.h"
 #include "monitor/DeviceTransitionDlg.h"
@@ -38,8 +39,8 @@ struct CycleWindowTest : ::testing::Test {
         TForm1::Options o;
         o.quitOnClose = false;
         form = std::make_unique<TForm1>(o);
-        form->cycle->StopTimers();
-        form->grid->SetGridHeader();
+        form->Session().Cycle().StopTimers();
+        form->Session().Grid().SetGridHeader();
         for (auto [address, location, critical] :
              {std::tuple{"10.0.0.3", "Gamma", "Yes"}, std::tuple{"10.0.0.1", "alpha", "No"},
               std::tuple{"10.0.0.2", "beta", "Yes"}}) {
@@ -47,11 +48,11 @@ struct CycleWindowTest : ::testing::Test {
             cells[0] = address;
             cells[1] = location;
             cells[2] = critical;
-            form->grid->AppendRow(cells);
+            form->Session().Grid().AppendRow(cells);
         }
     }
     void echoAnswers(bool answer, int delayMs = 0) {
-        form->cycle->SetEcho([answer, delayMs](const QString&, int) {
+        form->Session().Cycle().SetEcho([answer, delayMs](const QString&, int) {
             if (delayMs)
                 QThread::msleep(ulong(delayMs));
             TEchoResult r;
@@ -62,23 +63,24 @@ struct CycleWindowTest : ::testing::Test {
     }
     QStringList locations() const {
         QStringList l;
-        for (int r = 1; r < form->grid->RowCount(); ++r)
-            l << form->grid->Cell(r, 1);
+        for (int r = 1; r < form->Session().Grid().RowCount(); ++r)
+            l << form->Session().Grid().Cell(r, 1);
         return l;
     }
     // Starts the packet step of row `row` without waiting for it.
     void startProbe(int row) {
-        form->cycle->currentRow = row - 1;
-        form->cycle->TimerInterSiteTimer();
-        form->cycle->TimerInterPacket.stop();
-        form->cycle->TimerInterPacketTimer();
+        form->Session().Cycle().currentRow = row - 1;
+        form->Session().Cycle().TimerInterSiteTimer();
+        form->Session().Cycle().TimerInterPacket.stop();
+        form->Session().Cycle().TimerInterPacketTimer();
     }
     void finishDevice() {
-        QSignalSpy done(form->cycle, &TMonitorCycle::packetDone);
-        while (form->cycle->cycleBusy) {
-            if (!form->cycle->echoPending && form->cycle->TimerInterPacket.isActive()) {
-                form->cycle->TimerInterPacket.stop();
-                form->cycle->TimerInterPacketTimer();
+        QSignalSpy done(&form->Session().Cycle(), &TMonitorCycle::packetDone);
+        while (form->Session().Cycle().cycleBusy) {
+            if (!form->Session().Cycle().echoPending &&
+                form->Session().Cycle().TimerInterPacket.isActive()) {
+                form->Session().Cycle().TimerInterPacket.stop();
+                form->Session().Cycle().TimerInterPacketTimer();
             }
             ASSERT_TRUE(done.wait(8000));
         }
@@ -90,19 +92,19 @@ TEST_F(CycleWindowTest, HeaderClicksSortEachColumnDescendingFirst) {
     EXPECT_EQ(locations(), (QStringList{"Gamma", "beta", "alpha"}));
     form->sgMouseUp(1);
     EXPECT_EQ(locations(), (QStringList{"alpha", "beta", "Gamma"}));
-    EXPECT_TRUE(form->cycle->TimerInterSite.isActive());
-    EXPECT_EQ(form->cycle->packetCount, 0);
-    form->grid->SetCell(1, Col::PktsSent, "5");
+    EXPECT_TRUE(form->Session().Cycle().TimerInterSite.isActive());
+    EXPECT_EQ(form->Session().Cycle().packetCount, 0);
+    form->Session().Grid().SetCell(1, Col::PktsSent, "5");
     form->sgMouseUp(Col::PktsSent); // its own flag: descending again
-    EXPECT_EQ(form->grid->Cell(1, Col::PktsSent), "5");
+    EXPECT_EQ(form->Session().Grid().Cell(1, Col::PktsSent), "5");
 }
 
 TEST_F(CycleWindowTest, RequestsDuringAProbeWaitForTheEndOfTheDevice) {
     echoAnswers(true, 200);
-    form->MonitorSetup->UpDownVelmoraPacketsPerSite->setValue(1);
-    form->MonitorSetup->UpDownVelmoraInterSiteDelay->setValue(7);
+    Named<TMonitorSetupPage>((*form), "MonitorSetup")->UpDownVelmoraPacketsPerSite->setValue(1);
+    Named<TMonitorSetupPage>((*form), "MonitorSetup")->UpDownVelmoraInterSiteDelay->setValue(7);
     startProbe(2);
-    ASSERT_EQ(form->cycle->cycleBusy, 1);
+    ASSERT_EQ(form->Session().Cycle().cycleBusy, 1);
     form->sgMouseUp(2);
     form->sgMouseUp(1); // the later click wins
     form->ButtonApplySettingsClick();
@@ -113,18 +115,17 @@ TEST_F(CycleWindowTest, RequestsDuringAProbeWaitForTheEndOfTheDevice) {
         f.write("10.9.9.9\tnew one\r\n");
     }
     EXPECT_EQ(locations(), (QStringList{"Gamma", "alpha", "beta"}));
-    EXPECT_EQ(form->cycle->TimerInterSite.interval(), 3000);
+    EXPECT_EQ(form->Session().Cycle().TimerInterSite.interval(), 3000);
     finishDevice();
     // Sorted by location descending (first click), then Apply ran.
     EXPECT_EQ(locations(), (QStringList{"Gamma", "beta", "alpha"}));
-    EXPECT_EQ(form->cycle->TimerInterSite.interval(), 7000);
-    EXPECT_EQ(form->cycle->currentRow, 1); // stepped back to resume at the same device
-    EXPECT_FALSE(form->pendingSort.pending);
+    EXPECT_EQ(form->Session().Cycle().TimerInterSite.interval(), 7000);
+    EXPECT_EQ(form->Session().Cycle().currentRow, 1); // stepped back to resume at the same device
 
     // A new monitor asked for during a probe loads only after it.
     startProbe(1);
-    form->StartNewMonitor(other);
-    EXPECT_EQ(form->grid->RowCount(), 4);
+    form->Session().StartNewMonitor(other);
+    EXPECT_EQ(form->Session().Grid().RowCount(), 4);
     finishDevice();
     EXPECT_EQ(locations(), (QStringList{"new one"}));
 }
@@ -144,35 +145,40 @@ TEST_F(CycleWindowTest, WindowAnswersWhileAnEchoWaitsAndACloseWaitsForIt) {
         last = now;
     });
     tick.start();
-    form->MonitorSetup->UpDownVelmoraPacketsPerSite->setValue(1);
+    Named<TMonitorSetupPage>((*form), "MonitorSetup")->UpDownVelmoraPacketsPerSite->setValue(1);
     startProbe(1);
     QTest::qWait(300);
     EXPECT_FALSE(form->close());
-    EXPECT_TRUE(form->closePending);
-    QSignalSpy done(form->cycle, &TMonitorCycle::packetDone);
+    EXPECT_TRUE(form->Session().ClosePending());
+    QSignalSpy done(&form->Session().Cycle(), &TMonitorCycle::packetDone);
     ASSERT_TRUE(done.wait(8000));
     tick.stop();
     EXPECT_GE(clock.elapsed(), 4900);
     EXPECT_LT(worstGap, 50) << "the GUI thread stalled";
-    EXPECT_EQ(form->grid->Cell(1, Col::Status), "DOWN");
+    EXPECT_EQ(form->Session().Grid().Cell(1, Col::Status), "DOWN");
     EXPECT_TRUE(form->isVisible());
     form->TimerTimeTimer(); // the clock retries the close
     EXPECT_FALSE(form->isVisible());
 }
 
 TEST_F(CycleWindowTest, ADownChangeLogsQueuesPopsUpAndAnimates) {
-    form->email.sitesCritical = 1;
-    form->notifyAddresses = {"ops@example.org", "noc@example.org"};
-    form->MonitorSetup->cbPopWindowDevice->setChecked(true);
-    form->MonitorSetup->UpDownVelmoraPacketsPerSite->setValue(1);
-    form->clockText = "Wed Mar 12, 2003 10:22:11";
+    form->Session().Email().sitesCritical = 1;
+    form->Session().NotifyAddresses() = {"ops@example.org", "noc@example.org"};
+    Named<TMonitorSetupPage>((*form), "MonitorSetup")->cbPopWindowDevice->setChecked(true);
+    Named<TMonitorSetupPage>((*form), "MonitorSetup")->UpDownVelmoraPacketsPerSite->setValue(1);
+    TManualClock fixed(QDateTime(QDate(2003, 3, 12), QTime(10, 22, 11)));
+    SetClock(&fixed);
+    form->Session().TimerTimeTimer();
+    SetClock(nullptr);
     echoAnswers(false);
     startProbe(1); // Gamma, critical
     finishDevice();
-    EXPECT_EQ(form->VelmoraMemo->toPlainText(), "DOWN\t10.0.0.3\tWed Mar 12, 2003 10:22:11\tGamma");
-    ASSERT_EQ(form->queue.Count(), 2u);
-    EXPECT_EQ(form->queue.Head().details, "Gamma [ 10.0.0.3 ]  DOWN on: Wed Mar 12, 2003 10:22:11");
-    EXPECT_TRUE(form->trayAnimating);
+    EXPECT_EQ(Named<TMonitorLog>((*form), "VelmoraMemo")->toPlainText(),
+              "DOWN\t10.0.0.3\tWed Mar 12, 2003 10:22:11\tGamma");
+    ASSERT_EQ(form->Session().Queue().Count(), 2u);
+    EXPECT_EQ(form->Session().Queue().Head().details,
+              "Gamma [ 10.0.0.3 ]  DOWN on: Wed Mar 12, 2003 10:22:11");
+    EXPECT_TRUE(form->TrayAnimating());
     auto dialogs = form->findChildren<TDeviceTransitionDLG*>();
     ASSERT_EQ(dialogs.size(), 1);
     EXPECT_EQ(dialogs[0]->windowTitle(), "Device Alert");
@@ -184,24 +190,30 @@ TEST_F(CycleWindowTest, ADownChangeLogsQueuesPopsUpAndAnimates) {
 
     // The animation ends after five ticks, and that is all those ticks do:
     // no state is saved and nothing else is closed.
-    form->MonitorSetup->cbSaveState->setChecked(true);
+    Named<TMonitorSetupPage>((*form), "MonitorSetup")->cbSaveState->setChecked(true);
     for (int i = 0; i < 6; ++i)
         form->TimerTimeTimer();
-    EXPECT_FALSE(form->trayAnimating);
+    EXPECT_FALSE(form->TrayAnimating());
     EXPECT_FALSE(TIniFile(folder.file("velmora.ini")).SectionExists("SaveOnExit_Grid"));
-    form->MonitorSetup->cbSaveState->setChecked(false);
+    Named<TMonitorSetupPage>((*form), "MonitorSetup")->cbSaveState->setChecked(false);
 
     startProbe(2); // alpha is not critical: logged, nothing queued
     finishDevice();
-    EXPECT_EQ(form->queue.Count(), 2u);
+    EXPECT_EQ(form->Session().Queue().Count(), 2u);
 }
 
 TEST_F(CycleWindowTest, PaintingPopupSelectAllAndCopy) {
-    form->cycle->currentRow = 2;
-    const TGridDelegate* d = form->gridDelegate;
-    const int up = form->MonitorSetup->LabelColor(form->MonitorSetup->LabelDeviceUpColor);
-    const int down = form->MonitorSetup->LabelColor(form->MonitorSetup->LabelDeviceDownColor);
-    const int active = form->MonitorSetup->LabelColor(form->MonitorSetup->LabelActiveRowColor);
+    form->Session().Cycle().currentRow = 2;
+    const TGridDelegate* d = Named<TGridDelegate>((*form), "gridDelegate");
+    const int up =
+        Named<TMonitorSetupPage>((*form), "MonitorSetup")
+            ->LabelColor(Named<TMonitorSetupPage>((*form), "MonitorSetup")->LabelDeviceUpColor);
+    const int down =
+        Named<TMonitorSetupPage>((*form), "MonitorSetup")
+            ->LabelColor(Named<TMonitorSetupPage>((*form), "MonitorSetup")->LabelDeviceDownColor);
+    const int active =
+        Named<TMonitorSetupPage>((*form), "MonitorSetup")
+            ->LabelColor(Named<TMonitorSetupPage>((*form), "MonitorSetup")->LabelActiveRowColor);
     EXPECT_EQ(d->LookOf(2, 0, "x").color, TMonitorSetupPage::ColorOf(active));
     EXPECT_EQ(d->LookOf(1, 0, "x").color, QColor(Qt::black));
     EXPECT_EQ(d->LookOf(2, 1, "x").color, QColor(Qt::black));
@@ -209,29 +221,32 @@ TEST_F(CycleWindowTest, PaintingPopupSelectAllAndCopy) {
     EXPECT_TRUE(d->LookOf(1, 3, "DOWN").bold);
     EXPECT_EQ(d->LookOf(1, 3, "Up").color, TMonitorSetupPage::ColorOf(up));
     EXPECT_EQ(d->LookOf(1, 3, "").color, TMonitorSetupPage::ColorOf(up));
-    form->cycle->currentRow = 0;
+    form->Session().Cycle().currentRow = 0;
     EXPECT_EQ(d->LookOf(1, 0, "x").color, QColor(Qt::black));
 
     // Choosing the DOWN colour changes only that label and DOWN cells.
     prompts.colors = {QColor(0, 128, 255)};
-    form->MonitorSetup->SpeedButton3->click();
+    Named<TMonitorSetupPage>((*form), "MonitorSetup")->SpeedButton3->click();
     EXPECT_EQ(d->LookOf(1, 3, "DOWN").color, QColor(0, 128, 255));
     EXPECT_EQ(d->LookOf(1, 3, "Up").color, TMonitorSetupPage::ColorOf(up));
-    EXPECT_EQ(form->MonitorSetup->LabelColor(form->MonitorSetup->LabelDeviceDownColor), 0xff8000);
+    EXPECT_EQ(
+        Named<TMonitorSetupPage>((*form), "MonitorSetup")
+            ->LabelColor(Named<TMonitorSetupPage>((*form), "MonitorSetup")->LabelDeviceDownColor),
+        0xff8000);
     prompts.colors = {std::nullopt}; // cancelled: nothing changes
-    form->MonitorSetup->SpeedButton3->click();
+    Named<TMonitorSetupPage>((*form), "MonitorSetup")->SpeedButton3->click();
     EXPECT_EQ(d->LookOf(1, 3, "DOWN").color, QColor(0, 128, 255));
 
     form->PopupMenuVelmoraGridPopup();
-    EXPECT_TRUE(form->ActionDeleteGridDevice->isVisible());
-    form->grid->RemoveRow(1);
-    form->grid->RemoveRow(1);
+    EXPECT_TRUE(Named<QAction>((*form), "ActionDeleteGridDevice")->isVisible());
+    form->Session().Grid().RemoveRow(1);
+    form->Session().Grid().RemoveRow(1);
     form->PopupMenuVelmoraGridPopup();
-    EXPECT_FALSE(form->ActionDeleteGridDevice->isVisible());
-    EXPECT_TRUE(form->ActionEditGridDevice->isVisible());
+    EXPECT_FALSE(Named<QAction>((*form), "ActionDeleteGridDevice")->isVisible());
+    EXPECT_TRUE(Named<QAction>((*form), "ActionEditGridDevice")->isVisible());
 
-    form->ActionVelmoraGridSelectAll->trigger();
-    form->ActionVelmoraGridCopy->trigger();
+    Named<QAction>((*form), "ActionVelmoraGridSelectAll")->trigger();
+    Named<QAction>((*form), "ActionVelmoraGridCopy")->trigger();
     const QStringList lines = QGuiApplication::clipboard()->text().split("\r\n");
     ASSERT_EQ(lines.size(), 2);
     EXPECT_EQ(lines[1].split('\t').size(), 11);

@@ -2,6 +2,7 @@
 #include "TestFiles.h"
 #include "TestSupport.h"
 #include "app/MonitorSetupPage.h"
+#include "app/Session.h"
 #include "devices/DeviceGrid.h"
 #include "devices/GridView.h"
 #include "monitor/MonitorCycle.h"
@@ -43,20 +44,21 @@ struct MainWindowTest : ::testing::Test {
 
 TEST_F(MainWindowTest, FirstStartShowsLoopbackAndWritesNothingUntilAResize) {
     TForm1 form(testOptions());
-    ASSERT_EQ(form.grid->RowCount(), 2);
-    EXPECT_EQ(form.grid->Cell(1, 0), "127.0.0.1");
-    EXPECT_EQ(form.grid->Cell(1, 1), "loopback");
-    EXPECT_EQ(form.grid->Cell(1, 2), "No");
+    ASSERT_EQ(form.Session().Grid().RowCount(), 2);
+    EXPECT_EQ(form.Session().Grid().Cell(1, 0), "127.0.0.1");
+    EXPECT_EQ(form.Session().Grid().Cell(1, 1), "loopback");
+    EXPECT_EQ(form.Session().Grid().Cell(1, 2), "No");
     const QSize screen = QGuiApplication::primaryScreen()->size();
     EXPECT_EQ(form.size(), QSize(int(screen.width() * 0.85), int(screen.height() * 0.65)));
-    EXPECT_EQ(form.PageControl1->currentWidget(), form.TabSheet1);
-    EXPECT_EQ(form.statbar[1]->text(), "Idle");
-    EXPECT_TRUE(form.TimerTime.isActive());
-    EXPECT_TRUE(form.EMAILTimer.isActive());
-    EXPECT_TRUE(form.cycle->TimerInterSite.isActive());
-    EXPECT_FALSE(form.cycle->TimerInterPacket.isActive());
-    EXPECT_EQ(form.cycle->TimerInterSite.interval(), 3000);
-    EXPECT_EQ(form.cycle->TimerInterPacket.interval(), 1000);
+    EXPECT_EQ(Named<QTabWidget>(form, "PageControl1")->currentWidget(),
+              Named<QWidget>(form, "TabSheet1"));
+    EXPECT_EQ(Named<QLabel>(form, "statbarPanel1")->text(), "Idle");
+    EXPECT_TRUE(Named<QTimer>(form.Session(), "TimerTime")->isActive());
+    EXPECT_TRUE(Named<QTimer>(form.Session(), "EMAILTimer")->isActive());
+    EXPECT_TRUE(form.Session().Cycle().TimerInterSite.isActive());
+    EXPECT_FALSE(form.Session().Cycle().TimerInterPacket.isActive());
+    EXPECT_EQ(form.Session().Cycle().TimerInterSite.interval(), 3000);
+    EXPECT_EQ(form.Session().Cycle().TimerInterPacket.interval(), 1000);
 
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
@@ -77,30 +79,30 @@ TEST_F(MainWindowTest, CloseWhileBusyIsRefusedAndRetriedByTheClock) {
     TForm1 form(testOptions());
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    form.cycle->cycleBusy = 1;
+    form.Session().Cycle().cycleBusy = 1;
     EXPECT_FALSE(form.close());
-    EXPECT_TRUE(form.closePending);
+    EXPECT_TRUE(form.Session().ClosePending());
     EXPECT_TRUE(form.isVisible());
 
     form.TimerTimeTimer(); // still busy: nothing happens
     EXPECT_TRUE(form.isVisible());
 
-    form.cycle->cycleBusy = 0;
+    form.Session().Cycle().cycleBusy = 0;
     form.TimerTimeTimer();
     EXPECT_FALSE(form.isVisible());
-    EXPECT_FALSE(form.TimerTime.isActive());
-    EXPECT_FALSE(form.EMAILTimer.isActive());
-    EXPECT_FALSE(form.cycle->TimerInterSite.isActive());
+    EXPECT_FALSE(Named<QTimer>(form.Session(), "TimerTime")->isActive());
+    EXPECT_FALSE(Named<QTimer>(form.Session(), "EMAILTimer")->isActive());
+    EXPECT_FALSE(form.Session().Cycle().TimerInterSite.isActive());
 }
 
 TEST_F(MainWindowTest, CloseWaitsForAnEmailDelivery) {
     TForm1 form(testOptions());
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    form.EMAILTimer.stop(); // a delivery holds the timer stopped
+    Named<QTimer>(form.Session(), "EMAILTimer")->stop(); // a delivery holds the timer stopped
     EXPECT_FALSE(form.close());
-    EXPECT_TRUE(form.closePending);
-    form.EMAILTimer.start();
+    EXPECT_TRUE(form.Session().ClosePending());
+    Named<QTimer>(form.Session(), "EMAILTimer")->start();
     form.TimerTimeTimer();
     EXPECT_FALSE(form.isVisible());
 }
@@ -112,9 +114,9 @@ TEST_F(MainWindowTest, WithoutSocketLayerNothingRunsButTheWindowCloses) {
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, "Usable Winsock.dll Not Found");
     EXPECT_EQ(prompts.messages[0].caption, "Winsock Error");
-    EXPECT_FALSE(form.TimerTime.isActive());
-    EXPECT_FALSE(form.EMAILTimer.isActive());
-    EXPECT_FALSE(form.cycle->TimerInterSite.isActive());
+    EXPECT_FALSE(Named<QTimer>(form.Session(), "TimerTime")->isActive());
+    EXPECT_FALSE(Named<QTimer>(form.Session(), "EMAILTimer")->isActive());
+    EXPECT_FALSE(form.Session().Cycle().TimerInterSite.isActive());
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     EXPECT_TRUE(form.close());
@@ -130,7 +132,7 @@ TEST_F(MainWindowTest, SettingsFileFeedsTheControlsWhateverItsCase) {
                       "saveStateOnExit=0\r\nVelmoraLogVerbose=7\r\nVelmoraDeviceDownColor=65535\r\n"
                       "Width=700\r\nHeight=400\r\nDebugEMAIL=1\r\n");
     TForm1 form(testOptions());
-    TMonitorSetupPage* m = form.MonitorSetup;
+    TMonitorSetupPage* m = Named<TMonitorSetupPage>(form, "MonitorSetup");
     EXPECT_EQ(m->UpDownVelmoraPingTimeOut->value(), 10);
     EXPECT_EQ(m->UpDownVelmoraPacketsPerSite->value(), 2); // not a number: default
     EXPECT_EQ(m->UpDownVelmoraInterPacketDelay->value(), 500);
@@ -139,44 +141,44 @@ TEST_F(MainWindowTest, SettingsFileFeedsTheControlsWhateverItsCase) {
     EXPECT_EQ(m->LabelColor(m->LabelDeviceDownColor), 65535);
     EXPECT_EQ(m->LabelColor(m->LabelDeviceUpColor), 16711680);
     EXPECT_EQ(form.size(), QSize(700, 400));
-    EXPECT_TRUE(form.DebugEMAIL1->isChecked());
-    EXPECT_EQ(form.cycle->TimerInterSite.interval(), 60000);
-    ASSERT_EQ(form.grid->RowCount(), 3);
-    EXPECT_EQ(form.grid->Cell(1, 1), "alpha");
-    EXPECT_EQ(form.grid->Cell(1, 2), "Yes");
-    EXPECT_EQ(form.statbar[2]->text(), "net.dat");
+    EXPECT_TRUE(Named<QAction>(form, "DebugEMAIL1")->isChecked());
+    EXPECT_EQ(form.Session().Cycle().TimerInterSite.interval(), 60000);
+    ASSERT_EQ(form.Session().Grid().RowCount(), 3);
+    EXPECT_EQ(form.Session().Grid().Cell(1, 1), "alpha");
+    EXPECT_EQ(form.Session().Grid().Cell(1, 2), "Yes");
+    EXPECT_EQ(Named<QLabel>(form, "statbarPanel2")->text(), "net.dat");
 }
 
 TEST_F(MainWindowTest, ApplyWhileBusyWaitsThenWritesAndStepsBack) {
     TForm1 form(testOptions());
-    form.MonitorSetup->UpDownVelmoraInterSiteDelay->setValue(5);
-    form.cycle->cycleBusy = 1;
-    form.cycle->currentRow = 3;
+    Named<TMonitorSetupPage>(form, "MonitorSetup")->UpDownVelmoraInterSiteDelay->setValue(5);
+    form.Session().Cycle().cycleBusy = 1;
+    form.Session().Cycle().currentRow = 3;
     form.ButtonApplySettingsClick();
-    EXPECT_TRUE(form.cycle->applyPending);
+    EXPECT_TRUE(form.Session().Cycle().applyPending);
     EXPECT_FALSE(QFile::exists(ini()));
-    EXPECT_EQ(form.cycle->TimerInterSite.interval(), 3000);
+    EXPECT_EQ(form.Session().Cycle().TimerInterSite.interval(), 3000);
 
-    form.cycle->cycleBusy = 0;
-    form.cycle->applyPending = false;
+    form.Session().Cycle().cycleBusy = 0;
+    form.Session().Cycle().applyPending = false;
     form.ButtonApplySettingsClick();
     TIniFile s(ini());
     EXPECT_EQ(s.ReadInteger("VELMORA Settings", "VelmoraInterSiteDelay", 0), 5);
-    EXPECT_EQ(form.cycle->currentRow, 2);
-    EXPECT_EQ(form.cycle->TimerInterSite.interval(), 5000);
-    EXPECT_TRUE(form.cycle->TimerInterSite.isActive());
-    EXPECT_FALSE(form.cycle->TimerInterPacket.isActive());
+    EXPECT_EQ(form.Session().Cycle().currentRow, 2);
+    EXPECT_EQ(form.Session().Cycle().TimerInterSite.interval(), 5000);
+    EXPECT_TRUE(form.Session().Cycle().TimerInterSite.isActive());
+    EXPECT_FALSE(form.Session().Cycle().TimerInterPacket.isActive());
 }
 
 TEST_F(MainWindowTest, ApplyErasesSavedStateUnlessKept) {
     WriteTestFile(ini(), "[SaveOnExit_Grid]\r\nrow-1=x\r\n[SaveOnExit_Misc]\r\nCurrent Row=1\r\n"
                          "[Other]\r\nk=v\r\n");
     TForm1 form(testOptions());
-    form.MonitorSetup->cbSaveState->setChecked(true);
+    Named<TMonitorSetupPage>(form, "MonitorSetup")->cbSaveState->setChecked(true);
     form.ButtonApplySettingsClick();
     TIniFile s(ini());
     EXPECT_TRUE(s.SectionExists("SaveOnExit_Grid"));
-    form.MonitorSetup->cbSaveState->setChecked(false);
+    Named<TMonitorSetupPage>(form, "MonitorSetup")->cbSaveState->setChecked(false);
     form.ButtonApplySettingsClick();
     EXPECT_FALSE(s.SectionExists("SaveOnExit_Grid"));
     EXPECT_FALSE(s.SectionExists("SaveOnExit_Misc"));
@@ -188,10 +190,10 @@ TEST_F(MainWindowTest, FailedApplyIsShownAndTheCycleStillRuns) {
     // A folder where the settings file should be: every write fails.
     ASSERT_TRUE(QDir().mkpath(ini()));
     prompts.messages.clear();
-    form.MonitorSetup->ButtonApplySettings->click();
+    Named<TMonitorSetupPage>(form, "MonitorSetup")->ButtonApplySettings->click();
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, "Unable to write to " + ini());
-    EXPECT_TRUE(form.cycle->TimerInterSite.isActive());
+    EXPECT_TRUE(form.Session().Cycle().TimerInterSite.isActive());
 }
 
 TEST_F(MainWindowTest, DataFileCommands) {
@@ -200,44 +202,44 @@ TEST_F(MainWindowTest, DataFileCommands) {
     WriteTestFile(path, "10.1.1.1\tbeta\n10.1.1.2\tGamma\n10.1.1.3\talpha\n");
 
     prompts.fileNames = {path};
-    form.FileOpenDataFile->trigger();
+    Named<QAction>(form, "FileOpenDataFile")->trigger();
     EXPECT_EQ(launcher.editorPaths, QStringList{path}); // one argument, blanks and all
     EXPECT_EQ(prompts.fileDialogTitles.last(), "Open a DAT File to Edit");
 
-    form.ActionNew1->trigger();
+    Named<QAction>(form, "New1")->trigger();
     EXPECT_EQ(launcher.editorPaths.last(), QString());
 
-    form.cycle->currentRow = 2;
-    form.cycle->loopCount = 7;
-    form.VelmoraMemo->appendPlainText("old line");
+    form.Session().Cycle().currentRow = 2;
+    form.Session().Cycle().loopCount = 7;
+    Named<TMonitorLog>(form, "VelmoraMemo")->appendPlainText("old line");
     prompts.fileNames = {path};
-    form.FileOpenMonitorFile->trigger();
+    Named<QAction>(form, "FileOpenMonitorFile")->trigger();
     EXPECT_EQ(prompts.fileDialogTitles.last(), "Open Monitor File");
-    ASSERT_EQ(form.grid->RowCount(), 4);
-    EXPECT_EQ(form.grid->Cell(1, 1), "alpha");
-    EXPECT_EQ(form.grid->Cell(2, 1), "beta");
-    EXPECT_EQ(form.grid->Cell(3, 1), "Gamma");
-    EXPECT_EQ(form.cycle->currentRow, 0);
-    EXPECT_EQ(form.cycle->loopCount, 0);
-    EXPECT_TRUE(form.VelmoraMemo->toPlainText().isEmpty());
+    ASSERT_EQ(form.Session().Grid().RowCount(), 4);
+    EXPECT_EQ(form.Session().Grid().Cell(1, 1), "alpha");
+    EXPECT_EQ(form.Session().Grid().Cell(2, 1), "beta");
+    EXPECT_EQ(form.Session().Grid().Cell(3, 1), "Gamma");
+    EXPECT_EQ(form.Session().Cycle().currentRow, 0);
+    EXPECT_EQ(form.Session().Cycle().loopCount, 0);
+    EXPECT_TRUE(Named<TMonitorLog>(form, "VelmoraMemo")->toPlainText().isEmpty());
     EXPECT_EQ(TIniFile(ini()).ReadString("VELMORA Settings", "DATFile", ""), path);
-    EXPECT_EQ(form.statbar[2]->text(), "my devices.dat");
-    EXPECT_TRUE(form.cycle->TimerInterSite.isActive());
+    EXPECT_EQ(Named<QLabel>(form, "statbarPanel2")->text(), "my devices.dat");
+    EXPECT_TRUE(form.Session().Cycle().TimerInterSite.isActive());
 
     prompts.fileNames = {QString()}; // cancelled: nothing changes
-    form.FileOpenMonitorFile->trigger();
-    EXPECT_EQ(form.grid->RowCount(), 4);
+    Named<QAction>(form, "FileOpenMonitorFile")->trigger();
+    EXPECT_EQ(form.Session().Grid().RowCount(), 4);
 }
 
 TEST_F(MainWindowTest, HelpSaysWhenTheHelpFileIsMissing) {
     TForm1 form(testOptions());
     prompts.messages.clear();
-    form.Help1->trigger();
+    Named<QAction>(form, "Help1")->trigger();
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_TRUE(prompts.messages[0].text.contains("velmora.hlp"));
     EXPECT_TRUE(launcher.helpFiles.isEmpty());
     WriteTestFile(folder.file("Velmora.HLP"), "help");
-    form.Help1->trigger();
+    Named<QAction>(form, "Help1")->trigger();
     EXPECT_EQ(launcher.helpFiles, QStringList{folder.file("Velmora.HLP")});
     EXPECT_EQ(launcher.contexts, QList<int>{0});
 
@@ -245,12 +247,12 @@ TEST_F(MainWindowTest, HelpSaysWhenTheHelpFileIsMissing) {
     QMenu* tasks = form.menuBar()->actions()[0]->menu();
     tasks->popup(QPoint(0, 0));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(tasks));
-    tasks->setActiveAction(form.Exit2);
-    ASSERT_EQ(tasks->activeAction(), form.Exit2);
+    tasks->setActiveAction(Named<QAction>(form, "Exit2"));
+    ASSERT_EQ(tasks->activeAction(), Named<QAction>(form, "Exit2"));
     QTest::keyClick(tasks, Qt::Key_F1);
     EXPECT_EQ(launcher.contexts.last(), 160);
     EXPECT_FALSE(tasks->isVisible());
-    EXPECT_FALSE(form.closeAllowed) << "F1 must not carry out the entry";
+    EXPECT_FALSE(form.Session().Closed()) << "F1 must not carry out the entry";
 }
 
 TEST_F(MainWindowTest, TabsMenusAndShortcuts) {
@@ -262,9 +264,9 @@ TEST_F(MainWindowTest, TabsMenusAndShortcuts) {
                               "EMAIL Log",
                               "DNS Resolver",
                               "Velmora Grid/Log Web Page"};
-    ASSERT_EQ(form.PageControl1->count(), tabs.size());
+    ASSERT_EQ(Named<QTabWidget>(form, "PageControl1")->count(), tabs.size());
     for (int i = 0; i < tabs.size(); ++i)
-        EXPECT_EQ(form.PageControl1->tabText(i), tabs[i]);
+        EXPECT_EQ(Named<QTabWidget>(form, "PageControl1")->tabText(i), tabs[i]);
 
     struct Item {
         const char* menu;
@@ -289,14 +291,14 @@ TEST_F(MainWindowTest, TabsMenusAndShortcuts) {
             got << a->text();
         EXPECT_EQ(got, menus[m].items);
     }
-    EXPECT_EQ(form.FileOpenDataFile->shortcut(), QKeySequence("Ctrl+E"));
-    EXPECT_EQ(form.FileOpenMonitorFile->shortcut(), QKeySequence("Ctrl+S"));
-    EXPECT_EQ(form.ActionInsert->shortcut(), QKeySequence("Ctrl+M"));
-    EXPECT_EQ(form.Help1->shortcut(), QKeySequence("F1"));
-    EXPECT_EQ(form.TimerPing.interval(), 800);
-    EXPECT_EQ(form.EMAILTimer.interval(), 5000);
-    EXPECT_EQ(form.TimerSMTP.interval(), 15000);
-    EXPECT_EQ(form.TimerSMTP2.interval(), 15000);
+    EXPECT_EQ(Named<QAction>(form, "FileOpenDataFile")->shortcut(), QKeySequence("Ctrl+E"));
+    EXPECT_EQ(Named<QAction>(form, "FileOpenMonitorFile")->shortcut(), QKeySequence("Ctrl+S"));
+    EXPECT_EQ(Named<QAction>(form, "ActionInsertGridDevice")->shortcut(), QKeySequence("Ctrl+M"));
+    EXPECT_EQ(Named<QAction>(form, "Help1")->shortcut(), QKeySequence("F1"));
+    EXPECT_EQ(Named<QTimer>(form, "TimerPing")->interval(), 800);
+    EXPECT_EQ(Named<QTimer>(form.Session(), "EMAILTimer")->interval(), 5000);
+    EXPECT_EQ(form.Session().Smtp().TimerSMTP.interval(), 15000);
+    EXPECT_EQ(form.Session().Smtp().TimerSMTP2.interval(), 15000);
 }
 
 TEST_F(MainWindowTest, EveryControlCanBeFoundByItsCaption) {
@@ -321,7 +323,8 @@ TEST_F(MainWindowTest, EveryControlCanBeFoundByItsCaption) {
             !(qobject_cast<QAbstractButton*>(w) &&
               !static_cast<QAbstractButton*>(w)->text().isEmpty()))
             ADD_FAILURE() << "no caption for " << w->objectName().toStdString();
-    EXPECT_EQ(form.sg->model()->headerData(0, Qt::Horizontal, Qt::DisplayRole), "IP Address");
+    EXPECT_EQ(Named<TGridView>(form, "sg")->model()->headerData(0, Qt::Horizontal, Qt::DisplayRole),
+              "IP Address");
 }
 
 } // namespace

@@ -1,5 +1,6 @@
-#include "app/Settings.h"
 #include "TestFiles.h"
+#include "mail/MailSettings.h"
+#include "monitor/MonitorSettings.h"
 #include "platform/IniFile.h"
 
 #include <QFile>
@@ -45,14 +46,15 @@ TEST_F(SettingsTest, MonitorSettingsAreWrittenInTheirOrderAndReadBack) {
     s.upColor = 1;
     s.downColor = 2;
     s.activeRowColor = 3;
-    SaveMonitorSettings(ini, s);
+    s.Write(ini);
+    EXPECT_EQ(ini.Replacements(), 1u) << "one write for the whole set";
     EXPECT_EQ(contents(),
               "[VELMORA Settings]\r\nVelmoraPingTimeOut=7\r\nVelmoraPacketsPerSite=3\r\n"
               "VelmoraInterPacketDelay=200\r\nVelmoraInterSiteDelay=9\r\n"
               "showPopupWindowOnDeviceTransition=1\r\nsaveStateOnExit=1\r\n"
               "VelmoraLogVerbose=0\r\nVelmoraDeviceUpColor=1\r\n"
               "VelmoraDeviceDownColor=2\r\nVelmoraActiveRowColor=3\r\n");
-    EXPECT_EQ(ReadMonitorSettings(ini, TMonitorSettings{}), s);
+    EXPECT_EQ(TMonitorSettings::Read(ini, TMonitorSettings{}), s);
 }
 
 } // namespace

@@ -1,9 +1,13 @@
 #pragma once
 
-#include "app/Prompts.h"
+#include "platform/Prompts.h"
+
 #include "platform/Helpers.h"
 #include "platform/Launcher.h"
+#include <gtest/gtest.h>
 
+#include <QColor>
+#include <QObject>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <deque>
@@ -50,12 +54,14 @@ public:
         inputs.pop_front();
         return v;
     }
-    std::optional<QColor> ChooseColor(const QColor&) override {
+    std::optional<unsigned> ChooseColor(unsigned) override {
         if (colors.empty())
             return std::nullopt;
         auto c = colors.front();
         colors.pop_front();
-        return c;
+        if (!c)
+            return std::nullopt;
+        return c->rgba();
     }
 
 private:
@@ -98,3 +104,12 @@ public:
     ~TTempProgramFolder() { SetProgramFolderForTesting(QString()); }
     QString file(const QString& name) const { return dir.filePath(name); }
 };
+
+// A named child of the window (or of the session), failing the test when
+// there is none.
+template <class T> T* Named(const QObject& root, const char* name) {
+    T* found = root.findChild<T*>(QLatin1String(name));
+    if (!found)
+        ADD_FAILURE() << "no child named " << name;
+    return found;
+}

@@ -3,10 +3,11 @@
 #include "DnsmasqServer.h"
 #include "QtPrinters.h"
 #include "ScriptedUdpServer.h"
-#include "app/Prompts.h"
-#include "monitor/LogPane.h"
+#include "dns/DNSSettings.h"
 #include "platform/IniFile.h"
 #include "platform/Launcher.h"
+#include "platform/Prompts.h"
+#include "ui/LogPane.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -72,7 +73,7 @@ public:
         inputs.pop_front();
         return v;
     }
-    std::optional<QColor> ChooseColor(const QColor&) override { return std::nullopt; }
+    std::optional<unsigned> ChooseColor(unsigned) override { return std::nullopt; }
 };
 
 class TRecordingLauncher : public TLauncher {
@@ -102,7 +103,7 @@ protected:
         ini = std::make_unique<TIniFile>(dir.filePath("velmora.ini"));
         SetPrompts(&prompts);
         SetLauncher(&launcher);
-        page = std::make_unique<TDNSResolverPage>([this]() -> TIniFile& { return *ini; });
+        page = std::make_unique<TDNSResolverPage>(lists, [this]() -> TIniFile& { return *ini; });
         page->show();
     }
     void TearDown() override {
@@ -139,6 +140,7 @@ protected:
     std::unique_ptr<TIniFile> ini;
     TScriptedPrompts prompts;
     TRecordingLauncher launcher;
+    TDNSLists lists;
     std::unique_ptr<TDNSResolverPage> page;
 };
 
@@ -306,7 +308,8 @@ TEST_F(DNSResolverPageTest, MissingInputAndFailures) {
 
 TEST_F(DNSResolverPageTest, QueryListFollowsTheRecentListRule) {
     ini->WriteString("DNS Query List", "DNSQ-11", "stale");
-    page->LoadSettings(*ini);
+    lists = TDNSLists::Read(*ini);
+    page->ShowLists();
     TScriptedUdpServer server(kServer, [](const QByteArray& q) { return AnswerA(q); });
     ASSERT_NE(server.Port(), 0);
     auto ask = [&](const QString& name) {
@@ -340,7 +343,8 @@ TEST_F(DNSResolverPageTest, ListsLoadAndShrinkingListsLeaveNoStaleKeys) {
     ini->WriteString("DNS Query List", "DNSQ-0", "a.test");
     ini->WriteString("DNS Query List", "DNSQ-1", "b.test");
     ini->WriteString("DNS Query List", "DNSQ-2", "c.test");
-    page->LoadSettings(*ini);
+    lists = TDNSLists::Read(*ini);
+    page->ShowLists();
     EXPECT_EQ(page->ServerList(), (QStringList{"127.0.0.1", "ns.velmora.test"}));
     EXPECT_EQ(page->ShownServer(), "127.0.0.1");
     EXPECT_EQ(page->ServerCount(), 2);
@@ -382,7 +386,8 @@ TEST_F(DNSResolverPageTest, LineWithoutEqualsSignIsAServerWhole) {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("[DNS Settings]\r\n127.0.0.9\r\nDNS-1=x=y\r\n");
     f.close();
-    page->LoadSettings(*ini);
+    lists = TDNSLists::Read(*ini);
+    page->ShowLists();
     EXPECT_EQ(page->ServerList(), (QStringList{"127.0.0.9", "x=y"}));
 }
 
@@ -500,18 +505,15 @@ TEST_F(DNSResolverPageTest, ASettingsFileThatCannotBeWrittenIsReported) {
     EXPECT_EQ(prompts.asked[0].text, "Unable to write to " + ini->FileName());
     EXPECT_EQ(prompts.asked[0].caption, "Velmora");
 
-    // The main window's own error display takes over once it is passed in.
-    QStringList shown;
-    page->SetCommandGuard([&](const std::function<void()>& handler) {
-        try {
-            handler();
-        } catch (const std::exception& e) {
-            shown << QString::fromLocal8Bit(e.what());
-        }
-    });
+    // The server question's write goes through the same display.
+    prompts.asked.clear();
     page->GetDNSAddress1Click(); // Cancel: nothing is written
     prompts.inputs = {QString("127.0.0.1")};
     page->GetDNSAddress1Click();
+    QStringList shown;
+    for (const auto& a : prompts.asked)
+        if (a.kind == "message")
+            shown << a.text;
     EXPECT_EQ(shown, QStringList{"Unable to write to " + ini->FileName()});
 }
 

@@ -132,7 +132,7 @@ TEST_F(EMAILNotifyTest, DoneWritesEverySettingInOrder) {
     }
     // The list comes back whole after a restart.
     EXPECT_EQ(ReadNotifyAddresses(ini), notifyAddresses);
-    const TEmailSettings read = ReadEmailSettings(ini);
+    const TEmailSettings read = TEmailSettings::Read(ini);
     EXPECT_EQ(read.yourAddress, email.yourAddress);
     EXPECT_EQ(read.delayMinutes, 30);
 }

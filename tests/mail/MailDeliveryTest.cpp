@@ -238,7 +238,7 @@ TEST_F(MailDeliveryTest, HoldAndDebugSwitchesAreWrittenAtOnce) {
     EXPECT_EQ(ini.ReadString("VELMORA Settings", "DebugEMAIL", "x"), "0");
     delivery.ActionHoldEMAILNotificationExecute(false, ini);
     delivery.DebugEMAILExecute(true, ini);
-    const TEmailSettings read = ReadEmailSettings(ini);
+    const TEmailSettings read = TEmailSettings::Read(ini);
     EXPECT_FALSE(read.dontNotify);
     EXPECT_TRUE(read.debugEMAIL);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Settings.h"
+#include "mail/MailSettings.h"
 #include "mail/SMTPClient.h"
 
 #include <QElapsedTimer>

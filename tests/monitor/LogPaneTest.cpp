@@ -1,4 +1,4 @@
-#include "monitor/LogPane.h"
+#include "ui/LogPane.h"
 #include "QtPrinters.h"
 #include "TestFiles.h"
 #include "app/TestSupport.h"

@@ -160,18 +160,14 @@ TEST_F(MonitorLogTest, SaveAndOpenUseTheirDialogTitles) {
         EXPECT_EQ(e.message(), QStringLiteral("Cannot create file ") + bad);
     }
 
-    // From the menu the error reaches the guard instead of Qt's signal code.
-    QStringList guarded;
-    log->SetCommandGuard([&](const std::function<void()>& command) {
-        try {
-            command();
-        } catch (const TVelmoraError& e) {
-            guarded << e.message();
-        }
-    });
+    // From the menu the error reaches the standard error display instead of
+    // Qt's signal code.
+    prompts.messages.clear();
     prompts.fileNames = {bad};
     log->FileSaveAsWanLog->trigger();
-    EXPECT_EQ(guarded, QStringList({QStringLiteral("Cannot create file ") + bad}));
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, QStringLiteral("Cannot create file ") + bad);
+    EXPECT_EQ(prompts.messages[0].caption, QStringLiteral("Velmora"));
     EXPECT_EQ(log->Lines(), filled());
 }
 

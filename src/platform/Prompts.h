@@ -1,13 +1,12 @@
 #pragma once
 
-#include <QColor>
 #include <QString>
+#include <functional>
 #include <optional>
 
-class QWidget;
-
 // Every question the program puts to the operator goes through here, so that
-// tests can answer them without a modal dialog ever waiting.
+// tests can answer them, and a session without a display takes the default
+// answer, without a modal dialog ever waiting.
 class TPrompts {
 public:
     enum class Icon { None, Information, Warning, Error, Question };
@@ -27,7 +26,8 @@ public:
     // Returns the edited value, or nothing on Cancel.
     virtual std::optional<QString> InputQuery(const QString& caption, const QString& prompt,
                                               const QString& value) = 0;
-    virtual std::optional<QColor> ChooseColor(const QColor& initial) = 0;
+    // A colour as 0xAARRGGBB, or nothing on Cancel.
+    virtual std::optional<unsigned> ChooseColor(unsigned initial) = 0;
 
     // Shorthands.
     void Inform(const QString& text, const QString& caption) {
@@ -38,8 +38,29 @@ public:
     }
 };
 
-// The prompts in use. Never null: defaults to real dialogs parented to the
-// main window.
+// Answers without asking: OK where that is the only button, otherwise No or
+// Cancel, and nothing for files, inputs and colours. Each question and the
+// answer taken go to `log` (when set) as one line.
+class TDefaultPrompts : public TPrompts {
+public:
+    std::function<void(const QString&)> log;
+
+    Answer Message(const QString& text, const QString& caption, Buttons buttons,
+                   Icon icon) override;
+    QString OpenFileName(const QString& title, const QString&, const QString&,
+                         const QString&) override;
+    QString SaveFileName(const QString& title, const QString&, const QString&,
+                         const QString&) override;
+    std::optional<QString> InputQuery(const QString& caption, const QString& prompt,
+                                      const QString& value) override;
+    std::optional<unsigned> ChooseColor(unsigned) override { return std::nullopt; }
+
+private:
+    void note(const QString& line);
+};
+
+// The prompts in use: the installed ones (tests), else the front end's
+// default (the dialogs of the window), else TDefaultPrompts.
 TPrompts& Prompts();
-void SetPrompts(TPrompts* prompts); // not owned; nullptr restores the dialogs
-void SetPromptParent(QWidget* parent);
+void SetPrompts(TPrompts* prompts); // not owned; nullptr removes them
+void SetDefaultPrompts(TPrompts* prompts);

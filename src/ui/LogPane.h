@@ -4,6 +4,9 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
+
+class TLogModel;
 
 class QMenu;
 class QPrinter;
@@ -18,13 +21,19 @@ using TPrintDialogHook = std::function<bool(QPrinter& printer, QWidget* parent)>
 void SetPrintDialogHook(TPrintDialogHook hook); // empty restores QPrintDialog
 bool RunPrintDialog(QPrinter& printer, QWidget* parent);
 
-// The behaviour the four log panes share: a plain-text pane the system
-// appends lines to and the operator may edit, with clear (after a question),
-// open in the text editor, save as, print, and a one-step undo.
+// The behaviour the four log panes share: a view of a log model that the
+// system appends lines to and the operator may edit, with clear (after a
+// question), open in the text editor, save as, print, and a one-step undo.
 class TLogPane : public QPlainTextEdit {
     Q_OBJECT
 public:
     explicit TLogPane(QWidget* parent = nullptr);
+    ~TLogPane() override;
+
+    // Shows `model` (not owned) from now on; without one the pane keeps a
+    // model of its own.
+    void SetModel(TLogModel* model);
+    TLogModel& Model() const { return *model; }
 
     // Adds one line at the end, wherever the operator's cursor is. Such a
     // line cannot be undone, and it ends what could be undone before it, so
@@ -57,12 +66,8 @@ public:
     void SetPopupMenu(QMenu* menu);
     QMenu* PopupMenu() const { return popup; }
 
-    // Menu commands run through the guard, which shows an error that
-    // escapes them (the main window passes its standard error display).
-    // Without one, the error's text is shown in a message box here, so that
-    // no exception ever unwinds through Qt's signal code.
-    using TCommandGuard = std::function<void(const std::function<void()>&)>;
-    void SetCommandGuard(TCommandGuard g) { guard = std::move(g); }
+    // Menu commands run through the standard error guard, so that no
+    // exception ever unwinds through Qt's signal code.
     void RunCommand(const std::function<void()>& command);
 
 signals:
@@ -83,7 +88,13 @@ protected:
 
 private:
     QAction* actionForKey(const QKeyEvent* e) const;
+    QStringList viewLines() const;
+    void showAll();
+    void showAppended(const QString& line);
+    void viewEdited();
 
     QMenu* popup = nullptr;
-    TCommandGuard guard;
+    std::unique_ptr<TLogModel> ownModel;
+    TLogModel* model = nullptr;
+    bool syncing = false; // the view is being changed from the model
 };

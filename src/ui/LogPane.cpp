@@ -1,7 +1,9 @@
 #include "LogPane.h"
 
-#include "app/Prompts.h"
+#include "platform/ErrorGuard.h"
 #include "platform/Launcher.h"
+#include "platform/LogModel.h"
+#include "platform/Prompts.h"
 #include "platform/TextLines.h"
 #include "platform/VelmoraError.h"
 
@@ -40,15 +42,60 @@ TLogPane::TLogPane(QWidget* parent) : QPlainTextEdit(parent) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    setUndoRedoEnabled(true);
+    // The model keeps the one-step undo, so that a line the system adds and
+    // an edit of the operator's never undo each other.
+    setUndoRedoEnabled(false);
+    ownModel = std::make_unique<TLogModel>();
+    connect(this, &QPlainTextEdit::textChanged, this, [this] {
+        if (!syncing)
+            viewEdited();
+    });
+    SetModel(nullptr);
+}
+
+TLogPane::~TLogPane() {
+    disconnect(model, nullptr, this, nullptr);
+}
+
+void TLogPane::SetModel(TLogModel* m) {
+    if (model)
+        disconnect(model, nullptr, this, nullptr);
+    model = m ? m : ownModel.get();
+    connect(model, &TLogModel::Appended, this, &TLogPane::showAppended);
+    connect(model, &TLogModel::Reset, this, &TLogPane::showAll);
+    if (model != ownModel.get())
+        connect(model, &QObject::destroyed, this, [this] {
+            model = nullptr;
+            SetModel(nullptr);
+        });
+    showAll();
+}
+
+void TLogPane::showAll() {
+    syncing = true;
+    setPlainText(model->Lines().join(QLatin1Char('\n')));
+    moveCursor(QTextCursor::End);
+    syncing = false;
+}
+
+void TLogPane::showAppended(const QString& line) {
+    syncing = true;
+    if (model->Count() == 1 && document()->isEmpty())
+        setPlainText(line);
+    else
+        appendPlainText(line);
+    syncing = false;
+}
+
+void TLogPane::viewEdited() {
+    model->EditedInView(viewLines());
 }
 
 void TLogPane::AppendLine(const QString& text) {
-    appendPlainText(text);
-    document()->clearUndoRedoStacks();
+    model->Append(text);
 }
 
-QStringList TLogPane::Lines() const {
+QStringList TLogPane::viewLines() const {
     QStringList lines;
     for (QTextBlock b = document()->begin(); b.isValid(); b = b.next())
         lines << b.text();
@@ -57,26 +104,26 @@ QStringList TLogPane::Lines() const {
     return lines;
 }
 
+QStringList TLogPane::Lines() const {
+    // As the pane shows them: a last empty line is no line.
+    QStringList lines = model->Lines();
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
 bool TLogPane::CanUndoLast() const {
-    return document()->isUndoAvailable();
+    return model->CanUndo();
 }
 
 void TLogPane::UndoLast() {
-    undo();
-    // One step only, as the operator knows it from a plain memo.
-    document()->clearUndoRedoStacks();
+    model->Undo();
 }
 
 bool TLogPane::ClearWithQuestion() {
     if (!Prompts().AskYesNo(QStringLiteral("Are you sure ?"), QStringLiteral("Clear Log")))
         return false;
-    // Through a cursor, not clear(): clear() forgets the undo history, and
-    // the restore command relies on undoing this.
-    QTextCursor c(document());
-    c.beginEditBlock();
-    c.select(QTextCursor::Document);
-    c.removeSelectedText();
-    c.endEditBlock();
+    model->Clear();
     return true;
 }
 
@@ -95,7 +142,7 @@ void TLogPane::SaveAs(const QString& dialogTitle) {
 }
 
 void TLogPane::SaveTo(const QString& path) const {
-    if (!TextLines::WriteFile(path, Lines()))
+    if (!model->SaveTo(path))
         throw TVelmoraError(QStringLiteral("Cannot create file %1").arg(path));
 }
 
@@ -111,16 +158,7 @@ void TLogPane::PrintCopies(QPrinter& printer, int copies, const QString& jobTitl
 }
 
 void TLogPane::RunCommand(const std::function<void()>& command) {
-    if (guard) {
-        guard(command);
-        return;
-    }
-    try {
-        command();
-    } catch (const TVelmoraError& e) {
-        Prompts().Message(e.message(), QCoreApplication::applicationName(), TPrompts::Buttons::Ok,
-                          TPrompts::Icon::Error);
-    }
+    Guarded(command);
 }
 
 QAction* TLogPane::AddCommand(QMenu* menu, const char* name, const QString& caption,

@@ -1,0 +1,98 @@
+// The session without a display: monitor log lines on standard output,
+// prompts answered by their defaults, termination signals through the close
+// rule. Runs as a service (see docs/velmora.service).
+#include "Session.h"
+
+#include "platform/IniFile.h"
+#include "platform/LogModel.h"
+#include "platform/Prompts.h"
+#include "platform/SettingsFile.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int) {
+    const char c = 1;
+    [[maybe_unused]] auto n = ::write(signalPipe[1], &c, 1);
+}
+
+void printLine(FILE* to, const QString& line) {
+    const QByteArray bytes = line.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to);
+    std::fputc('\n', to);
+    std::fflush(to);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("Velmora"));
+
+    const QString settingsPath = SettingsFilePath();
+    {
+        TIniFile probe(settingsPath);
+        if (!probe.Readable()) {
+            printLine(stderr, QStringLiteral("velmora-headless: cannot read the settings file %1")
+                                  .arg(settingsPath));
+            return 1;
+        }
+    }
+
+    // A question nobody can answer takes its default and says so.
+    TDefaultPrompts prompts;
+    prompts.log = [](const QString& line) { printLine(stdout, line); };
+    SetDefaultPrompts(&prompts);
+
+    TSession::Options options;
+    options.settingsPath = settingsPath;
+    options.prompts = &prompts;
+    TSession session(std::move(options));
+    QObject::connect(&session.MonitorLog(), &TLogModel::Appended,
+                     [](const QString& line) { printLine(stdout, line); });
+
+    auto tryClose = [&] {
+        try {
+            if (session.RequestClose())
+                QCoreApplication::quit();
+        } catch (const std::exception& e) {
+            printLine(stderr, QStringLiteral("velmora-headless: %1").arg(e.what()));
+        }
+    };
+    QObject::connect(&session, &TSession::CloseRetry, &app, tryClose);
+
+    bool closeWanted = false;
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
+        struct sigaction sa = {};
+        sa.sa_handler = onTerminationSignal;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESTART;
+        for (int s : {SIGTERM, SIGINT, SIGHUP})
+            sigaction(s, &sa, nullptr);
+        auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+        QObject::connect(notifier, &QSocketNotifier::activated, &app, [&] {
+            char buf[16];
+            [[maybe_unused]] auto n = ::read(signalPipe[0], buf, sizeof buf);
+            if (session.StartingUp())
+                closeWanted = true;
+            else
+                tryClose();
+        });
+    }
+
+    session.Start();
+    if (!session.SocketLayerStarted())
+        return 1;
+    if (closeWanted)
+        QMetaObject::invokeMethod(&app, tryClose, Qt::QueuedConnection);
+    app.exec();
+    return 0;
+}

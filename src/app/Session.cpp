@@ -1,0 +1,362 @@
+// The session's life: construction, start-up, settings and the close rule.
+#include "Session.h"
+
+#include "SavedState.h"
+#include "devices/DataFile.h"
+#include "devices/DeviceGrid.h"
+#include "mail/MailDelivery.h"
+#include "mail/SMTPClient.h"
+#include "platform/Clock.h"
+#include "platform/Helpers.h"
+#include "platform/IniFile.h"
+#include "platform/LogModel.h"
+#include "platform/Prompts.h"
+#include "platform/VelmoraError.h"
+
+#include <QHostInfo>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kDatFile = QStringLiteral("DATFile");
+const QString kWidth = QStringLiteral("Width");
+const QString kHeight = QStringLiteral("Height");
+
+bool startPosixSockets() {
+    // Sockets need no start-up here; a socket that can be opened shows the
+    // layer is usable.
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
+
+} // namespace
+
+TSession::TSession(QObject* parent) : TSession(Options{}, parent) {}
+
+TSession::TSession(Options o, QObject* parent) : QObject(parent), options(std::move(o)) {
+    if (!options.startSocketLayer)
+        options.startSocketLayer = startPosixSockets;
+    if (options.settingsPath.isEmpty())
+        options.settingsPath = SettingsFilePath();
+    ini = std::make_unique<TIniFile>(options.settingsPath);
+    grid = new TDeviceGrid(this);
+    cycle = new TMonitorCycle(grid, this);
+    if (options.echo)
+        cycle->SetEcho(options.echo);
+    monitorLog = new TLogModel(this);
+    monitorLog->setObjectName(QStringLiteral("VelmoraLog"));
+    emailLog = new TLogModel(this);
+    emailLog->setObjectName(QStringLiteral("EMAILLog"));
+    for (auto [timer, name, interval] :
+         {std::tuple{&TimerTime, "TimerTime", 1000}, std::tuple{&EMAILTimer, "EMAILTimer", 5000}}) {
+        timer->setObjectName(QLatin1String(name));
+        timer->setInterval(interval);
+        // A member, so it leaves the children before QObject deletes them;
+        // the parent makes it findable by name.
+        timer->setParent(this);
+    }
+    connect(&TimerTime, &QTimer::timeout, this,
+            [this] { showErrorLater([this] { TimerTimeTimer(); }); });
+
+    TMonitorCycle::Host h;
+    h.pingTimeOut = [this] { return monitor.pingTimeOut; };
+    h.packetsPerSite = [this] { return monitor.packetsPerSite; };
+    h.verbose = [this] { return monitor.logVerbose; };
+    h.closePending = [this] { return closePending; };
+    h.setActivity = [this](const QString& text) { emit ActivityChanged(text); };
+    h.appendLog = [this](const QString& line) { monitorLog->Append(line); };
+    h.evaluate = [this](int row, bool ok, const QDateTime& t) { evaluateTransition(row, ok, t); };
+    h.runDeferred = [this] { runDeferredRequests(); };
+    cycle->SetHost(std::move(h));
+
+    for (QTimer* t : {&TimerSMTP, &TimerSMTP2})
+        t->setInterval(15000);
+    smtp = new TSMTPClient(email, TimerSMTP, TimerSMTP2,
+                           {[this](const QString& t) { emailLog->AppendText(t); },
+                            [this] { return closePending; }, [this] { return dnsLists.servers; },
+                            [this] { return ShownDnsServer(); }, [this] { return localHostIP; },
+                            [this] { return clockText; }},
+                           this);
+    delivery = new TMailDelivery(queue, email, *smtp, EMAILTimer,
+                                 {[this](const QString& l) { emailLog->AppendText(l); },
+                                  [this] { emit ShowEmailLogRequested(); },
+                                  [this] { return closePending; }},
+                                 this);
+    queue.SetOnChange([this] { saveQueue(); });
+}
+
+TSession::~TSession() {
+    // The delivery and the client use the queue and the timers, which are
+    // members and die before the children QObject deletes.
+    queue.SetOnChange({});
+    delete delivery;
+    delete smtp;
+}
+
+TIniFile& TSession::Settings() {
+    // The file is found again whatever the case of its name, as it may have
+    // been created since.
+    if (options.settingsPath != ini->FileName())
+        ini = std::make_unique<TIniFile>(options.settingsPath);
+    return *ini;
+}
+
+TPrompts& TSession::Prompter() const {
+    return options.prompts ? *options.prompts : Prompts();
+}
+
+const TClock& TSession::Now() const {
+    return options.clock ? *options.clock : Clock();
+}
+
+void TSession::showErrorLater(const std::function<void()>& handler) {
+    QString text;
+    try {
+        handler();
+        return;
+    } catch (const TVelmoraError& e) {
+        text = e.message();
+    } catch (const std::exception& e) {
+        text = QString::fromLocal8Bit(e.what());
+    }
+    QTimer::singleShot(0, this, [this, text] {
+        Prompter().Message(text, QStringLiteral("Velmora"), TPrompts::Buttons::Ok,
+                           TPrompts::Icon::Error);
+    });
+}
+
+void TSession::applyIntervals() {
+    cycle->SetIntervals(monitor.interPacketDelay, monitor.interSiteDelay);
+}
+
+void TSession::Start() {
+    // 1. Every timer off.
+    EMAILTimer.stop();
+    cycle->StopTimers();
+    TimerTime.stop();
+    // 2. E-mail defaults.
+    notifyAddresses.clear();
+    email = TEmailSettings{};
+    winsockData = TWinsockData{};
+    // 3. Cycle position, pending edits, selection, sort directions.
+    cycle->loopCount = 0;
+    cycle->currentRow = 0;
+    selectedRow = 0;
+    sortDirections.fill(false);
+    // 5.
+    grid->SetGridHeader();
+    // 6.
+    emit ActivityChanged(QStringLiteral("Idle"));
+    cycle->cycleBusy = 0;
+    // 7. Settings, or the defaults with the loopback row.
+    settingsFound = Settings().Exists();
+    if (settingsFound)
+        showErrorLater([this] { loadSettings(); });
+    else
+        AddLoopbackRow(*grid, Now().now());
+    // 8.
+    applyIntervals();
+    // 9. Without a socket layer nothing else can run.
+    socketLayerStarted = options.startSocketLayer();
+    if (!socketLayerStarted) {
+        Prompter().Message(QStringLiteral("Usable Winsock.dll Not Found"),
+                           QStringLiteral("Winsock Error"), TPrompts::Buttons::Ok,
+                           TPrompts::Icon::Error);
+        startingUp = false;
+        return;
+    }
+    winsockData.version = QStringLiteral("1.1");
+    winsockData.description = QStringLiteral("POSIX sockets");
+    winsockData.systemStatus = QStringLiteral("Running");
+    // 10.
+    lookUpLocalAddress();
+    // 11. The data file, unless the grid comes from the saved state. After
+    // a crash before any clean close only the queue was saved: the devices
+    // then come from the data file as usual.
+    const bool restore = monitor.saveStateOnExit && settingsFound;
+    if (!restore || !SavedGridExists(Settings()))
+        LoadDataFile(*grid, datFile, Now().now());
+    // 12. An empty queue; every device row starts with a cleared
+    // notification record (the rows carry them).
+    restoring = true;
+    queue.Clear();
+    restoring = false;
+    // 14.
+    if (dnsLists.servers.isEmpty()) {
+        const std::optional<QString> server = AskForDNSServer(Prompter());
+        if (server && !server->isEmpty()) {
+            AddDnsServer(*server);
+            showErrorLater([this] { SaveDNSLists(); });
+        } else if (!server) {
+            emailLog->Append(
+                QStringLiteral(":::No DNS Server specified; e-mail alerts cannot find a mail "
+                               "server until one is set."));
+        }
+    }
+    // 15. The grid, logs and queue as they were at the last close.
+    if (restore) {
+        restoring = true;
+        showErrorLater([this] {
+            RestoreSavedState(Settings(),
+                              {*grid, [this](const QString& l) { monitorLog->Append(l); },
+                               [this](const QString& l) { emailLog->Append(l); }, queue,
+                               cycle->currentRow},
+                              Now().now());
+        });
+        restoring = false;
+    }
+    // 16.
+    applyIntervals();
+    // 18.
+    TimerTime.start();
+    EMAILTimer.start();
+    cycle->TimerInterPacket.stop();
+    cycle->TimerInterSite.start();
+    // 19.
+    startingUp = false;
+}
+
+void TSession::loadSettings() {
+    TIniFile& s = Settings();
+    datFile = s.ReadString(kMainSection, kDatFile, QString());
+    monitor = TMonitorSettings::Read(s, monitor);
+    email = TEmailSettings::Read(s);
+    notifyAddresses = ReadNotifyAddresses(s);
+    dnsLists = TDNSLists::Read(s);
+    emit MonitorSettingsLoaded();
+    emit DNSListsChanged();
+}
+
+void TSession::lookUpLocalAddress() {
+    char name[101] = {};
+    if (::gethostname(name, 100) != 0) {
+        localHostName = QStringLiteral("Unknown:");
+        localHostIP.clear();
+        return;
+    }
+    localHostName = QString::fromLocal8Bit(name);
+    // Looked up without holding the event loop up.
+    QHostInfo::lookupHost(localHostName, this, [this](const QHostInfo& info) {
+        for (const QHostAddress& a : info.addresses())
+            if (a.protocol() == QAbstractSocket::IPv4Protocol) {
+                localHostIP = a.toString();
+                return;
+            }
+    });
+}
+
+void TSession::writeDataFilePath() {
+    Settings().WriteString(kMainSection, kDatFile, datFile);
+}
+
+int TSession::WindowWidth(int def) const {
+    return ini->ReadInteger(kMainSection, kWidth, def);
+}
+
+int TSession::WindowHeight(int def) const {
+    return ini->ReadInteger(kMainSection, kHeight, def);
+}
+
+void TSession::SaveWindowSize(int width, int height) {
+    TIniFile& s = Settings();
+    s.Update([&] {
+        s.WriteInteger(kMainSection, kWidth, width);
+        s.WriteInteger(kMainSection, kHeight, height);
+    });
+}
+
+QString TSession::ShownDnsServer() const {
+    return shownDnsServer ? shownDnsServer() : dnsLists.servers.value(0);
+}
+
+bool TSession::AddDnsServer(const QString& server) {
+    if (!AddToRecentList(dnsLists.servers, server, 10))
+        return false;
+    emit DNSListsChanged();
+    return true;
+}
+
+void TSession::SaveDNSLists() {
+    dnsLists.Write(Settings());
+}
+
+void TSession::SaveEmailSettings(const std::function<void()>& edits) {
+    TIniFile& s = Settings();
+    s.Update([&] {
+        if (edits)
+            edits();
+        email.Write(s, notifyAddresses);
+    });
+}
+
+void TSession::SetHoldEMAIL(bool on) {
+    delivery->ActionHoldEMAILNotificationExecute(on, Settings());
+}
+
+void TSession::SetDebugEMAIL(bool on) {
+    delivery->DebugEMAILExecute(on, Settings());
+}
+
+void TSession::saveQueue() {
+    // With the state kept across a restart, the queue is written at every
+    // change, so a crash or a power cut loses no alert.
+    if (restoring || startingUp || closed || !monitor.saveStateOnExit)
+        return;
+    showErrorLater([this] { SaveQueueSection(Settings(), queue); });
+}
+
+void TSession::TimerTimeTimer() {
+    if (closePending && !Running().any()) {
+        emit CloseRetry();
+        return;
+    }
+    clockText = ::ClockText(Now().now());
+    emit ClockTicked(clockText);
+}
+
+TSession::TRunning TSession::Running() const {
+    return {cycle->cycleBusy != 0, delivery->DeliveryRunning()};
+}
+
+bool TSession::RequestClose() {
+    if (closed)
+        return true;
+    if (Running().any()) {
+        closePending = true;
+        return false;
+    }
+    closeSequence();
+    return true;
+}
+
+void TSession::resumeAfterFailedClose() {
+    // A refused close would otherwise be retried, and fail, every second.
+    closePending = false;
+    TimerTime.start();
+    if (socketLayerStarted && !delivery->DeliveryRunning())
+        EMAILTimer.start();
+    cycle->ResumeBetweenDevices();
+}
+
+void TSession::closeSequence() {
+    cycle->StopTimers();
+    EMAILTimer.stop();
+    TimerTime.stop();
+    smtp->ClientSocket1.abort();
+    if (monitor.saveStateOnExit) {
+        // A state that cannot be written keeps the session running;
+        // monitoring goes on rather than stopping with nobody told.
+        try {
+            SaveStateOnExit(Settings(), {*grid, monitorLog->Lines(), emailLog->Lines(), queue,
+                                         cycle->currentRow});
+        } catch (...) {
+            resumeAfterFailedClose();
+            throw;
+        }
+    }
+    closed = true;
+}

@@ -1,0 +1,194 @@
+#pragma once
+
+#include "dns/DNSSettings.h"
+#include "mail/AlertQueue.h"
+#include "mail/MailSettings.h"
+#include "monitor/MonitorCycle.h"
+#include "monitor/MonitorSettings.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class TClock;
+class TDeviceGrid;
+class TIniFile;
+class TLogModel;
+class TMailDelivery;
+class TPrompts;
+class TSMTPClient;
+
+// What the socket layer reports about itself (shown by the information
+// dialog).
+struct TWinsockData {
+    QString version;
+    QString description;
+    QString systemStatus;
+    int maxSockets = 0;
+    int maxUdpDatagram = 0;
+};
+
+// The running monitor, with or without a window: the grid, the cycle and
+// its deferred requests, the monitor and e-mail logs, the queue and its
+// delivery, the settings, the start-up sequence and the close rule. Front
+// ends show its state and forward the operator's commands; nothing here
+// needs a display.
+class TSession : public QObject {
+    Q_OBJECT
+public:
+    struct Options {
+        // The settings file; empty: the one beside the executable.
+        QString settingsPath;
+        // Starting the socket layer; replaced by tests to make it fail.
+        std::function<bool()> startSocketLayer;
+        // Seams; null or empty: the process-wide ones and the real pinger.
+        TPrompts* prompts = nullptr;
+        const TClock* clock = nullptr;
+        TMonitorCycle::EchoFunction echo;
+    };
+
+    explicit TSession(QObject* parent = nullptr);
+    explicit TSession(Options options, QObject* parent = nullptr);
+    ~TSession() override;
+
+    // The start-up sequence. The front end shows its window around it.
+    void Start();
+    bool SettingsFound() const { return settingsFound; }
+    bool SocketLayerStarted() const { return socketLayerStarted; }
+    bool StartingUp() const { return startingUp; }
+
+    TDeviceGrid& Grid() const { return *grid; }
+    TMonitorCycle& Cycle() const { return *cycle; }
+    TLogModel& MonitorLog() const { return *monitorLog; }
+    TLogModel& EmailLog() const { return *emailLog; }
+    TNotificationQueue& Queue() { return queue; }
+    TMailDelivery& Delivery() const { return *delivery; }
+    TSMTPClient& Smtp() const { return *smtp; }
+    TIniFile& Settings();
+    TPrompts& Prompter() const;
+    const TClock& Now() const;
+
+    // The monitor settings in use; SetMonitorSettings changes them at once
+    // (the front end's controls), Apply writes them and restarts the cycle.
+    const TMonitorSettings& Monitor() const { return monitor; }
+    void SetMonitorSettings(const TMonitorSettings& m) { monitor = m; }
+    void ButtonApplySettingsClick();
+
+    TEmailSettings& Email() { return email; }
+    QStringList& NotifyAddresses() { return notifyAddresses; }
+    TDNSLists& DNSLists() { return dnsLists; }
+    // The DNS server e-mail lookups use: the one the DNS page shows, or the
+    // first of the list without a page.
+    void SetShownDnsServer(std::function<QString()> f) { shownDnsServer = std::move(f); }
+    QString ShownDnsServer() const;
+    // Adds a server to the recent list; true when the list changed.
+    bool AddDnsServer(const QString& server);
+    void SaveDNSLists();
+    // Writes the EMAIL dialog's keys and the DNS lists in one replacement.
+    void SaveEmailSettings(const std::function<void()>& edits);
+    void SetHoldEMAIL(bool on);
+    void SetDebugEMAIL(bool on);
+
+    const QString& ClockText() const { return clockText; }
+    const QString& DataFile() const { return datFile; }
+    const QString& LocalHostName() const { return localHostName; }
+    const QString& LocalHostIP() const { return localHostIP; }
+    // In place of the start-up lookup's answer (tests on loopback).
+    void SetLocalHostIP(const QString& ip) { localHostIP = ip; }
+    const TWinsockData& WinsockData() const { return winsockData; }
+    int SelectedRow() const { return selectedRow; }
+    void SetSelectedRow(int row) { selectedRow = row; }
+    int WindowWidth(int def) const;
+    int WindowHeight(int def) const;
+    void SaveWindowSize(int width, int height);
+
+    // Commands that move rows wait for the end of the device being probed.
+    void SortRequest(int column);
+    void StartNewMonitor(const QString& path);
+
+    // The clock tick: clock text, close retry.
+    void TimerTimeTimer();
+
+    // The close rule. What still runs holds a close up; RequestClose then
+    // remembers it (closePending) and the clock tick asks again through
+    // CloseRetry. Returns true once the close sequence has run; a saved
+    // state that cannot be written throws, and the session runs on.
+    struct TRunning {
+        bool probe = false;
+        bool delivery = false;
+        bool any() const { return probe || delivery; }
+    };
+    TRunning Running() const;
+    bool RequestClose();
+    bool ClosePending() const { return closePending; }
+    bool Closed() const { return closed; }
+
+signals:
+    void ActivityChanged(const QString& text); // status panel 1
+    void ClockTicked(const QString& clockText);
+    // A device went DOWN: the front end beeps, animates and may pop up.
+    void DeviceWentDown(const QStringList& cells);
+    // A refused close may now succeed.
+    void CloseRetry();
+    // The delivery wants its log shown.
+    void ShowEmailLogRequested();
+    void MonitorSettingsLoaded();
+    void DNSListsChanged();
+
+private:
+    void loadSettings();
+    void lookUpLocalAddress();
+    void evaluateTransition(int row, bool succeeded, const QDateTime& t);
+    void runDeferredRequests();
+    void sortByColumn(int column);
+    void sortColumn(int column);
+    void startNewMonitorNow(const QString& path);
+    void writeDataFilePath();
+    void applyIntervals();
+    void applyNow();
+    void saveQueue();
+    void closeSequence();
+    void resumeAfterFailedClose();
+    // Shows an error after the current step has returned, so that no box
+    // opens inside a step of the cycle.
+    void showErrorLater(const std::function<void()>& handler);
+
+    Options options;
+    std::unique_ptr<TIniFile> ini;
+    TDeviceGrid* grid = nullptr;
+    TMonitorCycle* cycle = nullptr;
+    TLogModel* monitorLog = nullptr;
+    TLogModel* emailLog = nullptr;
+    TNotificationQueue queue;
+    TSMTPClient* smtp = nullptr;
+    TMailDelivery* delivery = nullptr;
+    QTimer TimerTime;
+    QTimer EMAILTimer;
+    QTimer TimerSMTP, TimerSMTP2;
+
+    TMonitorSettings monitor;
+    TEmailSettings email;
+    QStringList notifyAddresses;
+    TDNSLists dnsLists;
+    std::function<QString()> shownDnsServer;
+
+    bool startingUp = true;
+    bool settingsFound = false;
+    bool socketLayerStarted = false;
+    bool closePending = false;
+    bool closed = false;
+    bool restoring = false;
+    QString clockText;
+    QString datFile;
+    QString localHostName;
+    QString localHostIP;
+    TWinsockData winsockData;
+    int selectedRow = 0;
+    std::array<bool, 13> sortDirections{};
+    std::optional<int> pendingSort;
+    std::optional<QString> pendingMonitorPath;
+};

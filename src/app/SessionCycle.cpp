@@ -1,0 +1,118 @@
+// The session's side of the monitoring cycle: transitions, the requests
+// deferred while a device is probed, sorting, Apply and a new monitor.
+#include "Session.h"
+
+#include "SavedState.h"
+#include "devices/DataFile.h"
+#include "devices/DeviceGrid.h"
+#include "monitor/Transitions.h"
+#include "platform/Clock.h"
+#include "platform/IniFile.h"
+#include "platform/LogModel.h"
+
+void TSession::evaluateTransition(int row, bool succeeded, const QDateTime& t) {
+    TNotifyPolicy policy;
+    policy.sitesCritical = email.sitesCritical;
+    policy.delaySecs = qint64(email.delayHours) * 3600 + qint64(email.delayMinutes) * 60;
+    policy.notifyOnUp = email.notifyOnUp;
+    const TTransitionResult r = ::EvaluateTransition(*grid, row, succeeded, t, clockText, policy);
+    if (r.change != TTransitionResult::Change::None)
+        monitorLog->Append(r.logLine);
+    if (r.change == TTransitionResult::Change::Down) {
+        QStringList cells;
+        for (int c = 0; c <= 4; ++c)
+            cells << grid->Cell(row, c);
+        emit DeviceWentDown(cells);
+    }
+    for (const TAlert& a : r.alerts)
+        queue.QueueAlert(notifyAddresses, a.address, a.location, a.transition, a.time);
+}
+
+void TSession::runDeferredRequests() {
+    // Inside a step of the cycle: errors are shown once the step is over.
+    if (pendingSort) {
+        const int column = *pendingSort;
+        pendingSort.reset();
+        showErrorLater([this, column] { sortColumn(column); });
+    }
+    if (cycle->applyPending) {
+        cycle->applyPending = false;
+        showErrorLater([this] { ButtonApplySettingsClick(); });
+    }
+    if (pendingMonitorPath) {
+        const QString path = *pendingMonitorPath;
+        pendingMonitorPath.reset();
+        showErrorLater([this, path] { startNewMonitorNow(path); });
+    }
+}
+
+void TSession::sortColumn(int column) {
+    grid->SortGridRows(column, 1, grid->RowCount() - 1, sortDirections[size_t(column)] ? 1 : 0);
+    sortDirections[size_t(column)] = !sortDirections[size_t(column)];
+}
+
+void TSession::SortRequest(int column) {
+    if (column < 0 || column >= Col::Count || column == Col::SinceKey || column == Col::RespTotal)
+        return;
+    if (cycle->cycleBusy) {
+        pendingSort = column; // the latest click wins
+        return;
+    }
+    sortByColumn(column);
+}
+
+void TSession::sortByColumn(int column) {
+    cycle->StopTimers();
+    const int n = grid->RowCount() - 1;
+    if (cycle->currentRow < 1 || cycle->currentRow > n)
+        cycle->currentRow = 1;
+    sortColumn(column);
+    cycle->packetCount = 0;
+    if (cycle->currentRow < 1 || cycle->currentRow > n)
+        cycle->currentRow = 0;
+    cycle->ResumeBetweenDevices();
+}
+
+void TSession::ButtonApplySettingsClick() {
+    cycle->Apply(
+        [this] {
+            TIniFile& s = Settings();
+            s.Update([&] {
+                monitor.Write(s);
+                if (!monitor.saveStateOnExit)
+                    EraseSavedState(s);
+            });
+        },
+        [this] {
+            return std::pair{monitor.interPacketDelay, monitor.interSiteDelay};
+        });
+}
+
+void TSession::StartNewMonitor(const QString& path) {
+    // Never reload the grid under a probe: the cycle starts it at the end
+    // of the device.
+    if (cycle->cycleBusy) {
+        pendingMonitorPath = path;
+        return;
+    }
+    startNewMonitorNow(path);
+}
+
+void TSession::startNewMonitorNow(const QString& path) {
+    cycle->StopTimers();
+    datFile = path;
+    LoadDataFile(*grid, datFile, Now().now());
+    cycle->currentRow = 0;
+    cycle->packetCount = 0;
+    cycle->loopCount = 0;
+    selectedRow = 0;
+    monitorLog->Clear();
+    // The cycle restarts even if the path cannot be written.
+    try {
+        writeDataFilePath();
+    } catch (...) {
+        cycle->ResumeBetweenDevices();
+        throw;
+    }
+    cycle->ResumeBetweenDevices();
+}

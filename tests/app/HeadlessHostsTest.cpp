@@ -1,0 +1,182 @@
+// The program without a display, as a service runs it: velmora-headless in
+// the client namespace of the test hosts, with a real SMTP server beside it,
+// no DISPLAY and no Qt platform set. A host taken down gives its DOWN line
+// on standard output and a message in the mailbox; SIGTERM ends it with
+// status 0 and the saved state in the settings file; a second start goes
+// on from that state.
+#include "IcmpHosts.h"
+#include "TestFiles.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <gtest/gtest.h>
+
+namespace {
+
+QString python() {
+    for (const QString& p : {QStringLiteral("/usr/bin/python3"), QStringLiteral("python3")}) {
+        QProcess probe;
+        probe.start(p, {"-c", "import aiosmtpd"});
+        if (probe.waitForFinished(10000) && probe.exitCode() == 0)
+            return p;
+    }
+    return {};
+}
+
+struct HeadlessHostsTest : ::testing::Test {
+    std::unique_ptr<TIcmpHosts> hosts;
+    QTemporaryDir dir;
+    QProcess smtp;
+    QString out; // what the headless program wrote so far
+
+    void SetUp() override {
+        if (const std::string why = TIcmpHosts::Unavailable(); !why.empty())
+            GTEST_SKIP() << why;
+        if (python().isEmpty())
+            GTEST_SKIP() << "python3-aiosmtpd is not installed";
+        hosts = std::make_unique<TIcmpHosts>("vm-hl");
+        ASSERT_TRUE(hosts->problem().empty()) << hosts->problem();
+        ASSERT_TRUE(QFile::copy(VELMORA_HEADLESS, dir.filePath("velmora-headless")));
+        WriteTestFile(dir.filePath("hosts.dat"), "10.231.1.2\tanswers\r\n10.231.3.2\tflaky\r\n");
+        WriteTestFile(dir.filePath("velmora.ini"),
+                      "[VELMORA Settings]\r\n"
+                      "DATFile=" +
+                          dir.filePath("hosts.dat").toUtf8() +
+                          "\r\n"
+                          "VelmoraPingTimeOut=1\r\nVelmoraPacketsPerSite=1\r\n"
+                          "VelmoraInterPacketDelay=100\r\nVelmoraInterSiteDelay=1\r\n"
+                          "saveStateOnExit=1\r\n"
+                          "YourEMAILAddress=velmora@velmora.test\r\nSitesCritical=2\r\n"
+                          "MXAddress=127.0.0.1\r\nUseMXAddress=1\r\n"
+                          "[Notify Addresses]\r\nAddress-0=ops@velmora.test\r\n"
+                          "[DNS Settings]\r\nDNS-0=127.0.0.1\r\n");
+        // The mail server lives in the client namespace too, on its loopback.
+        smtp.setProcessChannelMode(QProcess::MergedChannels);
+        smtp.start("ip", {"netns", "exec", QString::fromStdString(hosts->Namespace("c")), python(),
+                          "-m", "aiosmtpd", "-n", "-l", "127.0.0.1:25", "-c",
+                          "aiosmtpd.handlers.Mailbox", dir.filePath("mail")});
+        ASSERT_TRUE(smtp.waitForStarted(5000));
+    }
+
+    void TearDown() override {
+        if (smtp.state() != QProcess::NotRunning) {
+            smtp.terminate();
+            if (!smtp.waitForFinished(3000))
+                smtp.kill();
+            smtp.waitForFinished(3000);
+        }
+    }
+
+    void start(QProcess& p) {
+        out.clear();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        env.remove("QT_QPA_PLATFORM");
+        p.setProcessEnvironment(env);
+        p.setProcessChannelMode(QProcess::SeparateChannels);
+        p.start("ip", {"netns", "exec", QString::fromStdString(hosts->Namespace("c")),
+                       dir.filePath("velmora-headless")});
+        ASSERT_TRUE(p.waitForStarted(5000));
+    }
+
+    // Waits until standard output holds a line starting with `prefix`.
+    bool waitForLine(QProcess& p, const QString& prefix, int ms) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) {
+            p.waitForReadyRead(200);
+            out += QString::fromUtf8(p.readAllStandardOutput());
+            for (const QString& line : out.split('\n'))
+                if (line.startsWith(prefix))
+                    return true;
+            if (p.state() == QProcess::NotRunning)
+                return false;
+        }
+        return false;
+    }
+
+    QStringList mails(int waitMs) {
+        QElapsedTimer t;
+        t.start();
+        QStringList found;
+        do {
+            found.clear();
+            const QDir d(dir.filePath("mail/new"));
+            for (const QFileInfo& f : d.entryInfoList(QDir::Files))
+                found << QString::fromUtf8(ReadTestFile(f.filePath()));
+            if (!found.isEmpty())
+                break;
+            QTest::qWait(200);
+        } while (t.elapsed() < waitMs);
+        return found;
+    }
+
+    int terminate(QProcess& p) {
+        ::kill(pid_t(p.processId()), SIGTERM);
+        EXPECT_TRUE(p.waitForFinished(10000)) << "SIGTERM did not end it";
+        out += QString::fromUtf8(p.readAllStandardOutput());
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    }
+};
+
+TEST_F(HeadlessHostsTest, DownLineMailSavedStateAndASecondStart) {
+    QProcess first;
+    start(first);
+    ASSERT_TRUE(waitForLine(first, "Up\t10.231.3.2\t", 20000)) << out.toStdString();
+    ASSERT_TRUE(hosts->RunIn("d", "ip link set eth0 down"));
+    ASSERT_TRUE(waitForLine(first, "DOWN\t10.231.3.2\t", 20000)) << out.toStdString();
+    const QStringList got = mails(30000);
+    ASSERT_EQ(got.size(), 1) << out.toStdString();
+    EXPECT_TRUE(got[0].contains("Subject: Velmora Alert"));
+    EXPECT_TRUE(got[0].contains("flaky [ 10.231.3.2 ]  DOWN on: "));
+    EXPECT_EQ(terminate(first), 0) << QString::fromUtf8(first.readAllStandardError()).toStdString();
+
+    const QByteArray ini = ReadTestFile(dir.filePath("velmora.ini"));
+    EXPECT_TRUE(ini.contains("[SaveOnExit_Grid]"));
+    EXPECT_TRUE(ini.contains("10.231.3.2\tflaky\tNo\tDOWN\t")) << ini.toStdString();
+    EXPECT_TRUE(ini.contains("[SaveOnExit_VelmoraLog]"));
+
+    // The second start takes the grid and the log from the saved state: the
+    // host's status is still DOWN, so its return is a change.
+    ASSERT_TRUE(hosts->RunIn("d", "ip link set eth0 up"));
+    QProcess second;
+    start(second);
+    ASSERT_TRUE(waitForLine(second, "Up\t10.231.3.2\t", 20000)) << out.toStdString();
+    EXPECT_TRUE(out.startsWith("Up\t10.231.1.2\t")) << "the saved log comes first";
+    EXPECT_TRUE(out.contains("DOWN\t10.231.3.2\t")) << out.toStdString();
+    EXPECT_EQ(out.count("Up\t10.231.1.2\t"), 1) << "a device restored Up is no change";
+    EXPECT_EQ(terminate(second), 0);
+}
+
+TEST(HeadlessProgram, LinksNoWidgetLibrary) {
+    QProcess ldd;
+    ldd.start("ldd", {VELMORA_HEADLESS});
+    ASSERT_TRUE(ldd.waitForFinished(10000));
+    const QString libs = QString::fromUtf8(ldd.readAllStandardOutput());
+    ASSERT_TRUE(libs.contains("libQt6Core")) << libs.toStdString();
+    EXPECT_FALSE(libs.contains("libQt6Widgets")) << libs.toStdString();
+    EXPECT_FALSE(libs.contains("libQt6Gui")) << libs.toStdString();
+}
+
+TEST(HeadlessProgram, AnUnreadableSettingsFileEndsItWithOneLine) {
+    QTemporaryDir d;
+    ASSERT_TRUE(QFile::copy(VELMORA_HEADLESS, d.filePath("velmora-headless")));
+    // There, but nothing that can be read (root reads any plain file).
+    ASSERT_TRUE(QDir(d.path()).mkdir("velmora.ini"));
+    QProcess p;
+    p.start(d.filePath("velmora-headless"), {});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_NE(p.exitCode(), 0);
+    const QStringList lines =
+        QString::fromUtf8(p.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].contains("velmora.ini"));
+}
+
+} // namespace
