@@ -8,8 +8,6 @@
 
 namespace {
 
-// Identifier of every query; responses are not matched on it.
-constexpr unsigned char kQueryId = 2;
 constexpr int kHeaderSize = 12;
 // A name of at most 255 octets cannot need more pointers than this unless
 // they form a loop.
@@ -17,24 +15,43 @@ constexpr int kMaxPointers = 128;
 
 const QString kTab = QStringLiteral("\t");
 
+// Characters that would end a line or hide in one: C0 and C1 controls, DEL,
+// and the Unicode line and paragraph separators, which the text panes break
+// lines on just like a line feed.
+bool NeedsEscape(char32_t c) {
+    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x2028 || c == 0x2029;
+}
+
 // Names and strings arrive as raw octets. UTF-8 where it is valid, otherwise
-// Latin-1, as for files; control characters are shown as "\ddd" so that a
-// hostile record cannot break a log line or add lines of its own.
+// Latin-1, as for files. A character that NeedsEscape is shown as the octets
+// that carried it, each as "\ddd" in decimal (the master-file form): so LF is
+// "\010", U+0085 in UTF-8 "\194\133", U+2029 "\226\128\169", and a Latin-1
+// 0x85 "\133". A hostile record cannot break a log line or add lines of its own.
 QString DisplayText(const QByteArray& bytes) {
     // Nearly every name is plain printable ASCII.
     if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return c >= 0x20 && c < 0x7f; }))
         return QString::fromLatin1(bytes);
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(bytes);
-    if (utf8.hasError())
+    const bool latin1 = utf8.hasError();
+    if (latin1)
         text = QString::fromLatin1(bytes);
+    const auto escaped = [](uchar octet) {
+        return QStringLiteral("\\%1").arg(octet, 3, 10, QLatin1Char('0'));
+    };
     QString shown;
     shown.reserve(text.size());
+    // None of the escaped characters is outside the BMP, so a surrogate half
+    // is never one of them and passes through with its partner.
     for (QChar c : text) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-            shown += QStringLiteral("\\%1").arg(c.unicode(), 3, 10, QLatin1Char('0'));
-        else
+        if (!NeedsEscape(c.unicode())) {
             shown += c;
+        } else if (latin1) {
+            shown += escaped(uchar(c.unicode()));
+        } else {
+            for (const char octet : QString(c).toUtf8())
+                shown += escaped(uchar(octet));
+        }
     }
     return shown;
 }
@@ -222,8 +239,8 @@ bool TDNSReader::readBytes(int& pos, int count, QByteArray& bytes) const {
     return true;
 }
 
-bool TDNSReader::readName(int& pos, QString& name) const {
-    QByteArray octets;
+bool TDNSReader::readLabels(int& pos, QList<QByteArray>& labels) const {
+    QList<QByteArray> found;
     int cur = pos;
     int resume = -1;
     int wireLength = 1;
@@ -251,13 +268,19 @@ bool TDNSReader::readName(int& pos, QString& name) const {
         wireLength += 1 + len;
         if (wireLength > DNS::kMaxNameLength || length - cur < len)
             return false;
-        if (!octets.isEmpty())
-            octets += '.';
-        octets.append(reinterpret_cast<const char*>(data + cur), len);
+        found << QByteArray(reinterpret_cast<const char*>(data + cur), len);
         cur += len;
     }
-    name = DisplayText(octets);
+    labels = std::move(found);
     pos = resume >= 0 ? resume : cur;
+    return true;
+}
+
+bool TDNSReader::readName(int& pos, QString& name) const {
+    QList<QByteArray> labels;
+    if (!readLabels(pos, labels))
+        return false;
+    name = DisplayText(labels.join('.'));
     return true;
 }
 
@@ -276,7 +299,8 @@ QString DNSClassName(int dnsClass) {
     }
 }
 
-std::optional<QByteArray> BuildDNSQuery(const QString& query, int queryType, bool recursive) {
+std::optional<QByteArray> BuildDNSQuery(const QString& query, int queryType, bool recursive,
+                                        quint16 id) {
     // Each piece before a "." is a label; a trailing "." adds none.
     QStringList labels = query.split(QLatin1Char('.'), Qt::KeepEmptyParts);
     if (!labels.isEmpty() && labels.last().isEmpty())
@@ -293,7 +317,7 @@ std::optional<QByteArray> BuildDNSQuery(const QString& query, int queryType, boo
     QByteArray q;
     q.reserve(DNS::kQueryArea);
     const char header[kHeaderSize] = {
-        char(kQueryId), char(kQueryId), char(recursive ? 1 : 0), 0, 0, 1, 0, 0, 0, 0, 0, 0};
+        char(id >> 8), char(id & 0xff), char(recursive ? 1 : 0), 0, 0, 1, 0, 0, 0, 0, 0, 0};
     q.append(header, kHeaderSize);
     int nameLength = 1;
     for (const QString& label : labels) {
@@ -345,4 +369,60 @@ std::optional<TDNSResponse> DecodeDNSResponse(const QByteArray& datagram) {
                         DecodeSection(reader, pos, authorities, response.Authority) &&
                         DecodeSection(reader, pos, additionals, response.Additional);
     return response;
+}
+
+namespace {
+
+// The one question of a message: its labels, type and class.
+struct TQuestion {
+    quint16 id = 0;
+    bool isResponse = false;
+    QList<QByteArray> labels;
+    quint16 type = 0;
+    quint16 dnsClass = 0;
+};
+
+std::optional<TQuestion> ReadQuestion(const QByteArray& message) {
+    const TDNSReader reader(message);
+    TQuestion q;
+    int pos = 0;
+    quint8 flags1 = 0;
+    quint16 questions = 0;
+    if (!reader.readBe16(pos, q.id) || !reader.readU8(pos, flags1))
+        return std::nullopt;
+    pos = 4;
+    if (!reader.readBe16(pos, questions) || questions != 1)
+        return std::nullopt;
+    pos = kHeaderSize;
+    if (!reader.readLabels(pos, q.labels) || !reader.readBe16(pos, q.type) ||
+        !reader.readBe16(pos, q.dnsClass))
+        return std::nullopt;
+    q.isResponse = (flags1 & 0x80) != 0;
+    return q;
+}
+
+// Names compare without regard to ASCII case only; other octets must be equal.
+bool SameLabel(const QByteArray& a, const QByteArray& b) {
+    if (a.size() != b.size())
+        return false;
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    for (qsizetype i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    return true;
+}
+
+} // namespace
+
+bool DNSResponseMatchesQuery(const QByteArray& query, const QByteArray& datagram) {
+    const std::optional<TQuestion> asked = ReadQuestion(query);
+    const std::optional<TQuestion> answered = ReadQuestion(datagram);
+    if (!asked || !answered || !answered->isResponse || answered->id != asked->id ||
+        answered->type != asked->type || answered->dnsClass != asked->dnsClass ||
+        answered->labels.size() != asked->labels.size())
+        return false;
+    for (qsizetype i = 0; i < asked->labels.size(); ++i)
+        if (!SameLabel(asked->labels[i], answered->labels[i]))
+            return false;
+    return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -65,6 +66,8 @@ public:
     // Fails on reserved label types, pointers outside the message, loops and
     // names longer than a name may be.
     bool readName(int& pos, QString& name) const;
+    // The same name as raw labels, for comparing rather than showing.
+    bool readLabels(int& pos, QList<QByteArray>& labels) const;
 
 private:
     const unsigned char* data;
@@ -73,13 +76,20 @@ private:
 
 // The query datagram, or nothing when the name cannot be asked: a pointer
 // query needs 2 to 5 labels; more than 10 labels, an empty or over-long label,
-// or a name longer than 255 octets cannot be built.
-std::optional<QByteArray> BuildDNSQuery(const QString& query, int queryType, bool recursive);
+// or a name longer than 255 octets cannot be built. `id` goes into the header
+// as it is; the resolver passes a fresh random one for every query.
+std::optional<QByteArray> BuildDNSQuery(const QString& query, int queryType, bool recursive,
+                                        quint16 id = 0);
 
 // A datagram is refused only when it cannot be a message at all (shorter than
 // its header) or when it is a query (QR clear) carrying an error code.
 // Everything else decodes, error responses and truncated ones included.
 std::optional<TDNSResponse> DecodeDNSResponse(const QByteArray& datagram);
+
+// Whether `datagram` is the response to `query`: QR set, the same identifier
+// and exactly one question, the one asked (name without regard to ASCII case,
+// type and class). Anything else is someone else's datagram.
+bool DNSResponseMatchesQuery(const QByteArray& query, const QByteArray& datagram);
 
 // Class mnemonic; a class without one is written "CLASS" + number.
 QString DNSClassName(int dnsClass);

@@ -3,7 +3,9 @@
 #include "dns/DNSCodec.h"
 #include "platform/Helpers.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -31,19 +33,15 @@ private:
     int fd;
 };
 
-// Waits for the socket to become readable, at most `timeoutSecs` in all,
-// also when signals interrupt the wait.
-bool WaitReadable(int fd, int timeoutSecs) {
-    QElapsedTimer elapsed;
-    elapsed.start();
-    const qint64 budget = qint64(qMax(0, timeoutSecs)) * 1000;
+// Waits for the socket to become readable until `deadline`, also when
+// signals interrupt the wait.
+bool WaitReadable(int fd, const QDeadlineTimer& deadline) {
     for (;;) {
         pollfd p{fd, POLLIN, 0};
-        const int left = int(qMax<qint64>(0, budget - elapsed.elapsed()));
-        const int n = ::poll(&p, 1, left);
+        const int n = ::poll(&p, 1, int(deadline.remainingTime()));
         if (n > 0)
             return true;
-        if (n == 0 || errno != EINTR || elapsed.elapsed() >= budget)
+        if (n == 0 || errno != EINTR || deadline.hasExpired())
             return false;
     }
 }
@@ -126,7 +124,10 @@ bool TDNSResolver::Resolve() {
     if (sock.get() < 0)
         return false;
 
-    const std::optional<QByteArray> query = BuildDNSQuery(Query, QueryType, Recursive);
+    // A fresh unpredictable identifier for each query: with the connected
+    // socket and the question check, an off-path sender has to guess it.
+    const auto id = quint16(QRandomGenerator::system()->generate() & 0xffff);
+    const std::optional<QByteArray> query = BuildDNSQuery(Query, QueryType, Recursive, id);
     if (!query || query->size() > DNS::kQueryArea)
         return false;
 
@@ -138,30 +139,39 @@ bool TDNSResolver::Resolve() {
     to.sin_port = htons(Port);
     if (::inet_pton(AF_INET, address.toLatin1().constData(), &to.sin_addr) != 1)
         return false;
-    if (::sendto(sock.get(), query->constData(), size_t(query->size()), 0,
-                 reinterpret_cast<const sockaddr*>(&to), sizeof to) != query->size())
+    // Connected, the socket only receives datagrams from the server's address
+    // and port; the kernel drops all others.
+    if (::connect(sock.get(), reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0)
+        return false;
+    if (::send(sock.get(), query->constData(), size_t(query->size()), 0) != query->size())
         return false;
 
-    if (!WaitReadable(sock.get(), TimeOut))
-        return false;
-
-    // With MSG_TRUNC the kernel reports the datagram's real length, so one
-    // that does not fit the area is refused rather than cut.
-    char buffer[DNS::kResponseArea];
-    sockaddr_in from{};
-    socklen_t fromLength = sizeof from;
-    ssize_t n;
-    do {
-        n = ::recvfrom(sock.get(), buffer, sizeof buffer, MSG_TRUNC,
-                       reinterpret_cast<sockaddr*>(&from), &fromLength);
-    } while (n < 0 && errno == EINTR);
-    if (n < 0 || n > DNS::kResponseArea)
-        return false;
-
-    const std::optional<TDNSResponse> response = DecodeDNSResponse(QByteArray(buffer, int(n)));
-    if (!response)
-        return false;
-    ResponseFrom = from.sin_addr.s_addr;
+    // One deadline for the whole wait: a datagram that is not the answer is
+    // dropped and the wait goes on, but never restarts.
+    const QDeadlineTimer deadline(qint64(qMax(0, TimeOut)) * 1000);
+    std::optional<TDNSResponse> response;
+    while (!response) {
+        if (!WaitReadable(sock.get(), deadline))
+            return false;
+        // With MSG_TRUNC the kernel reports the datagram's real length, so one
+        // that does not fit the area is dropped rather than cut.
+        char buffer[DNS::kResponseArea];
+        const ssize_t n = ::recv(sock.get(), buffer, sizeof buffer, MSG_TRUNC);
+        if (n < 0) {
+            // Nothing listens on the server's port: the connected socket reports
+            // the ICMP error here, once. The unconnected socket never saw it and
+            // the query timed out; it still does, whatever ICMP says.
+            if (errno == EINTR || errno == ECONNREFUSED)
+                continue;
+            return false;
+        }
+        if (n > DNS::kResponseArea)
+            continue;
+        const QByteArray datagram(buffer, int(n));
+        if (DNSResponseMatchesQuery(*query, datagram))
+            response = DecodeDNSResponse(datagram);
+    }
+    ResponseFrom = to.sin_addr.s_addr;
     Authoritative = response->Authoritative;
     AnswerLines = response->Answer.Lines;
     AnswerValues = response->Answer.Values;

@@ -27,7 +27,7 @@ class DNSQueryTest : public ::testing::TestWithParam<QueryCase> {};
 TEST_P(DNSQueryTest, BuildsExactBytes) {
     const QueryCase& c = GetParam();
     const std::optional<QByteArray> q =
-        BuildDNSQuery(QString::fromUtf8(c.query), c.type, c.recursive);
+        BuildDNSQuery(QString::fromUtf8(c.query), c.type, c.recursive, 0x0202);
     if (!c.hex) {
         EXPECT_FALSE(q.has_value()) << q->toHex().constData();
         return;
@@ -36,7 +36,7 @@ TEST_P(DNSQueryTest, BuildsExactBytes) {
     EXPECT_EQ(q->toHex(), QByteArray(c.hex));
 }
 
-// Header: id 0202, flags 0100 (or 0000), one question, no records.
+// Header: id 0202 as given, flags 0100 (or 0000), one question, no records.
 INSTANTIATE_TEST_SUITE_P(
     Cases, DNSQueryTest,
     ::testing::Values(QueryCase{"example.com", 1, true,

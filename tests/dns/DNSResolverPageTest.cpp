@@ -23,6 +23,7 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
 #include <deque>
@@ -464,6 +465,30 @@ TEST_F(DNSResolverPageTest, LogCommands) {
     prompts.answers = {TPrompts::Answer::Yes};
     page->ActionClearDNSLog->trigger();
     EXPECT_EQ(Log(), "");
+}
+
+// A line or paragraph separator in a record shows escaped, so the record
+// stays on its line and cannot add a line that looks like the program's own.
+TEST_F(DNSResolverPageTest, LineSeparatorsInATextRecordAreEscaped) {
+    TScriptedUdpServer server(kServer, [](const QByteArray& q) {
+        QByteArray r = q;
+        r[2] = char(0x81);
+        r[3] = char(0x80);
+        r.replace(6, 2, B::Be16(1));
+        const QByteArray text = QString::fromUtf8("one\u2029:::two\u2028\u0085!").toUtf8();
+        return r + B::Pointer(12) + B::Be16(16) + B::Be16(1) + B::Be32(60) +
+               B::Be16(int(text.size()) + 1) + char(text.size()) + text;
+    });
+    ASSERT_NE(server.Port(), 0);
+    page->ComboBoxDNS->setCurrentText("Text - Text Strings");
+    Query(kServer, "www.velmora.test", server.Port());
+    page->ButtonRunDns->click();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(Log(), ":Answer Records\n\n"
+                     "www.velmora.test\t\tTTL: 60 sec.   Class:IN\n"
+                     "Type:TXT\t\tone\\226\\128\\169:::two\\226\\128\\168\\194\\133!\n\n\n"
+                     "Non-Authoritative response from DNS Server: 127.77.3.1");
+    EXPECT_EQ(page->DNSMemo->document()->blockCount(), 7);
 }
 
 // The page against a real server: what the log shows for a mail-exchange

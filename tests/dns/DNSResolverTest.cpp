@@ -6,6 +6,7 @@
 #include "QtPrinters.h"
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSet>
 
 #include <gtest/gtest.h>
 #include <thread>
@@ -49,13 +50,14 @@ TEST(DNSResolver, SendsTheQueryAndDecodesTheReply) {
     r.Recursive = false;
     ASSERT_TRUE(r.Resolve());
     ASSERT_EQ(server.Received().size(), 1);
-    EXPECT_EQ(server.Received()[0].toHex(), QByteArray("020200000001000000000000"
-                                                       "03777777"
-                                                       "0776656c6d6f7261"
-                                                       "0474657374"
-                                                       "00"
-                                                       "0001"
-                                                       "0001"));
+    // The identifier (first two bytes) is random; the rest is fixed.
+    EXPECT_EQ(server.Received()[0].mid(2).toHex(), QByteArray("00000001000000000000"
+                                                              "03777777"
+                                                              "0776656c6d6f7261"
+                                                              "0474657374"
+                                                              "00"
+                                                              "0001"
+                                                              "0001"));
     EXPECT_TRUE(r.Authoritative);
     EXPECT_EQ(r.ResponseFromText(), kServer);
     EXPECT_EQ(r.AnswerValues, QStringList{"127.1.2.3"});
@@ -65,6 +67,14 @@ TEST(DNSResolver, SendsTheQueryAndDecodesTheReply) {
               (QStringList{":Answer Records", "",
                            "www.velmora.test\t\tTTL: 60 sec.\tClass:IN   Type:A\t127.1.2.3", "", "",
                            "Authoritative response from DNS Server: 127.77.1.1"}));
+
+    // Each query draws a new identifier: four alike would be one chance in 2^48.
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(r.Resolve());
+    QSet<QByteArray> ids;
+    for (const QByteArray& q : server.Received())
+        ids.insert(q.left(2));
+    EXPECT_GT(ids.size(), 1);
 }
 
 TEST(DNSResolver, SilentServerTimesOutAfterTheChosenSecondsOnAnyThread) {
@@ -93,7 +103,7 @@ TEST(DNSResolver, SilentServerTimesOutAfterTheChosenSecondsOnAnyThread) {
     EXPECT_EQ(server.Received().size(), 2);
 }
 
-// Replies that are refused, and ones that are accepted although odd.
+// Replies that are accepted although odd.
 struct ReplyCase {
     const char* label;
     std::function<QByteArray(const QByteArray&)> reply;
@@ -127,51 +137,146 @@ QByteArray Padded(const QByteArray& q, int total) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, DNSResolverReplyTest,
+    ::testing::Values(ReplyCase{"datagram of 1024 bytes",
+                                [](const QByteArray& q) { return Padded(q, 1024); },
+                                true,
+                                {"127.1.2.3"}},
+                      ReplyCase{"question name in other letter case",
+                                [](const QByteArray& q) {
+                                    QByteArray r = Answer(q, 1, ARecord(3));
+                                    r.replace(13, 3, "WwW");
+                                    return r;
+                                },
+                                true,
+                                {"127.1.2.3"}},
+                      ReplyCase{"name error",
+                                [](const QByteArray& q) { return Answer(q, 0, {}, 0x83); },
+                                true,
+                                {}},
+                      ReplyCase{"second record cut short",
+                                [](const QByteArray& q) {
+                                    return Answer(q, 2, ARecord(3) + ARecord(4)).chopped(3);
+                                },
+                                true,
+                                {"127.1.2.3"}},
+                      ReplyCase{"pointer loop in the first record",
+                                [](const QByteArray& q) {
+                                    // The first record starts at 34, after the 22-byte question.
+                                    return Answer(q, 1, B::Pointer(34) + ARecord(3).mid(2));
+                                },
+                                true,
+                                {}}));
+
+// Datagrams that are not the answer to our query. Each is ignored: sent
+// before the real answer, the real answer wins; sent alone, the query times out.
+struct IgnoredCase {
+    const char* label;
+    std::function<QByteArray(const QByteArray&)> datagram;
+    bool fromOtherPort = false;
+};
+
+void PrintTo(const IgnoredCase& c, std::ostream* os) {
+    *os << c.label;
+}
+
+// A valid answer to `q` whose address, 127.1.2.66, is not the real one.
+QByteArray Spoof(const QByteArray& q) {
+    return Answer(q, 1, ARecord(66));
+}
+
+QByteArray WithByte(QByteArray r, int at, char value) {
+    r[at] = value;
+    return r;
+}
+
+class DNSResolverIgnoresTest : public ::testing::TestWithParam<IgnoredCase> {};
+
+TEST_P(DNSResolverIgnoresTest, BeforeTheAnswerAndAlone) {
+    const IgnoredCase& c = GetParam();
+    for (const bool thenAnswer : {true, false}) {
+        SCOPED_TRACE(thenAnswer ? "followed by the answer" : "alone");
+        TScriptedUdpServer server(
+            kServer, TScriptedUdpServer::Replies([&](const QByteArray& q) {
+                QList<TScriptedUdpServer::Reply> out{{c.datagram(q), c.fromOtherPort}};
+                if (thenAnswer)
+                    out << TScriptedUdpServer::Reply{Answer(q, 1, ARecord(3)), false, 100};
+                return out;
+            }));
+        ASSERT_NE(server.Port(), 0);
+        TDNSResolver r = Resolver(server.Port(), "www.velmora.test", 1);
+        QElapsedTimer t;
+        t.start();
+        EXPECT_EQ(r.Resolve(), thenAnswer);
+        EXPECT_EQ(r.AnswerValues, thenAnswer ? QStringList{"127.1.2.3"} : QStringList());
+        if (thenAnswer)
+            EXPECT_LT(t.elapsed(), 800);
+        else
+            EXPECT_GE(t.elapsed(), 950);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DNSResolverIgnoresTest,
     ::testing::Values(
-        ReplyCase{"datagram of 1024 bytes",
-                  [](const QByteArray& q) { return Padded(q, 1024); },
-                  true,
-                  {"127.1.2.3"}},
-        ReplyCase{"datagram of 1025 bytes",
-                  [](const QByteArray& q) { return Padded(q, 1025); },
-                  false,
-                  {}},
-        ReplyCase{"datagram of 4000 bytes",
-                  [](const QByteArray& q) { return Padded(q, 4000); },
-                  false,
-                  {}},
-        ReplyCase{"echoed query with an error code",
-                  [](const QByteArray& q) {
-                      QByteArray r = q;
-                      r[3] = 0x02;
-                      return r;
-                  },
-                  false,
-                  {}},
-        ReplyCase{
-            "shorter than a header", [](const QByteArray& q) { return q.left(11); }, false, {}},
-        ReplyCase{
-            "name error", [](const QByteArray& q) { return Answer(q, 0, {}, 0x83); }, true, {}},
-        ReplyCase{"other identifier",
-                  [](const QByteArray& q) {
-                      QByteArray r = Answer(q, 1, ARecord(3));
-                      r[0] = 0x55;
-                      return r;
-                  },
-                  true,
-                  {"127.1.2.3"}},
-        ReplyCase{
-            "second record cut short",
-            [](const QByteArray& q) { return Answer(q, 2, ARecord(3) + ARecord(4)).chopped(3); },
-            true,
-            {"127.1.2.3"}},
-        ReplyCase{"pointer loop in the first record",
-                  [](const QByteArray& q) {
-                      // The first record starts at 34, after the 22-byte question.
-                      return Answer(q, 1, B::Pointer(34) + ARecord(3).mid(2));
-                  },
-                  true,
-                  {}}));
+        IgnoredCase{"right identifier from another port", Spoof, true},
+        IgnoredCase{"other identifier from another port",
+                    [](const QByteArray& q) { return WithByte(Spoof(q), 0, char(q[0] ^ 0x55)); },
+                    true},
+        IgnoredCase{"other identifier",
+                    [](const QByteArray& q) { return WithByte(Spoof(q), 1, char(q[1] ^ 0x01)); }},
+        IgnoredCase{"QR clear",
+                    [](const QByteArray& q) { return WithByte(Spoof(q), 2, char(q[2] & 0x7f)); }},
+        IgnoredCase{"echoed query with an error code",
+                    [](const QByteArray& q) { return WithByte(q, 3, 0x02); }},
+        IgnoredCase{"other question name",
+                    [](const QByteArray& q) {
+                        QByteArray r = Spoof(q);
+                        return r.replace(13, 3, "ftp");
+                    }},
+        IgnoredCase{"other question type",
+                    [](const QByteArray& q) { return WithByte(Spoof(q), 31, 0x0f); }},
+        IgnoredCase{"other question class",
+                    [](const QByteArray& q) { return WithByte(Spoof(q), 33, 0x03); }},
+        IgnoredCase{"no question",
+                    [](const QByteArray& q) {
+                        QByteArray r = Spoof(q).left(12);
+                        r.replace(4, 2, B::Be16(0));
+                        return r;
+                    }},
+        IgnoredCase{"two questions",
+                    [](const QByteArray& q) {
+                        QByteArray r = Spoof(q);
+                        return r.replace(4, 2, B::Be16(2));
+                    }},
+        IgnoredCase{"twelve zero bytes", [](const QByteArray&) { return QByteArray(12, '\0'); }},
+        IgnoredCase{"shorter than a header", [](const QByteArray& q) { return q.left(11); }},
+        IgnoredCase{"datagram of 1025 bytes",
+                    [](const QByteArray& q) {
+                        const QByteArray r = Spoof(q);
+                        return r + QByteArray(1025 - r.size(), '\0');
+                    }},
+        IgnoredCase{"datagram of 4000 bytes", [](const QByteArray& q) {
+                        const QByteArray r = Spoof(q);
+                        return r + QByteArray(4000 - r.size(), '\0');
+                    }}));
+
+TEST(DNSResolver, IgnoredDatagramsDoNotExtendTheTimeOut) {
+    // Answers with a wrong identifier every 150 ms for 2.4 s, against a 1 s time-out.
+    TScriptedUdpServer server(
+        kServer, TScriptedUdpServer::Replies([](const QByteArray& q) {
+            QList<TScriptedUdpServer::Reply> out;
+            for (int i = 0; i < 16; ++i)
+                out << TScriptedUdpServer::Reply{WithByte(Spoof(q), 0, char(q[0] ^ 1)), false, 150};
+            return out;
+        }));
+    ASSERT_NE(server.Port(), 0);
+    TDNSResolver r = Resolver(server.Port(), "www.velmora.test", 1);
+    QElapsedTimer t;
+    t.start();
+    EXPECT_FALSE(r.Resolve());
+    EXPECT_GE(t.elapsed(), 950);
+    EXPECT_LT(t.elapsed(), 1400);
+}
 
 TEST(DNSResolver, FailsWithoutSendingWhenTheQueryCannotBeBuilt) {
     TScriptedUdpServer server(kServer, [](const QByteArray& q) { return Answer(q, 0, {}); });

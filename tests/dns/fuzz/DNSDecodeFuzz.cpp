@@ -16,13 +16,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!r)
         return 0;
     for (const TDNSSection* s : {&r->Answer, &r->Authority, &r->Additional}) {
-        // A record never gives more values than lines, and no line can hold
-        // a line break of its own.
+        // A record never gives more values than lines, and no line or value
+        // can hold a line break of its own: neither CR, LF nor the Unicode
+        // separators a text pane breaks lines on.
         if (s->Values.size() > s->Lines.size())
             std::abort();
-        for (const QString& line : s->Lines)
-            if (line.contains(QLatin1Char('\n')) || line.contains(QLatin1Char('\r')))
-                std::abort();
+        for (const QStringList* texts : {&s->Lines, &s->Values})
+            for (const QString& text : *texts)
+                for (const QChar c : text)
+                    if (c == u'\n' || c == u'\r' || c == u'\u0085' || c == u'\u2028' ||
+                        c == u'\u2029')
+                        std::abort();
     }
     // The query builder takes any text as well.
     const QString text = QString::fromLatin1(message.left(300));
