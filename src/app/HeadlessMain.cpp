@@ -2,6 +2,7 @@
 // prompts answered by their defaults, termination signals through the close
 // rule. Runs as a service (see docs/velmora.service).
 #include "Session.h"
+#include "TerminationSignals.h"
 
 #include "platform/IniFile.h"
 #include "platform/LogModel.h"
@@ -9,20 +10,9 @@
 #include "platform/SettingsFile.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
-#include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
-
-int signalPipe[2] = {-1, -1};
-
-void onTerminationSignal(int) {
-    const char c = 1;
-    [[maybe_unused]] auto n = ::write(signalPipe[1], &c, 1);
-}
 
 void printLine(FILE* to, const QString& line) {
     const QByteArray bytes = line.toUtf8();
@@ -70,23 +60,13 @@ int main(int argc, char** argv) {
     QObject::connect(&session, &TSession::CloseRetry, &app, tryClose);
 
     bool closeWanted = false;
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
-        struct sigaction sa = {};
-        sa.sa_handler = onTerminationSignal;
-        sigemptyset(&sa.sa_mask);
-        sa.sa_flags = SA_RESTART;
-        for (int s : {SIGTERM, SIGINT, SIGHUP})
-            sigaction(s, &sa, nullptr);
-        auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-        QObject::connect(notifier, &QSocketNotifier::activated, &app, [&] {
-            char buf[16];
-            [[maybe_unused]] auto n = ::read(signalPipe[0], buf, sizeof buf);
-            if (session.StartingUp())
-                closeWanted = true;
-            else
-                tryClose();
-        });
-    }
+    TTerminationSignals terminations;
+    QObject::connect(&terminations, &TTerminationSignals::Requested, &app, [&] {
+        if (session.StartingUp())
+            closeWanted = true;
+        else
+            tryClose();
+    });
 
     session.Start();
     if (!session.SocketLayerStarted())

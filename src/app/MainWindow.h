@@ -44,6 +44,11 @@ public:
 
     TSession& Session() const { return *session; }
 
+    // A termination signal: any modal dialog is cancelled, then the window
+    // closes through the close rule once that dialog's loop has returned.
+    void TerminationRequested();
+    static void CancelModalDialogs();
+
     // Handlers with their fixed names.
     void FormCreate();
     void FormResize();

@@ -120,6 +120,20 @@ void TForm1::closeEvent(QCloseEvent* event) {
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
+void TForm1::CancelModalDialogs() {
+    for (int i = 0; i < 16; ++i) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        modal->close();
+    }
+}
+
+void TForm1::TerminationRequested() {
+    CancelModalDialogs();
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
 void TForm1::Exit2Click() {
     close();
 }

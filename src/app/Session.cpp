@@ -191,10 +191,6 @@ void TSession::Start() {
         if (server && !server->isEmpty()) {
             AddDnsServer(*server);
             showErrorLater([this] { SaveDNSLists(); });
-        } else if (!server) {
-            emailLog->Append(
-                QStringLiteral(":::No DNS Server specified; e-mail alerts cannot find a mail "
-                               "server until one is set."));
         }
     }
     // 15. The grid, logs and queue as they were at the last close.

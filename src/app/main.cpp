@@ -1,22 +1,12 @@
 #include "MainWindow.h"
+#include "TerminationSignals.h"
 
 #include "platform/ErrorGuard.h"
 #include "platform/VelmoraError.h"
 
 #include <QApplication>
-#include <QSocketNotifier>
-#include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
-
-int signalPipe[2] = {-1, -1};
-
-void onTerminationSignal(int) {
-    const char c = 1;
-    [[maybe_unused]] auto n = ::write(signalPipe[1], &c, 1);
-}
 
 // Errors that escape a handler end up here: show them and carry on.
 class TVelmoraApplication : public QApplication {
@@ -49,32 +39,15 @@ int main(int argc, char** argv) {
     // server prompt), and a signal then cancels that question first.
     TForm1* form = nullptr;
     bool closeWanted = false;
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) == 0) {
-        struct sigaction sa = {};
-        sa.sa_handler = onTerminationSignal;
-        sigemptyset(&sa.sa_mask);
-        sa.sa_flags = SA_RESTART;
-        for (int s : {SIGTERM, SIGINT, SIGHUP})
-            sigaction(s, &sa, nullptr);
-        auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-        QObject::connect(notifier, &QSocketNotifier::activated, &app, [&] {
-            char buf[16];
-            [[maybe_unused]] auto n = ::read(signalPipe[0], buf, sizeof buf);
-            // A modal dialog open (its own event loop) is cancelled first;
-            // the close then runs once that loop has returned.
-            for (int i = 0; i < 16; ++i) {
-                QWidget* modal = QApplication::activeModalWidget();
-                if (!modal)
-                    break;
-                modal->close();
-            }
-            if (!form) {
-                closeWanted = true;
-                return;
-            }
-            QMetaObject::invokeMethod(form, &QWidget::close, Qt::QueuedConnection);
-        });
-    }
+    TTerminationSignals terminations;
+    QObject::connect(&terminations, &TTerminationSignals::Requested, &app, [&] {
+        if (form) {
+            form->TerminationRequested();
+            return;
+        }
+        closeWanted = true;
+        TForm1::CancelModalDialogs();
+    });
 
     try {
         TForm1 window;

@@ -4,6 +4,7 @@
 #include "app/Session.h"
 #include "devices/DeviceGrid.h"
 #include "devices/GridDelegate.h"
+#include "devices/GridView.h"
 #include "monitor/DeviceTransitionDlg.h"
 #include "monitor/MonitorCycle.h"
 #include "monitor/MonitorLog.h"
@@ -14,8 +15,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -25,7 +28,12 @@
 #include <QTest>
 #include <QThread>
 #include <QToolButton>
+#include <atomic>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace {
 
@@ -251,6 +259,97 @@ TEST_F(CycleWindowTest, PaintingPopupSelectAllAndCopy) {
     ASSERT_EQ(lines.size(), 2);
     EXPECT_EQ(lines[1].split('\t').size(), 11);
     EXPECT_TRUE(lines[1].startsWith("10.0.0.2\tbeta\tYes"));
+}
+
+TEST_F(CycleWindowTest, RestoreAfterAClearAndALoggedChangeBringsTheBackupBack) {
+    TMonitorLog* pane = Named<TMonitorLog>(*form, "VelmoraMemo");
+    form->Session().MonitorLog().Append("first line");
+    form->Session().MonitorLog().Append("second line");
+    prompts.answers = {TPrompts::Answer::Yes};
+    pane->ActionClearWanLog->trigger();
+    EXPECT_EQ(pane->toPlainText(), "");
+    // A change the cycle logs, as it does in the running program.
+    Named<TMonitorSetupPage>(*form, "MonitorSetup")->UpDownVelmoraPacketsPerSite->setValue(1);
+    echoAnswers(false);
+    startProbe(2);
+    finishDevice();
+    const QStringList logged = pane->Lines();
+    ASSERT_EQ(logged.size(), 1);
+    EXPECT_TRUE(logged[0].startsWith("DOWN\t10.0.0.1\t"));
+    pane->ActionVelmoraLogRestore->trigger();
+    EXPECT_EQ(pane->Lines(), (QStringList{logged[0], "first line", "second line"}));
+    EXPECT_EQ(pane->toPlainText().split('\n'), pane->Lines()) << "the pane shows the model";
+}
+
+TEST_F(CycleWindowTest, AHeaderClickSortsAndSelectsNothing) {
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    auto* sg = Named<TGridView>(*form, "sg");
+    sg->setCurrentIndex(sg->model()->index(1, 0)); // the operator's row: 2
+    ASSERT_EQ(form->Session().SelectedRow(), 2);
+    sg->selectionModel()->clearSelection();
+    QHeaderView* header = sg->horizontalHeader();
+    const QPoint at(header->sectionViewportPosition(1) + 5, header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(locations(), (QStringList{"Gamma", "beta", "alpha"}));
+    EXPECT_TRUE(sg->selectionModel()->selectedIndexes().isEmpty());
+    EXPECT_EQ(form->Session().SelectedRow(), 2);
+}
+
+TEST_F(CycleWindowTest, AFailingDeferredApplyShowsItsErrorAfterTheStepAndProbesOnce) {
+    // The settings file cannot be written: a folder stands in its place.
+    ASSERT_TRUE(QDir(folder.dir.path()).mkdir("velmora.ini"));
+    std::atomic<int> inFlight{0}, overlaps{0}, probes{0};
+    form->Session().Cycle().SetEcho([&](const QString&, int) {
+        if (inFlight++ > 0)
+            ++overlaps;
+        ++probes;
+        QThread::msleep(50);
+        --inFlight;
+        TEchoResult r;
+        r.replied = true;
+        return r;
+    });
+    Named<TMonitorSetupPage>(*form, "MonitorSetup")->UpDownVelmoraPacketsPerSite->setValue(2);
+    Named<TMonitorSetupPage>(*form, "MonitorSetup")->UpDownVelmoraInterPacketDelay->setValue(100);
+    Named<TMonitorSetupPage>(*form, "MonitorSetup")->UpDownVelmoraInterSiteDelay->setValue(1);
+    QPushButton* apply = Named<TMonitorSetupPage>(*form, "MonitorSetup")->ButtonApplySettings;
+    apply->click(); // fails at once, shown at once: not in a step
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    prompts.messages.clear();
+    startProbe(1);
+    apply->click(); // deferred to the end of the device
+    EXPECT_TRUE(prompts.messages.empty());
+    // The real timers run the cycle from here.
+    QTRY_VERIFY_WITH_TIMEOUT(!prompts.messages.empty(), 5000);
+    EXPECT_TRUE(prompts.messages[0].text.startsWith("Unable to write to "));
+    QTest::qWait(2500);
+    EXPECT_EQ(overlaps.load(), 0) << "two echoes at once";
+    EXPECT_EQ(form->Session().Grid().Cell(1, Col::PktsSent), "2");
+}
+
+TEST(EchoThread, RunsAtNormalPriority) {
+    TDeviceGrid grid;
+    grid.SetGridHeader();
+    std::array<QString, Col::Count> cells;
+    cells[0] = "127.0.0.1";
+    grid.AppendRow(cells);
+    TMonitorCycle cycle(&grid);
+    std::atomic<int> policy{-1}, nice{-100};
+    cycle.SetEcho([&](const QString&, int) {
+        policy = sched_getscheduler(0);
+        nice = getpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)));
+        TEchoResult r;
+        r.replied = true;
+        return r;
+    });
+    QSignalSpy done(&cycle, &TMonitorCycle::packetDone);
+    cycle.TimerInterSiteTimer();
+    cycle.TimerInterPacket.stop();
+    cycle.TimerInterPacketTimer();
+    ASSERT_TRUE(done.wait(5000));
+    EXPECT_EQ(policy.load(), SCHED_OTHER) << "SCHED_IDLE waits for an idle CPU";
+    EXPECT_EQ(nice.load(), getpriority(PRIO_PROCESS, 0));
 }
 
 } // namespace

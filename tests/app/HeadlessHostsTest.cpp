@@ -55,7 +55,10 @@ struct HeadlessHostsTest : ::testing::Test {
                           "MXAddress=127.0.0.1\r\nUseMXAddress=1\r\n"
                           "[Notify Addresses]\r\nAddress-0=ops@velmora.test\r\n"
                           "[DNS Settings]\r\nDNS-0=127.0.0.1\r\n");
-        // The mail server lives in the client namespace too, on its loopback.
+    }
+
+    // The mail server lives in the client namespace too, on its loopback.
+    void startMailServer() {
         smtp.setProcessChannelMode(QProcess::MergedChannels);
         smtp.start("ip", {"netns", "exec", QString::fromStdString(hosts->Namespace("c")), python(),
                           "-m", "aiosmtpd", "-n", "-l", "127.0.0.1:25", "-c",
@@ -126,6 +129,7 @@ struct HeadlessHostsTest : ::testing::Test {
 };
 
 TEST_F(HeadlessHostsTest, DownLineMailSavedStateAndASecondStart) {
+    startMailServer();
     QProcess first;
     start(first);
     ASSERT_TRUE(waitForLine(first, "Up\t10.231.3.2\t", 20000)) << out.toStdString();
@@ -151,6 +155,33 @@ TEST_F(HeadlessHostsTest, DownLineMailSavedStateAndASecondStart) {
     EXPECT_TRUE(out.startsWith("Up\t10.231.1.2\t")) << "the saved log comes first";
     EXPECT_TRUE(out.contains("DOWN\t10.231.3.2\t")) << out.toStdString();
     EXPECT_EQ(out.count("Up\t10.231.1.2\t"), 1) << "a device restored Up is no change";
+    EXPECT_EQ(terminate(second), 0);
+}
+
+// With the state kept across a restart, an alert queued during an outage
+// survives a kill -9 and goes out after the next start.
+TEST_F(HeadlessHostsTest, AQueuedAlertSurvivesAKillAndIsDeliveredAfterTheRestart) {
+    QProcess first;
+    start(first); // no mail server yet: the alert stays queued
+    ASSERT_TRUE(waitForLine(first, "Up\t10.231.3.2\t", 20000)) << out.toStdString();
+    ASSERT_TRUE(hosts->RunIn("d", "ip link set eth0 down"));
+    ASSERT_TRUE(waitForLine(first, "DOWN\t10.231.3.2\t", 20000)) << out.toStdString();
+    QTest::qWait(500);
+    ::kill(pid_t(first.processId()), SIGKILL);
+    ASSERT_TRUE(first.waitForFinished(5000));
+    const QByteArray ini = ReadTestFile(dir.filePath("velmora.ini"));
+    EXPECT_TRUE(ini.contains("[SaveOnExit_EMAILQueue]"));
+    EXPECT_FALSE(ini.contains("[SaveOnExit_Grid]")) << "no clean close happened";
+
+    startMailServer();
+    QProcess second;
+    start(second);
+    const QStringList got = mails(30000);
+    ASSERT_EQ(got.size(), 1) << out.toStdString();
+    EXPECT_TRUE(got[0].contains("flaky [ 10.231.3.2 ]  DOWN on: "));
+    // The devices came from the data file, not the loopback row.
+    EXPECT_TRUE(waitForLine(second, "Up\t10.231.1.2\t", 20000)) << out.toStdString();
+    EXPECT_FALSE(out.contains("127.0.0.1"));
     EXPECT_EQ(terminate(second), 0);
 }
 

@@ -3,28 +3,36 @@
 #include "TestSupport.h"
 #include "app/MonitorSetupPage.h"
 #include "app/Session.h"
+#include "app/TerminationSignals.h"
 #include "devices/DeviceGrid.h"
 #include "devices/GridView.h"
+#include "mail/EMAILNotify.h"
 #include "monitor/MonitorCycle.h"
 #include "monitor/MonitorLog.h"
 #include "platform/IniFile.h"
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <QThread>
+#include <csignal>
 #include <gtest/gtest.h>
 
 namespace {
@@ -325,6 +333,106 @@ TEST_F(MainWindowTest, EveryControlCanBeFoundByItsCaption) {
             ADD_FAILURE() << "no caption for " << w->objectName().toStdString();
     EXPECT_EQ(Named<TGridView>(form, "sg")->model()->headerData(0, Qt::Horizontal, Qt::DisplayRole),
               "IP Address");
+}
+
+// Each save reaches the settings file in one replacement: a crash never
+// leaves half of it written.
+TEST_F(MainWindowTest, ApplyTheEmailDialogAndSaveStateEachWriteTheFileOnce) {
+    TForm1 form(testOptions());
+    TIniFile& settings = form.Session().Settings();
+    auto* setup = Named<TMonitorSetupPage>(form, "MonitorSetup");
+    setup->UpDownVelmoraPingTimeOut->setValue(5);
+    quint64 before = settings.Replacements();
+    setup->ButtonApplySettings->click();
+    EXPECT_EQ(settings.Replacements() - before, 1u);
+    EXPECT_EQ(TIniFile(ini()).ReadInteger("VELMORA Settings", "VelmoraPingTimeOut", 0), 5);
+
+    // The EMAIL Notification dialog, filled in and confirmed by the operator.
+    before = settings.Replacements();
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<TEMAILNotify*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->Edit1->setText("me@velmora.test");
+        dialog->Memo1->setPlainText("ops@velmora.test\nnoc@velmora.test");
+        dialog->Edit3->setText("127.0.0.53");
+        dialog->OKBtn->click();
+    });
+    Named<QAction>(form, "Parameters1")->trigger();
+    EXPECT_EQ(settings.Replacements() - before, 1u);
+    const TIniFile written(ini());
+    EXPECT_EQ(written.ReadString("VELMORA Settings", "YourEMAILAddress", ""), "me@velmora.test");
+    EXPECT_EQ(written.ReadString("Notify Addresses", "Address-1", ""), "noc@velmora.test");
+    EXPECT_EQ(written.ReadString("DNS Settings", "DNS-0", ""), "127.0.0.53");
+
+    setup->cbSaveState->setChecked(true);
+    before = settings.Replacements();
+    EXPECT_TRUE(form.close());
+    EXPECT_EQ(settings.Replacements() - before, 1u);
+    EXPECT_TRUE(TIniFile(ini()).SectionExists("SaveOnExit_Grid"));
+}
+
+// A termination signal while a modal dialog waits: the dialog is cancelled
+// and the window closes through the close rule within moments.
+TEST_F(MainWindowTest, SigtermWhileTheEmailDialogIsOpenCloses) {
+    TForm1 form(testOptions());
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    TTerminationSignals terminations;
+    QObject::connect(&terminations, &TTerminationSignals::Requested, &form,
+                     [&] { form.TerminationRequested(); });
+    bool dialogWasOpen = false;
+    QTimer::singleShot(300, [&] {
+        dialogWasOpen = qobject_cast<TEMAILNotify*>(QApplication::activeModalWidget()) != nullptr;
+        ::raise(SIGTERM);
+    });
+    QElapsedTimer t;
+    t.start();
+    QTimer::singleShot(0, [&] { Named<QAction>(form, "Parameters1")->trigger(); });
+    QTRY_VERIFY_WITH_TIMEOUT(form.Session().Closed(), 5000);
+    EXPECT_TRUE(dialogWasOpen);
+    EXPECT_LT(t.elapsed(), 3000);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+// What a screen reader reads of the status bar is its text, and a location
+// with markup is shown as the characters it holds.
+TEST_F(MainWindowTest, StatusPanelsAreReadWithTheirTextsAndShowNoMarkup) {
+    TForm1 form(testOptions());
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    form.Session().Grid().SetCell(1, 1, "Unreachable <b>host</b> & co");
+    form.Session().Cycle().SetEcho([](const QString&, int) {
+        QThread::msleep(300);
+        return TEchoResult{};
+    });
+    form.Session().Cycle().TimerInterSiteTimer();
+    form.Session().Cycle().TimerInterPacket.stop();
+    form.Session().Cycle().TimerInterPacketTimer();
+    auto* panel = Named<QLabel>(form, "statbarPanel1");
+    EXPECT_EQ(panel->textFormat(), Qt::PlainText);
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(panel);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->text(QAccessible::Name), "Pinging: Unreachable <b>host</b> & co => 1");
+    EXPECT_EQ(a->text(QAccessible::Description), "Activity");
+    form.TimerTimeTimer();
+    QAccessibleInterface* clock =
+        QAccessible::queryAccessibleInterface(Named<QLabel>(form, "statbarPanel0"));
+    EXPECT_EQ(clock->text(QAccessible::Name), "Clock: " + form.Session().ClockText());
+    QSignalSpy done(&form.Session().Cycle(), &TMonitorCycle::packetDone);
+    ASSERT_TRUE(done.wait(5000));
+}
+
+TEST_F(MainWindowTest, DnsServerSpecificationInTheTasksMenuAsks) {
+    TForm1 form(testOptions());
+    QAction* entry = Named<QAction>(form, "DNSServerSpecification1");
+    ASSERT_TRUE(entry->isEnabled());
+    prompts.messages.clear();
+    prompts.inputs = {QString("127.0.0.53")};
+    entry->trigger();
+    ASSERT_FALSE(prompts.messages.empty());
+    EXPECT_EQ(prompts.messages.back().caption, "DNS Server Specification");
+    EXPECT_EQ(form.Session().DNSLists().servers.value(0), "127.0.0.53");
 }
 
 } // namespace
