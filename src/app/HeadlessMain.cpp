@@ -1,6 +1,7 @@
 // The session without a display: monitor log lines on standard output,
 // prompts answered by their defaults, termination signals through the close
 // rule. Runs as a service (see docs/velmora.service).
+#include "InstanceLock.h"
 #include "Session.h"
 #include "TerminationSignals.h"
 
@@ -35,6 +36,12 @@ int main(int argc, char** argv) {
                                   .arg(settingsPath));
             return 1;
         }
+    }
+
+    TInstanceLock lock(settingsPath);
+    if (!lock.Acquire()) {
+        printLine(stderr, QStringLiteral("velmora-headless: ") + lock.Refusal());
+        return 1;
     }
 
     // A question nobody can answer takes its default and says so.

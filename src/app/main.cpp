@@ -1,8 +1,11 @@
+#include "InstanceLock.h"
 #include "MainWindow.h"
 #include "TerminationSignals.h"
 
 #include "platform/ErrorGuard.h"
+#include "platform/SettingsFile.h"
 #include "platform/VelmoraError.h"
+#include "ui/DialogPrompts.h"
 
 #include <QApplication>
 
@@ -48,6 +51,15 @@ int main(int argc, char** argv) {
         closeWanted = true;
         TForm1::CancelModalDialogs();
     });
+
+    TInstanceLock lock(SettingsFilePath());
+    if (!lock.Acquire()) {
+        TDialogPrompts dialogs;
+        SetDefaultPrompts(&dialogs);
+        ShowError(lock.Refusal());
+        SetDefaultPrompts(nullptr);
+        return 1;
+    }
 
     try {
         TForm1 window;

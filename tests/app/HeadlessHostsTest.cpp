@@ -210,4 +210,36 @@ TEST(HeadlessProgram, AnUnreadableSettingsFileEndsItWithOneLine) {
     EXPECT_TRUE(lines[0].contains("velmora.ini"));
 }
 
+// One instance per settings file: a second start names the lock and its
+// holder and writes nothing.
+TEST(HeadlessProgram, ASecondInstanceOnTheSameFolderRefusesToRun) {
+    QTemporaryDir d;
+    ASSERT_TRUE(QFile::copy(VELMORA_HEADLESS, d.filePath("velmora-headless")));
+    const QByteArray settings = "[VELMORA Settings]\r\nVelmoraInterSiteDelay=60\r\n"
+                                "[DNS Settings]\r\nDNS-0=127.0.0.1\r\n";
+    WriteTestFile(d.filePath("velmora.ini"), settings);
+    QProcess first;
+    first.start(d.filePath("velmora-headless"), {});
+    ASSERT_TRUE(first.waitForStarted(5000));
+    QTest::qWait(1000);
+    QProcess second;
+    second.start(d.filePath("velmora-headless"), {});
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_NE(second.exitCode(), 0);
+    const QString said = QString::fromUtf8(second.readAllStandardError());
+    EXPECT_TRUE(said.contains(d.filePath("velmora.ini.lock"))) << said.toStdString();
+    EXPECT_TRUE(said.contains(QString::number(first.processId()))) << said.toStdString();
+    EXPECT_EQ(ReadTestFile(d.filePath("velmora.ini")), settings);
+    ::kill(pid_t(first.processId()), SIGTERM);
+    ASSERT_TRUE(first.waitForFinished(10000));
+    EXPECT_EQ(first.exitCode(), 0);
+    // The lock goes with its holder: the next start runs.
+    QProcess third;
+    third.start(d.filePath("velmora-headless"), {});
+    ASSERT_TRUE(third.waitForStarted(5000));
+    EXPECT_FALSE(third.waitForFinished(1500)) << "a third start after the first ended runs";
+    ::kill(pid_t(third.processId()), SIGTERM);
+    third.waitForFinished(10000);
+}
+
 } // namespace
