@@ -33,6 +33,7 @@ enum : int {
 struct PendingNotification {
     bool pending = false;
     QDateTime transitionTime;
+    qint64 transitionMonoMs = -1; // the same instant on the monotonic clock
 };
 
 struct TGridRow {

@@ -6,7 +6,8 @@
 #include <cmath>
 
 TTransitionResult EvaluateTransition(TDeviceGrid& grid, int row, bool succeeded, const QDateTime& t,
-                                     const QString& sinceText, const TNotifyPolicy& policy) {
+                                     const QString& sinceText, const TNotifyPolicy& policy,
+                                     qint64 monoMs) {
     TTransitionResult result;
     if (row < 1 || row >= grid.RowCount())
         return result;
@@ -37,9 +38,9 @@ TTransitionResult EvaluateTransition(TDeviceGrid& grid, int row, bool succeeded,
                 notifyNow(QStringLiteral("Up"), sinceText);
                 r.pending = false;
             } else if (!r.pending && policy.notifyOnUp) {
-                r = {true, t};
+                r = {true, t, monoMs};
             } else if (r.pending) {
-                r = {false, t};
+                r = {false, t, monoMs};
             }
         }
         setState(QStringLiteral("Up"));
@@ -50,9 +51,9 @@ TTransitionResult EvaluateTransition(TDeviceGrid& grid, int row, bool succeeded,
                 notifyNow(QStringLiteral("DOWN"), sinceText);
                 r.pending = false;
             } else if (!r.pending) {
-                r = {true, t};
+                r = {true, t, monoMs};
             } else {
-                r = {false, t};
+                r = {false, t, monoMs};
             }
         }
         setState(QStringLiteral("DOWN"));
@@ -62,7 +63,9 @@ TTransitionResult EvaluateTransition(TDeviceGrid& grid, int row, bool succeeded,
     // Delayed notification: the device is still in its new state more than
     // the delay after the change.
     if (r.pending && r.transitionTime.isValid()) {
-        const qint64 e = std::llabs(r.transitionTime.secsTo(t));
+        const qint64 e = r.transitionMonoMs >= 0 && monoMs >= 0
+                             ? (monoMs - r.transitionMonoMs) / 1000
+                             : std::llabs(r.transitionTime.secsTo(t));
         if (d < e && (policy.notifyOnUp || !succeeded)) {
             notifyNow(succeeded ? QStringLiteral("Up") : QStringLiteral("DOWN"),
                       ClockText(r.transitionTime));

@@ -28,6 +28,9 @@ struct TTransitionResult {
 // Applies the Up/DOWN rules and the notification policy to row `row` after an
 // echo: sets Status, Since and the Since key on a change, and arms, cancels
 // or fires the row's pending notification. `sinceText` is the clock text the
-// status bar shows; `t` the instant read after the echo.
+// status bar shows; `t` the instant read after the echo, and `monoMs` the
+// same instant on the monotonic clock (-1: unknown), which measures the
+// delay so that a step of the wall clock neither hastens nor holds it.
 TTransitionResult EvaluateTransition(TDeviceGrid& grid, int row, bool succeeded, const QDateTime& t,
-                                     const QString& sinceText, const TNotifyPolicy& policy);
+                                     const QString& sinceText, const TNotifyPolicy& policy,
+                                     qint64 monoMs = -1);

@@ -328,6 +328,36 @@ TEST_F(CycleWindowTest, AFailingDeferredApplyShowsItsErrorAfterTheStepAndProbesO
     EXPECT_EQ(form->Session().Grid().Cell(1, Col::PktsSent), "2");
 }
 
+// The notification delay runs on the monotonic clock: a step of the wall
+// clock an hour back neither sends the alert early nor changes its text.
+TEST_F(CycleWindowTest, AWallClockStepDoesNotHastenADelayedAlert) {
+    TManualClock clock(QDateTime(QDate(2026, 12, 10), QTime(9, 0, 0)));
+    SetClock(&clock);
+    form->Session().Email().sitesCritical = 1;
+    form->Session().Email().delayMinutes = 5;
+    form->Session().NotifyAddresses() = {"ops@example.org"};
+    Named<TMonitorSetupPage>(*form, "MonitorSetup")->UpDownVelmoraPacketsPerSite->setValue(1);
+    form->Session().Grid().SetCell(1, Col::Status, "Up");
+    form->Session().TimerTimeTimer();
+    const QString since = form->Session().ClockText();
+    echoAnswers(false);
+    startProbe(1); // Gamma, critical: goes DOWN, the alert is armed
+    finishDevice();
+    ASSERT_EQ(form->Session().Grid().Cell(1, Col::Status), "DOWN");
+    EXPECT_EQ(form->Session().Queue().Count(), 0u);
+    clock.set(clock.now().addSecs(-3600)); // NTP steps the wall clock back
+    clock.advanceSecs(5);
+    startProbe(1);
+    finishDevice();
+    EXPECT_EQ(form->Session().Queue().Count(), 0u) << "5 s after the change";
+    clock.advanceSecs(300);
+    startProbe(1);
+    finishDevice();
+    ASSERT_EQ(form->Session().Queue().Count(), 1u);
+    EXPECT_EQ(form->Session().Queue().Head().details, "Gamma [ 10.0.0.3 ]  DOWN on: " + since);
+    SetClock(nullptr);
+}
+
 TEST(EchoThread, RunsAtNormalPriority) {
     TDeviceGrid grid;
     grid.SetGridHeader();
