@@ -10,6 +10,7 @@
 #include "monitor/MonitorLog.h"
 #include "platform/Clock.h"
 #include "platform/IniFile.h"
+#include "platform/LogModel.h"
 
 #include <QAction>
 #include <QApplication>
