@@ -9,31 +9,19 @@
 #include "monitor/MonitorLog.h"
 #include "platform/ErrorGuard.h"
 #include "platform/IniFile.h"
+#include "ui/TrayIcon.h"
 
 #include <QAction>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
 #include <QPlainTextEdit>
 #include <QStatusBar>
-#include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 namespace {
-
-QIcon makeTrayImage(const QColor& fill) {
-    QPixmap pm(16, 16);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setBrush(fill);
-    p.setPen(QPen(Qt::black, 1));
-    p.drawEllipse(QRectF(1.5, 1.5, 13, 13));
-    return QIcon(pm);
-}
 
 QWidget* makeTab(QTabWidget* tabs, const char* name, const QString& caption) {
     auto* w = new QWidget;
@@ -58,8 +46,6 @@ Pane* makePane(QWidget* tab, const char* name, const QString& accessibleName, TL
 void TForm1::buildWindow() {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Velmora"));
-    ImageList1 = {makeTrayImage(QColor(0, 160, 0)), makeTrayImage(QColor(220, 0, 0))};
-    setWindowIcon(ImageList1[0]);
 
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
@@ -186,31 +172,9 @@ void TForm1::buildMenus() {
 }
 
 void TForm1::buildTray() {
-    PopupTracIcon = new QMenu(this);
-    PopupTracIcon->setObjectName(QStringLiteral("PopupTracIcon"));
-    QAction* Restore1 = PopupTracIcon->addAction(QStringLiteral("Restore"));
-    Restore1->setObjectName(QStringLiteral("Restore1"));
-    QAction* Exit3 = PopupTracIcon->addAction(QStringLiteral("Exit"));
-    Exit3->setObjectName(QStringLiteral("Exit3"));
-    connect(Restore1, &QAction::triggered, this, [this] { Restore1Click(); });
-    connect(Exit3, &QAction::triggered, this, [this] { Exit3Click(); });
-
-    TrayIcon1 = new QSystemTrayIcon(ImageList1[0], this);
-    TrayIcon1->setObjectName(QStringLiteral("TrayIcon1"));
-    TrayIcon1->setContextMenu(PopupTracIcon);
-    connect(TrayIcon1, &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason r) {
-                if (r == QSystemTrayIcon::Trigger || r == QSystemTrayIcon::DoubleClick)
-                    Restore1Click();
-            });
-    // The platform switches the two images while the animation runs.
-    trayFlipTimer.setInterval(500);
-    connect(&trayFlipTimer, &QTimer::timeout, this, [this] {
-        trayImage = 1 - trayImage;
-        TrayIcon1->setIcon(ImageList1[size_t(trayImage)]);
-    });
-    if (QSystemTrayIcon::isSystemTrayAvailable())
-        TrayIcon1->show();
+    TrayIcon1 = new TTrayIcon(this);
+    connect(TrayIcon1, &TTrayIcon::RestoreRequested, this, [this] { Restore1Click(); });
+    connect(TrayIcon1, &TTrayIcon::ExitRequested, this, [this] { Exit3Click(); });
 }
 
 void TForm1::setStatus(int panel, const QString& text) {

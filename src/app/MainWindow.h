@@ -12,7 +12,6 @@ class QAction;
 class QGroupBox;
 class QLabel;
 class QMenu;
-class QSystemTrayIcon;
 class QTabWidget;
 class TDialogPrompts;
 class TDNSResolverPage;
@@ -22,6 +21,7 @@ class TGridView;
 class TMonitorLog;
 class TMonitorSetupPage;
 class TSession;
+class TTrayIcon;
 
 // The main window: builds the named widgets, binds them to the session and
 // forwards the operator's commands. The session holds the state and the
@@ -64,7 +64,7 @@ public:
     // The clock tick (the session's): clock text, close retry, tray.
     void TimerTimeTimer();
     void StartTrayAnimation();
-    bool TrayAnimating() const { return trayAnimating; }
+    bool TrayAnimating() const;
     void sgMouseUp(int column);
     void sgSelectCell(int column, int row);
     void PopupMenuVelmoraGridPopup();
@@ -106,9 +106,7 @@ private:
     TEMAILLog* EMAILLog = nullptr;
     TDNSResolverPage* DNSPage = nullptr;
     TMonitorSetupPage* MonitorSetup = nullptr;
-    QSystemTrayIcon* TrayIcon1 = nullptr;
-    QMenu* PopupTracIcon = nullptr;
-    std::array<QIcon, 2> ImageList1;
+    TTrayIcon* TrayIcon1 = nullptr;
     QTimer TimerPing;
 
     QAction* ActionHoldEMAIL = nullptr;
@@ -116,9 +114,4 @@ private:
     QMenu* PopupMenuVelmoraGrid = nullptr;
     QAction* ActionEditGridDevice = nullptr;
     QAction* ActionDeleteGridDevice = nullptr;
-
-    QTimer trayFlipTimer;
-    int trayImage = 0;
-    int trayTicks = 0;
-    bool trayAnimating = false;
 };

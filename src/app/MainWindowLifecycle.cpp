@@ -11,6 +11,7 @@
 #include "platform/Launcher.h"
 #include "platform/Prompts.h"
 #include "ui/DialogPrompts.h"
+#include "ui/TrayIcon.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -24,7 +25,6 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QStatusBar>
-#include <QSystemTrayIcon>
 #include <QTabWidget>
 
 TForm1::TForm1() : TForm1(Options{}) {}
@@ -42,6 +42,7 @@ TForm1::TForm1(Options o) : options(std::move(o)) {
     buildWindow();
     buildMenus();
     buildTray();
+    setWindowIcon(TrayIcon1->Image(0));
     buildGrid();
     bindSession();
     bindMail();
@@ -76,7 +77,7 @@ void TForm1::FormCreate() {
     // 4.
     PageControl1->setCurrentWidget(TabSheet1);
     // 6.
-    TrayIcon1->setToolTip(QStringLiteral("Velmora\nRight Click for Menu"));
+    TrayIcon1->SetHint(QStringLiteral("Velmora\nRight Click for Menu"));
     // 7. The window's size from the settings, or from the screen.
     const QSize screen = options.screenSize.isValid() ? options.screenSize
                                                       : QGuiApplication::primaryScreen()->size();
@@ -113,8 +114,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    trayFlipTimer.stop();
-    TrayIcon1->hide();
+    TrayIcon1->Hide();
     event->accept();
     if (options.quitOnClose)
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
@@ -170,7 +170,7 @@ void TForm1::changeEvent(QEvent* event) {
     if (event->type() != QEvent::WindowStateChange || !isMinimized())
         return;
     // Only hide the task-bar entry when the tray icon can bring it back.
-    if (TrayIcon1->isVisible() && QSystemTrayIcon::isSystemTrayAvailable())
+    if (TrayIcon1->CanRestore())
         QMetaObject::invokeMethod(this, &QWidget::hide, Qt::QueuedConnection);
 }
 
@@ -212,11 +212,7 @@ void TForm1::HelpContext(int context) {
 }
 
 void TForm1::StartTrayAnimation() {
-    trayTicks = 0;
-    trayAnimating = true;
-    trayImage = 0;
-    TrayIcon1->setIcon(ImageList1[0]);
-    trayFlipTimer.start();
+    TrayIcon1->StartAnimation();
     repaint();
 }
 
@@ -224,14 +220,13 @@ void TForm1::TimerTimeTimer() {
     session->TimerTimeTimer();
 }
 
+bool TForm1::TrayAnimating() const {
+    return TrayIcon1->Animating();
+}
+
 void TForm1::clockTicked() {
     setStatus(0, session->ClockText());
-    if (trayAnimating && ++trayTicks > 5) {
-        trayAnimating = false;
-        trayFlipTimer.stop();
-        trayImage = 0;
-        TrayIcon1->setIcon(ImageList1[0]);
-    }
+    TrayIcon1->Tick();
 }
 
 void TForm1::New1Click() {

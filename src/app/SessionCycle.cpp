@@ -15,8 +15,8 @@ void TSession::evaluateTransition(int row, bool succeeded, const QDateTime& t) {
     policy.sitesCritical = email.sitesCritical;
     policy.delaySecs = qint64(email.delayHours) * 3600 + qint64(email.delayMinutes) * 60;
     policy.notifyOnUp = email.notifyOnUp;
-    const TTransitionResult r = ::EvaluateTransition(*grid, row, succeeded, t, clockText, policy,
-                                                     Now().monotonicMs());
+    const TTransitionResult r =
+        ::EvaluateTransition(*grid, row, succeeded, t, clockText, policy, Now().monotonicMs());
     if (r.change != TTransitionResult::Change::None)
         monitorLog->Append(r.logLine);
     if (r.change == TTransitionResult::Change::Down) {
