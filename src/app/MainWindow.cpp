@@ -131,7 +131,7 @@ void TForm1::buildMenus() {
         QKeySequence(Qt::CTRL | Qt::Key_E), [this] { FileOpenDataFileAccept(); });
     add(tasks, "FileOpenMonitorFile", QStringLiteral("&Start New Monitor..."),
         QKeySequence(Qt::CTRL | Qt::Key_S), [this] { FileOpenMonitorFileAccept(); });
-    add(tasks, "ActionInsertGridDevice", QStringLiteral("&Insert into Data Grid..."),
+    add(tasks, "MergeintoDataGrid1", QStringLiteral("&Insert into Data Grid..."),
         QKeySequence(Qt::CTRL | Qt::Key_M), nullptr);
     add(tasks, "DNSServerSpecification1", QStringLiteral("DNS Server Specification..."), {},
         [this] { DNSPage->GetDNSAddress1Click(); });

@@ -69,7 +69,11 @@ void TForm1::bindSession() {
 }
 
 void TForm1::showMonitorSettings() {
-    MonitorSetup->SetValues(session->Monitor());
+    // A copy, and no echo of each control back into the session while the
+    // page fills.
+    const TMonitorSettings m = session->Monitor();
+    const QSignalBlocker quiet(MonitorSetup);
+    MonitorSetup->SetValues(m);
 }
 
 void TForm1::FormCreate() {

@@ -73,9 +73,7 @@ TSession::TSession(Options o, QObject* parent) : QObject(parent), options(std::m
     h.runDeferred = [this] { runDeferredRequests(); };
     cycle->SetHost(std::move(h));
 
-    for (QTimer* t : {&TimerSMTP, &TimerSMTP2})
-        t->setInterval(15000);
-    smtp = new TSMTPClient(email, TimerSMTP, TimerSMTP2,
+    smtp = new TSMTPClient(email,
                            {[this](const QString& t) { emailLog->AppendText(t); },
                             [this] { return closePending; }, [this] { return dnsLists.servers; },
                             [this] { return ShownDnsServer(); }, [this] { return localHostIP; },

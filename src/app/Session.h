@@ -168,7 +168,6 @@ private:
     TMailDelivery* delivery = nullptr;
     QTimer TimerTime;
     QTimer EMAILTimer;
-    QTimer TimerSMTP, TimerSMTP2;
 
     TMonitorSettings monitor;
     TEmailSettings email;

@@ -4,6 +4,7 @@
 #include "mail/SMTPMessage.h"
 #include "platform/Helpers.h"
 
+#include <QHostAddress>
 #include <QLoggingCategory>
 
 namespace {
@@ -38,8 +39,6 @@ const char* StateName(TSMTPClient::TState s) {
 // reply means the server did not take it.
 QString ExpectedCodes(TSMTPClient::TState s) {
     switch (s) {
-    case TSMTPClient::TState::Greeting:
-        return QStringLiteral("220");
     case TSMTPClient::TState::Helo:
     case TSMTPClient::TState::MailFrom:
     case TSMTPClient::TState::Message:
@@ -55,16 +54,37 @@ QString ExpectedCodes(TSMTPClient::TState s) {
     }
 }
 
+constexpr int kGreetingCode = 220;
+
+// The address HELO names. A loopback address (a host name that resolves to
+// 127.0.1.1 on many systems) or none tells the server nothing, so the local
+// end of the connection is named instead.
+QString HeloAddress(const QString& configured, const QAbstractSocket& socket) {
+    const QString text = configured.trimmed();
+    if (!text.isEmpty() && !QHostAddress(text).isLoopback())
+        return text;
+    const QHostAddress local = socket.localAddress();
+    bool isV4 = false;
+    const quint32 v4 = local.toIPv4Address(&isV4);
+    if (isV4)
+        return QHostAddress(v4).toString();
+    return local.isNull() ? QString() : QStringLiteral("IPv6:") + local.toString();
+}
+
 } // namespace
 
-TSMTPClient::TSMTPClient(const TEmailSettings& email, QTimer& timerSMTP, QTimer& timerSMTP2,
-                         TSMTPHooks hooks, QObject* parent)
-    : QObject(parent), email(email), TimerSMTP(timerSMTP), TimerSMTP2(timerSMTP2),
-      hooks(std::move(hooks)), pingPong(ClientSocket1, timerSMTP2, this) {
+TSMTPClient::TSMTPClient(const TEmailSettings& email, TSMTPHooks hooks, QObject* parent)
+    : QObject(parent), pingPong(ClientSocket1, this), email(email), hooks(std::move(hooks)) {
     ClientSocket1.setObjectName(QStringLiteral("ClientSocket1"));
-    connect(&TimerSMTP, &QTimer::timeout, this, &TSMTPClient::TimerSMTPTimer);
+    for (auto [timer, name] : {std::pair{&TimerSMTP, "TimerSMTP"}, {&TimerSMTP2, "TimerSMTP2"}}) {
+        timer->setObjectName(QLatin1String(name));
+        timer->setInterval(15000);
+    }
+    connect(&pingPong, &TPingPong::ConnectTimedOut, this, &TSMTPClient::TimerSMTPTimer);
+    connect(&pingPong, &TPingPong::Greeted, this, &TSMTPClient::greeted);
     connect(&pingPong, &TPingPong::ReplyReceived, this, &TSMTPClient::replyReceived);
     connect(&pingPong, &TPingPong::StepTimedOut, this, &TSMTPClient::stepTimedOut);
+    connect(&pingPong, &TPingPong::ReplyTooLong, this, &TSMTPClient::replyTooLong);
     connect(&ClientSocket1, &QAbstractSocket::stateChanged, this,
             [this](QAbstractSocket::SocketState s) {
                 if (s == QAbstractSocket::ConnectingState)
@@ -79,7 +99,7 @@ TSMTPClient::TSMTPClient(const TEmailSettings& email, QTimer& timerSMTP, QTimer&
 TSMTPClient::~TSMTPClient() {
     // The socket reports its own closing; nobody is left to hear it.
     ClientSocket1.disconnect(this);
-    TimerSMTP.disconnect(this);
+    pingPong.disconnect(this);
     ClientSocket1.abort();
 }
 
@@ -110,6 +130,8 @@ bool TSMTPClient::DeliverMail(const QString& to, const QString& subj, const QStr
 void TSMTPClient::finish(bool delivered) {
     TimerSMTP.stop();
     pingPong.StopStepTimer();
+    // Whatever the server sent last goes with the attempt.
+    pingPong.DropInput();
     setState(TState::Idle);
     emit Finished(delivered);
 }
@@ -175,7 +197,7 @@ void TSMTPClient::ConnectMailServer() {
 
 void TSMTPClient::staticServerFound(const QString& dotted) {
     setState(TState::Greeting);
-    ClientSocket1.abort();
+    pingPong.Abort();
     if (hooks.closePending && hooks.closePending()) {
         finish(false);
         return;
@@ -212,29 +234,26 @@ void TSMTPClient::tryCandidate(int index) {
     debug(QStringLiteral(":::Attempt to connect to MAIL Server %1/%2")
               .arg(index + 1)
               .arg(candidates.size()));
-    ClientSocket1.abort();
+    pingPong.Abort();
     candidate = index;
     openConnection(candidates[index]);
 }
 
 void TSMTPClient::openConnection(const QString& address) {
     serverAddress = address;
-    pingPong.DropInput();
-    ClientSocket1.connectToHost(address, smtpPort);
-    TimerSMTP.start();
+    pingPong.Open(address, smtpPort, kGreetingCode);
 }
 
 void TSMTPClient::connectFailed() {
     TimerSMTP.stop();
-    ClientSocket1.abort();
+    pingPong.Abort();
     debug(QStringLiteral(":::Could NOT connect to a MAIL Server at: ") +
           (candidate < 0 ? serverAddress : domain));
     finish(false);
 }
 
 void TSMTPClient::TimerSMTPTimer() {
-    ClientSocket1.abort();
-    TimerSMTP.stop();
+    // The engine has aborted the connection already.
     if (state != TState::Greeting)
         return;
     debug(QStringLiteral(":::Timeout occurred trying to connect to MAIL server at address: ") +
@@ -260,26 +279,12 @@ void TSMTPClient::ClientSocket1Disconnect() {
 void TSMTPClient::replyReceived(const TReply& reply) {
     if (state == TState::Idle || state == TState::Lookup)
         return;
+    if (state == TState::Greeting)
+        return;
     debug(reply.Text().trimmed());
     const bool acknowledged =
         reply.code != 0 &&
         expectedCodes.split(QLatin1Char(',')).contains(QString::number(reply.code));
-
-    if (state == TState::Greeting) {
-        TimerSMTP.stop();
-        if (acknowledged && !(candidate >= 0 && hooks.closePending && hooks.closePending())) {
-            startDialogue();
-            return;
-        }
-        // A refusing greeting (or a close asked for meanwhile) ends this
-        // server as a time-out would, only sooner.
-        ClientSocket1.abort();
-        if (candidate >= 0 && !(hooks.closePending && hooks.closePending()))
-            tryCandidate(candidate + 1);
-        else
-            connectFailed();
-        return;
-    }
     if (state == TState::Quit) {
         // The message was taken already; the reply to QUIT changes nothing.
         stepDone();
@@ -291,13 +296,49 @@ void TSMTPClient::replyReceived(const TReply& reply) {
         if (state == TState::Message)
             debug(QStringLiteral(":::MAIL Server did not accept the message."));
         pingPong.StopStepTimer();
-        ClientSocket1.abort();
+        pingPong.Abort();
         finish(false);
         return;
     }
     if (state == TState::Message)
         messageAccepted = true;
     stepDone();
+}
+
+void TSMTPClient::greeted(const TReply& reply, bool expected) {
+    if (state != TState::Greeting)
+        return;
+    debug(reply.Text().trimmed());
+    if (expected && !(candidate >= 0 && hooks.closePending && hooks.closePending())) {
+        startDialogue();
+        return;
+    }
+    // A refusing greeting (or a close asked for meanwhile) ends this server
+    // as a time-out would, only sooner.
+    nextAfterGreeting();
+}
+
+void TSMTPClient::nextAfterGreeting() {
+    pingPong.Abort();
+    if (candidate >= 0 && !(hooks.closePending && hooks.closePending()))
+        tryCandidate(candidate + 1);
+    else
+        connectFailed();
+}
+
+void TSMTPClient::replyTooLong() {
+    if (state == TState::Idle || state == TState::Lookup)
+        return;
+    // Written whether or not EMAIL debugging is on: otherwise the entry
+    // would stay queued with nobody told why.
+    if (hooks.log)
+        hooks.log(QStringLiteral(":::Reply from the MAIL Server at address %1 too long; attempt "
+                                 "ended.")
+                      .arg(serverAddress));
+    if (state == TState::Greeting)
+        nextAfterGreeting();
+    else
+        finish(false);
 }
 
 void TSMTPClient::sendStep(TState step, const QByteArray& command) {
@@ -309,15 +350,16 @@ void TSMTPClient::sendStep(TState step, const QByteArray& command) {
 
 void TSMTPClient::startDialogue() {
     pingPong.StartStepTimer();
-    const QString localIP = SingleLine(hooks.localHostIP ? hooks.localHostIP() : QString());
-    if (localIP.trimmed().isEmpty()) {
+    const QString localIP =
+        HeloAddress(SingleLine(hooks.localHostIP ? hooks.localHostIP() : QString()), ClientSocket1);
+    if (localIP.isEmpty()) {
         // Without HELO no server goes on; give up now rather than later.
         debug(QStringLiteral(":::Your IP address is NULL."));
-        ClientSocket1.abort();
+        pingPong.Abort();
         finish(false);
         return;
     }
-    sendStep(TState::Helo, "HELO [" + localIP.trimmed().toUtf8() + "]\r\n");
+    sendStep(TState::Helo, "HELO [" + localIP.toUtf8() + "]\r\n");
 }
 
 void TSMTPClient::stepDone() {
@@ -327,7 +369,7 @@ void TSMTPClient::stepDone() {
     case TState::Helo:
         if (sender.isEmpty()) {
             debug(QStringLiteral(":::Your EMAIL Address is missing."));
-            ClientSocket1.abort();
+            pingPong.Abort();
             finish(false);
             return;
         }
@@ -349,7 +391,7 @@ void TSMTPClient::stepDone() {
         return;
     case TState::Quit: {
         pingPong.StopStepTimer();
-        ClientSocket1.abort();
+        pingPong.Abort();
         const QString clock = hooks.clockText ? hooks.clockText() : QString();
         if (hooks.log) {
             hooks.log(QStringLiteral("EMAIL sent to: ") + recipient + QStringLiteral(", ") + clock);
@@ -371,6 +413,6 @@ void TSMTPClient::stepTimedOut() {
     }
     if (state == TState::Idle || state == TState::Lookup || state == TState::Greeting)
         return;
-    ClientSocket1.abort();
+    pingPong.Abort();
     finish(false);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "mail/MailSettings.h"
-#include "mail/ReplyEngine.h"
+#include "net/ReplyEngine.h"
 
 #include <QObject>
 #include <QPointer>
@@ -45,11 +45,8 @@ public:
         Quit,
     };
 
-    // `email` is read at every step (sender, static server); the timers
-    // are the window's: TimerSMTP bounds one connection up to the greeting,
-    // TimerSMTP2 each step of the dialogue.
-    TSMTPClient(const TEmailSettings& email, QTimer& timerSMTP, QTimer& timerSMTP2,
-                TSMTPHooks hooks, QObject* parent = nullptr);
+    // `email` is read at every step (sender, static server).
+    TSMTPClient(const TEmailSettings& email, TSMTPHooks hooks, QObject* parent = nullptr);
     ~TSMTPClient() override;
 
     // Starts a delivery; false, and no Finished, when one is running.
@@ -61,7 +58,21 @@ public:
     void SetPort(quint16 port) { smtpPort = port; }
     void SetDNSPort(quint16 port) { dnsPort = port; }
 
+    // Every line of the dialogue each way, as TPingPong gives it.
+    void SetTranscript(TPingPong::TTranscript hook) { pingPong.SetTranscript(std::move(hook)); }
+    // Bytes of server replies held right now; none once a delivery ended.
+    qsizetype BufferedReplyBytes() const { return pingPong.BufferedBytes(); }
+
     QTcpSocket ClientSocket1;
+
+private:
+    TPingPong pingPong;
+
+public:
+    // TimerSMTP bounds one connection up to the greeting, TimerSMTP2 each
+    // step of the dialogue. Both live in the dialogue engine.
+    QTimer& TimerSMTP = pingPong.ConnectTimer;
+    QTimer& TimerSMTP2 = pingPong.StepTimer;
 
 signals:
     // The delivery ended; `delivered` when the server took the message.
@@ -82,6 +93,9 @@ private:
     void openConnection(const QString& address);
     void connectFailed();
     void TimerSMTPTimer();
+    void greeted(const TReply& reply, bool expected);
+    void nextAfterGreeting();
+    void replyTooLong();
 
     // Dialogue.
     void startDialogue();
@@ -95,10 +109,7 @@ private:
     void ClientSocket1Disconnect();
 
     const TEmailSettings& email;
-    QTimer& TimerSMTP;
-    QTimer& TimerSMTP2;
     TSMTPHooks hooks;
-    TPingPong pingPong;
     quint16 smtpPort = 25;
     quint16 dnsPort = 53;
 

@@ -34,8 +34,8 @@ TEST(EMAILLog, QueueCommandsFromThePopup) {
     TRecordingLauncher launcher;
     TEmailSettings email;
     TNotificationQueue queue;
-    QTimer smtp, smtp2, emailTimer;
-    TSMTPClient client(email, smtp, smtp2, {});
+    QTimer emailTimer;
+    TSMTPClient client(email, {});
     TEMAILLog pane;
     int shown = 0;
     TMailDelivery delivery(queue, email, client, emailTimer,

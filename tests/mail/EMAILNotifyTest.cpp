@@ -223,8 +223,8 @@ TEST_F(EMAILNotifyTest, TestEMAILQueuesOneEntryPerAddress) {
 }
 
 TEST_F(EMAILNotifyTest, CancelChangesNothingAndTheTimerGetsItsStateBack) {
-    QTimer smtp, smtp2, emailTimer;
-    TSMTPClient client(email, smtp, smtp2, {});
+    QTimer emailTimer;
+    TSMTPClient client(email, {});
     TMailDelivery delivery(queue, email, client, emailTimer, {});
     const QString before = IniText();
     for (bool running : {true, false}) {

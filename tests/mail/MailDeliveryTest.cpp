@@ -180,6 +180,62 @@ TEST_F(MailDeliveryTest, ClearDuringADeliveryKeepsTheQueueConsistent) {
 }
 
 // Servers that misbehave: whether the entry stays, and the line that says why.
+// A server whose reply never ends, at the greeting or at a later step: the
+// attempt ends by the reader's bound (well before any time-out), the entry
+// stays at the head of the queue, and the bytes held stay bounded.
+TEST_F(MailDeliveryTest, EndlessReplyEndsTheAttempt) {
+    using Stream = TScriptedSmtpServer::Script::Stream;
+    struct Case {
+        const char* name;
+        QByteArray step; // "" for the greeting
+        Stream stream;
+    };
+    const std::vector<Case> cases{
+        {"endless continuation lines in the greeting",
+         "",
+         {"220-scripted\r\n", "220-" + QByteArray(58, 'c') + "\r\n", 40000}},
+        {"greeting without a line end", "", {"220 ", QByteArray(1024, 'x'), 2000}},
+        {"endless reply to HELO",
+         "HELO",
+         {"250-scripted\r\n", "250-" + QByteArray(58, 'c') + "\r\n", 40000}},
+        {"HELO reply without a line end", "HELO", {"250-", QByteArray(1024, 'x'), 2000}},
+    };
+    const QString tooLong =
+        ":::Reply from the MAIL Server at address " + kServer + " too long; attempt ended.";
+    rig.client.TimerSMTP.setInterval(5000);
+    rig.client.TimerSMTP2.setInterval(5000);
+    rig.email.debugEMAIL = false; // the line is written all the same
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TScriptedSmtpServer::Script script;
+        script.streams[c.step] = c.stream;
+        TScriptedSmtpServer server(kServer, 0, script);
+        rig.client.SetPort(server.Port());
+        queue.Clear();
+        rig.log.clear();
+        Queue({"a@velmora.test", "b@velmora.test"});
+
+        qsizetype peak = 0;
+        QTimer sampler;
+        sampler.setInterval(1);
+        QObject::connect(&sampler, &QTimer::timeout,
+                         [&] { peak = std::max(peak, rig.client.BufferedReplyBytes()); });
+        sampler.start();
+        QElapsedTimer t;
+        t.start();
+        EXPECT_EQ(Tick(), std::optional<bool>(false));
+        sampler.stop();
+        EXPECT_LT(t.elapsed(), 3000);
+        EXPECT_EQ(Addresses(), (QStringList{"a@velmora.test", "b@velmora.test"}));
+        EXPECT_EQ(rig.log, QStringList{tooLong});
+        EXPECT_GT(peak, 0);
+        EXPECT_LE(peak, TReplyReader::kMaxReplyBytes + TReplyReader::kMaxLine + 16 * 1024);
+        EXPECT_EQ(rig.client.BufferedReplyBytes(), 0);
+        EXPECT_FALSE(rig.client.Busy());
+        EXPECT_TRUE(EMAILTimer.isActive());
+    }
+}
+
 TEST_F(MailDeliveryTest, MisbehavingServers) {
     struct Case {
         const char* name;
@@ -202,7 +258,7 @@ TEST_F(MailDeliveryTest, MisbehavingServers) {
         {"replies split across reads", "HELO", "250-velmora\r\n250-SIZE 1000\r\n250 HELP\r\n", 60,
          true, "250 HELP"},
     };
-    rig.timerSMTP2.setInterval(500);
+    rig.client.TimerSMTP2.setInterval(500);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TScriptedSmtpServer::Script script;

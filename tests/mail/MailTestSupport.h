@@ -23,13 +23,11 @@ inline void PrintTo(const QStringList& list, std::ostream* os) {
     *os << "}";
 }
 
-// The window's side of the SMTP client for one test: settings, the two
-// timers, the EMAIL Log as lines (split as the pane splits them) and the
-// DNS Resolver page's server.
+// The window's side of the SMTP client for one test: settings, the EMAIL Log as lines (split as the
+// pane splits them) and the DNS Resolver page's server.
 class TMailRig {
 public:
     TEmailSettings email;
-    QTimer timerSMTP, timerSMTP2;
     QStringList log;
     QStringList dnsServers;
     QString localIP = QStringLiteral("127.0.0.1");
@@ -38,15 +36,12 @@ public:
     TSMTPClient client;
 
     TMailRig()
-        : client(email, timerSMTP, timerSMTP2,
-                 TSMTPHooks{[this](const QString& text) { append(text); },
-                            [this] { return closePending; }, [this] { return dnsServers; },
-                            [this] { return dnsServers.value(0); }, [this] { return localIP; },
-                            [this] { return clock; }}) {
+        : client(email, TSMTPHooks{[this](const QString& text) { append(text); },
+                                   [this] { return closePending; }, [this] { return dnsServers; },
+                                   [this] { return dnsServers.value(0); },
+                                   [this] { return localIP; }, [this] { return clock; }}) {
         email.debugEMAIL = true;
         email.yourAddress = QStringLiteral("velmora@velmora.test");
-        timerSMTP.setInterval(15000);
-        timerSMTP2.setInterval(15000);
     }
 
     void append(const QString& text) {

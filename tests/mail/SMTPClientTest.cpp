@@ -84,8 +84,8 @@ TEST_F(SMTPClientTest, StaticServerTranscriptAndLogAreExact) {
              << "Message Body: " + kDetails;
     EXPECT_EQ(rig.log, expected);
     EXPECT_FALSE(rig.client.Busy());
-    EXPECT_FALSE(rig.timerSMTP.isActive());
-    EXPECT_FALSE(rig.timerSMTP2.isActive());
+    EXPECT_FALSE(rig.client.TimerSMTP.isActive());
+    EXPECT_FALSE(rig.client.TimerSMTP2.isActive());
 }
 
 TEST_F(SMTPClientTest, WithoutDebugOnlyTheDeliveryLinesAreWritten) {
@@ -142,18 +142,74 @@ TEST_F(SMTPClientTest, RefusedBeforeAnyConnection) {
     }
 }
 
-TEST_F(SMTPClientTest, EmptyLocalPartProceedsAndEmptyLocalAddressStops) {
+TEST_F(SMTPClientTest, EmptyLocalPartProceeds) {
     const QString address = QStringLiteral("127.66.2.1");
     TScriptedSmtpServer server(address, 0, {});
     UseStatic(server, address);
     EXPECT_EQ(rig.Deliver("@velmora.test", kSubject, kDetails), std::optional<bool>(true));
     EXPECT_TRUE(server.Received().contains("RCPT TO:<@velmora.test>\r\n"));
+}
 
-    rig.log.clear();
-    rig.localIP.clear();
-    EXPECT_EQ(rig.Deliver(kTo, kSubject, kDetails), std::optional<bool>(false));
-    EXPECT_TRUE(rig.log.contains(":::Your IP address is NULL."));
-    EXPECT_FALSE(server.Received().contains("HELO []"));
+// A start-up address that is loopback (a host name resolving to 127.0.1.1)
+// or missing says nothing to the server: HELO names the local end of the
+// connection, as the server itself sees it. Any other address is used as
+// it is (192.0.2.7 is only a text here; no traffic goes there).
+TEST_F(SMTPClientTest, HeloNamesTheConnectionsAddressInPlaceOfLoopback) {
+    const QString address = QStringLiteral("127.66.2.4");
+    struct Case {
+        const char* localIP;
+        QString helo; // empty: the address the server saw
+    };
+    const std::vector<Case> cases{
+        {"127.0.1.1", {}}, {"127.0.0.1", {}}, {"", {}}, {"  ", {}}, {"192.0.2.7", "192.0.2.7"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.localIP);
+        TScriptedSmtpServer server(address, 0, {});
+        ASSERT_TRUE(server.Listening());
+        UseStatic(server, address);
+        rig.localIP = c.localIP;
+        EXPECT_EQ(rig.Deliver(kTo, kSubject, kDetails), std::optional<bool>(true));
+        const QString seen = server.PeerAddress().toString();
+        ASSERT_FALSE(seen.isEmpty());
+        const QString helo = c.helo.isEmpty() ? seen : c.helo;
+        EXPECT_TRUE(server.Received().startsWith("HELO [" + helo.toUtf8() + "]\r\n"))
+            << server.Received().left(40).toStdString();
+    }
+}
+
+// The transcript hook sees every line each way, in order.
+TEST_F(SMTPClientTest, TranscriptHasEveryLineEachWay) {
+    const QString address = QStringLiteral("127.66.2.1");
+    TScriptedSmtpServer::Script script;
+    script.replies["HELO"] = "250-scripted\r\n250 HELP\r\n";
+    TScriptedSmtpServer server(address, 0, script);
+    UseStatic(server, address);
+    QStringList lines;
+    rig.client.SetTranscript([&](TPingPong::TDirection d, const QString& line) {
+        lines << (d == TPingPong::TDirection::Sent ? "> " : "< ") + line;
+    });
+    EXPECT_EQ(rig.Deliver(kTo, kSubject, kDetails), std::optional<bool>(true));
+    EXPECT_EQ(lines, (QStringList{"< 220 scripted ESMTP",
+                                  "> HELO [127.0.0.1]",
+                                  "< 250-scripted",
+                                  "< 250 HELP",
+                                  "> MAIL FROM:<velmora@velmora.test>",
+                                  "< 250 OK",
+                                  "> RCPT TO:<ops@velmora.test>",
+                                  "< 250 OK",
+                                  "> DATA",
+                                  "< 354 End data with <CR><LF>.<CR><LF>",
+                                  "> Date: Thu Dec 10, 2026 11:22:33",
+                                  "> From: velmora@velmora.test",
+                                  "> Subject: Velmora Alert",
+                                  "> Reply-To: velmora@velmora.test",
+                                  "> To: ops@velmora.test",
+                                  "> ",
+                                  "> " + kDetails,
+                                  "> .",
+                                  "< 250 OK queued",
+                                  "> QUIT",
+                                  "< 221 Bye"}));
 }
 
 TEST_F(SMTPClientTest, StaticServerThatNeverGreets) {
@@ -162,7 +218,7 @@ TEST_F(SMTPClientTest, StaticServerThatNeverGreets) {
     silent.greeting.reset();
     TScriptedSmtpServer server(address, 0, silent);
     UseStatic(server, address);
-    rig.timerSMTP.setInterval(300);
+    rig.client.TimerSMTP.setInterval(300);
     QElapsedTimer t;
     t.start();
     EXPECT_EQ(rig.Deliver(kTo, kSubject, kDetails), std::optional<bool>(false));
@@ -225,7 +281,7 @@ TEST_F(SMTPExchangerTest, FirstTwoOfThreeNeverGreet) {
     TScriptedSmtpServer good(order[2], port, {});
     ASSERT_TRUE(mute1.Listening() && mute2.Listening() && good.Listening());
     rig.client.SetPort(port);
-    rig.timerSMTP.setInterval(400);
+    rig.client.TimerSMTP.setInterval(400);
 
     QElapsedTimer t;
     t.start();
@@ -257,7 +313,7 @@ TEST_F(SMTPExchangerTest, CloseAskedForStopsTheCandidateLoop) {
     TScriptedSmtpServer mute1(order[0], port, silent);
     TScriptedSmtpServer mute2(order[1], port, silent);
     rig.client.SetPort(port);
-    rig.timerSMTP.setInterval(300);
+    rig.client.TimerSMTP.setInterval(300);
     // The operator quits while the first candidate is being waited for.
     QTimer::singleShot(100, [this] { rig.closePending = true; });
     EXPECT_EQ(rig.Deliver(kTo, kSubject, kDetails), std::optional<bool>(false));
@@ -274,7 +330,7 @@ TEST_F(SMTPExchangerTest, ExchangerWithoutAddressAndNoServerAtAll) {
     // Nobody listens at any exchanger: each attempt ends by its time-out.
     rig.log.clear();
     rig.client.SetPort(FreeTcpPort("127.66.2.11"));
-    rig.timerSMTP.setInterval(200);
+    rig.client.TimerSMTP.setInterval(200);
     EXPECT_EQ(rig.Deliver(kTo, kSubject, kDetails), std::optional<bool>(false));
     EXPECT_EQ(rig.LinesStarting(":::Timeout occurred").size(), 3);
     EXPECT_EQ(rig.log.last(), ":::Could NOT connect to a MAIL Server at: velmora.test");
@@ -309,7 +365,7 @@ TEST_F(SMTPClientTest, EventLoopNeverStallsDuringADelivery) {
     silent.greeting.reset();
     TScriptedSmtpServer server(address, 0, silent);
     UseStatic(server, address);
-    rig.timerSMTP.setInterval(1000);
+    rig.client.TimerSMTP.setInterval(1000);
     EXPECT_EQ(rig.Deliver(kTo, kSubject, kDetails), std::optional<bool>(false));
     ticker.stop();
     EXPECT_LT(worstGap, 50);

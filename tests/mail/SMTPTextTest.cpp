@@ -1,5 +1,5 @@
-#include "mail/ReplyEngine.h"
 #include "mail/SMTPMessage.h"
+#include "net/ReplyEngine.h"
 
 #include <gtest/gtest.h>
 
@@ -53,21 +53,55 @@ TEST(ReplyReader, RepliesAcrossReads) {
     }
 }
 
-TEST(ReplyReader, EndlessLineIsCutAndClearForgetsPartialReply) {
-    TReplyReader r;
-    r.Feed(QByteArray(TReplyReader::kMaxLine + 10, 'x'));
-    auto reply = r.TakeReply();
-    ASSERT_TRUE(reply);
-    EXPECT_EQ(reply->lines.first().size(), TReplyReader::kMaxLine);
+// A multi-line reply of `lines` lines of `width` characters each.
+QByteArray LongReply(int lines, int width) {
+    QByteArray out;
+    for (int i = 1; i < lines; ++i)
+        out += "220-" + QByteArray(width - 4, 'a') + "\r\n";
+    return out + "220 " + QByteArray(width - 4, 'a') + "\r\n";
+}
 
-    r.Clear();
-    r.Feed("250-part\r\n");
-    EXPECT_FALSE(r.TakeReply());
-    r.Clear();
-    r.Feed("220 fresh\r\n");
-    reply = r.TakeReply();
-    ASSERT_TRUE(reply);
-    EXPECT_EQ(reply->lines, QStringList{"220 fresh"});
+TEST(ReplyReader, RepliesPastTheirBoundsAreRefused) {
+    using R = TReplyReader;
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        bool overflows;
+    };
+    const std::vector<Case> cases{
+        {"longest line", QByteArray(R::kMaxLine, 'x') + "\r\n", false},
+        {"line one too long", QByteArray(R::kMaxLine + 1, 'x') + "\r\n", true},
+        {"no line end at all", QByteArray(R::kMaxLine + 1, 'x'), true},
+        {"most lines", LongReply(R::kMaxReplyLines, 10), false},
+        {"one line too many", LongReply(R::kMaxReplyLines + 1, 10), true},
+        {"most bytes", LongReply(R::kMaxReplyBytes / 1024, 1022), false},
+        {"bytes past the bound", LongReply(R::kMaxReplyBytes / 1024 + 1, 1022), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // In pieces of a prime size, so no bound falls on a piece's edge.
+        TReplyReader r;
+        std::optional<TReply> reply;
+        for (qsizetype at = 0; at < c.bytes.size() && !reply; at += 997) {
+            r.Feed(c.bytes.mid(at, 997));
+            reply = r.TakeReply();
+        }
+        EXPECT_EQ(r.Overflowed(), c.overflows);
+        EXPECT_EQ(bool(reply), !c.overflows);
+        if (c.overflows) {
+            EXPECT_EQ(r.Buffered(), 0); // nothing of it is kept
+        }
+        // Clear makes the reader usable again.
+        r.Clear();
+        r.Feed("250-part\r\n");
+        EXPECT_FALSE(r.TakeReply());
+        r.Clear();
+        r.Feed("220 fresh\r\n");
+        reply = r.TakeReply();
+        ASSERT_TRUE(reply);
+        EXPECT_EQ(reply->lines, QStringList{"220 fresh"});
+        EXPECT_EQ(r.Buffered(), 0);
+    }
 }
 
 TEST(SMTPText, BracketsAndLineBreaks) {

@@ -3,6 +3,8 @@
 #include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <algorithm>
+#include <memory>
 
 TScriptedSmtpServer::TScriptedSmtpServer(const QString& address, quint16 port, Script s)
     : script(std::move(s)) {
@@ -27,11 +29,41 @@ void TScriptedSmtpServer::reply(QTcpSocket* socket, const QByteArray& text) {
     });
 }
 
+void TScriptedSmtpServer::respond(QTcpSocket* socket, const QByteArray& verb,
+                                  const QByteArray& text) {
+    if (script.streams.contains(verb))
+        stream(socket, script.streams.value(verb));
+    else
+        reply(socket, text);
+}
+
+void TScriptedSmtpServer::stream(QTcpSocket* socket, const Script::Stream& s) {
+    socket->write(s.head);
+    auto left = std::make_shared<int>(s.count);
+    auto* pump = new QTimer(socket);
+    pump->setInterval(1);
+    connect(pump, &QTimer::timeout, this, [this, socket, pump, left, unit = s.unit] {
+        // Ends with its count or with the connection, whichever comes first.
+        if (*left <= 0 || socket->state() != QAbstractSocket::ConnectedState) {
+            pump->stop();
+            return;
+        }
+        const int n = std::min(*left, 256);
+        socket->write(unit.repeated(n));
+        *left -= n;
+        streamed += n;
+    });
+    pump->start();
+}
+
 void TScriptedSmtpServer::accepted() {
     while (QTcpSocket* socket = server.nextPendingConnection()) {
         ++connections;
+        peerAddress = socket->peerAddress();
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        if (script.greeting)
+        if (script.streams.contains(""))
+            stream(socket, script.streams.value(""));
+        else if (script.greeting)
             reply(socket, *script.greeting);
         auto buffer = std::make_shared<QByteArray>();
         auto inData = std::make_shared<bool>(false);
@@ -46,7 +78,7 @@ void TScriptedSmtpServer::accepted() {
                         return;
                     buffer->remove(0, end < 0 ? 3 : end + 5);
                     *inData = false;
-                    reply(socket, script.replies.value("."));
+                    respond(socket, ".", script.replies.value("."));
                     continue;
                 }
                 const qsizetype eol = buffer->indexOf("\r\n");
@@ -57,7 +89,7 @@ void TScriptedSmtpServer::accepted() {
                 QByteArray verb = line.left(4).toUpper();
                 if (verb == "DATA")
                     *inData = true;
-                reply(socket, script.replies.value(verb));
+                respond(socket, verb, script.replies.value(verb));
             }
         });
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QMap>
 #include <QObject>
 #include <QString>
@@ -27,6 +28,14 @@ public:
         // bytes in.
         int splitDelayMs = 0;
         int splitAt = 2;
+        // A reply that never ends, by command word ("" for the greeting, in
+        // place of it): `head`, then `unit` `count` times, a few hundred
+        // each millisecond, and then nothing more.
+        struct Stream {
+            QByteArray head, unit;
+            int count = 0;
+        };
+        QMap<QByteArray, Stream> streams;
     };
 
     TScriptedSmtpServer(const QString& address, quint16 port, Script script);
@@ -35,15 +44,23 @@ public:
     quint16 Port() const { return server.serverPort(); }
     QByteArray Received() const { return received; }
     int Connections() const { return connections; }
+    // The client's end of the last connection, as this server sees it.
+    QHostAddress PeerAddress() const { return peerAddress; }
+    // Stream units written so far, over all connections.
+    int Streamed() const { return streamed; }
 
 private:
     void accepted();
     void reply(QTcpSocket* socket, const QByteArray& text);
+    void respond(QTcpSocket* socket, const QByteArray& verb, const QByteArray& text);
+    void stream(QTcpSocket* socket, const Script::Stream& s);
 
     QTcpServer server;
     Script script;
     QByteArray received;
     int connections = 0;
+    QHostAddress peerAddress;
+    int streamed = 0;
 };
 
 // A TCP port that nothing listens on at `address` right now.

@@ -1,0 +1,117 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <functional>
+#include <optional>
+
+class QAbstractSocket;
+
+// One complete server reply of a text protocol (SMTP, FTP): every line of
+// it, and the code of its final line, which is the one that counts.
+struct TReply {
+    int code = 0; // 0 when the final line does not begin with three digits
+    QStringList lines;
+    QString Text() const { return lines.join(QStringLiteral("\r\n")); }
+};
+
+// Cuts received bytes into whole replies. A reply may arrive in any number
+// of pieces; a line "ddd-..." opens a multi-line reply that ends with the
+// first line beginning "ddd " (or just "ddd") with the same code.
+//
+// Every reply is bounded: a line longer than kMaxLine, or a reply of more
+// than kMaxReplyLines lines or kMaxReplyBytes bytes, is a protocol error.
+// The reader then reports Overflowed() and takes nothing more until Clear.
+class TReplyReader {
+public:
+    void Feed(const QByteArray& bytes);
+    // The next complete reply, if one has arrived.
+    std::optional<TReply> TakeReply();
+    void Clear();
+
+    bool Overflowed() const { return overflowed; }
+    // Bytes held for replies not yet taken: unread input and the lines of
+    // an unfinished multi-line reply.
+    qsizetype Buffered() const { return buffer.size() - pos + pendingBytes; }
+
+    static constexpr int kMaxLine = 4096;
+    static constexpr int kMaxReplyLines = 512;
+    static constexpr int kMaxReplyBytes = 64 * 1024;
+
+private:
+    std::optional<QString> takeLine();
+    void overflow();
+
+    QByteArray buffer;
+    qsizetype pos = 0;     // bytes of buffer already taken; compacted now and then
+    qsizetype scanned = 0; // searched for a line end up to here
+    QStringList pending;   // lines of a multi-line reply so far
+    qsizetype pendingBytes = 0;
+    QString pendingCode;
+    bool overflowed = false;
+};
+
+// The part of a command/reply dialogue that SMTP and FTP share, on one
+// socket: the connection up to the server's greeting (bounded by
+// ConnectTimer), whole replies in, commands out, a step time-out
+// (StepTimer) that the protocol restarts at each step, and a transcript of
+// every line each way. The protocol adds its states, codes and data.
+class TPingPong : public QObject {
+    Q_OBJECT
+public:
+    enum class TDirection { Sent, Received };
+    // Gets every line sent or received, without its line end; a secret
+    // command arrives redacted.
+    using TTranscript = std::function<void(TDirection, const QString&)>;
+
+    explicit TPingPong(QAbstractSocket& socket, QObject* parent = nullptr);
+
+    // Connects to host:port and waits for a greeting, both within
+    // ConnectTimer's interval; then Greeted or ConnectTimedOut.
+    void Open(const QString& host, quint16 port, int greetingCode);
+    // Ends the connection at once, with its timers and anything received.
+    void Abort();
+
+    // Sends a command. Anything received before it cannot be its reply and
+    // is dropped, so a reply that came unasked never answers this command.
+    void Send(const QByteArray& command);
+    // The same, for a command that carries a credential: the transcript
+    // shows its first `shownWords` words and "****" for the rest.
+    void SendSecret(const QByteArray& command, int shownWords);
+    // Forgets what arrived so far, also in the middle of handling a reply.
+    void DropInput();
+
+    void StartStepTimer();
+    void StopStepTimer();
+
+    void SetTranscript(TTranscript hook) { transcript = std::move(hook); }
+    qsizetype BufferedBytes() const { return reader.Buffered(); }
+
+    QTimer ConnectTimer;
+    QTimer StepTimer;
+
+signals:
+    // The greeting has come; `expected` when its code is the one Open asked
+    // for. ConnectTimer is stopped either way.
+    void Greeted(const TReply& reply, bool expected);
+    void ConnectTimedOut();
+    void ReplyReceived(const TReply& reply);
+    void StepTimedOut();
+    // A reply passed the reader's bounds; the connection has been aborted.
+    void ReplyTooLong();
+
+private:
+    void readAvailable();
+    void write(const QByteArray& command, const QByteArray& shown);
+    void record(TDirection direction, const QString& text);
+
+    QAbstractSocket& socket;
+    TReplyReader reader;
+    TTranscript transcript;
+    int greetingCode = 0;
+    bool awaitingGreeting = false;
+    quint64 epoch = 0; // moves on with every Send and DropInput
+};
