@@ -67,9 +67,6 @@ public:
     bool TrayAnimating() const;
     void sgMouseUp(int column);
     void sgSelectCell(int column, int row);
-    void PopupMenuVelmoraGridPopup();
-    void ActionVelmoraGridSelectAllExecute();
-    void ActionVelmoraGridCopyExecute();
     void Parameters1Click();
 
 protected:
@@ -111,7 +108,4 @@ private:
 
     QAction* ActionHoldEMAIL = nullptr;
     QAction* DebugEMAIL1 = nullptr;
-    QMenu* PopupMenuVelmoraGrid = nullptr;
-    QAction* ActionEditGridDevice = nullptr;
-    QAction* ActionDeleteGridDevice = nullptr;
 };

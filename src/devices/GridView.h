@@ -2,10 +2,13 @@
 
 #include <QTableView>
 
+class QAction;
+class QMenu;
 class TDeviceGrid;
 
 // The view `sg` over the device grid: fixed 24-pixel rows, range selection,
-// no editing, the two key columns hidden.
+// no editing, the two key columns hidden; the header click, the selected row
+// and the popup menu `PopupMenuVelmoraGrid` with select all and copy.
 class TGridView : public QTableView {
     Q_OBJECT
 public:
@@ -14,4 +17,24 @@ public:
     // Column widths as fractions of `width`; hidden columns stay hidden.
     void ApplyColumnWidths(int width);
     static double ColumnFraction(int column); // negative: hidden
+
+    // Handlers with their fixed names.
+    void PopupMenuVelmoraGridPopup();
+    void ActionVelmoraGridSelectAllExecute();
+    void ActionVelmoraGridCopyExecute();
+
+    QMenu* PopupMenuVelmoraGrid = nullptr;
+
+signals:
+    // Any mouse button released on a header section (sgMouseUp).
+    void HeaderClicked(int column);
+    // A cell became current (sgSelectCell); `row` counts the header as 0.
+    void CellSelected(int column, int row);
+
+private:
+    void buildPopupMenu();
+
+    TDeviceGrid* grid;
+    QAction* ActionEditGridDevice = nullptr;
+    QAction* ActionDeleteGridDevice = nullptr;
 };

@@ -246,11 +246,11 @@ TEST_F(CycleWindowTest, PaintingPopupSelectAllAndCopy) {
     Named<TMonitorSetupPage>((*form), "MonitorSetup")->SpeedButton3->click();
     EXPECT_EQ(d->LookOf(1, 3, "DOWN").color, QColor(0, 128, 255));
 
-    form->PopupMenuVelmoraGridPopup();
+    Named<TGridView>(*form, "sg")->PopupMenuVelmoraGridPopup();
     EXPECT_TRUE(Named<QAction>((*form), "ActionDeleteGridDevice")->isVisible());
     form->Session().Grid().RemoveRow(1);
     form->Session().Grid().RemoveRow(1);
-    form->PopupMenuVelmoraGridPopup();
+    Named<TGridView>(*form, "sg")->PopupMenuVelmoraGridPopup();
     EXPECT_FALSE(Named<QAction>((*form), "ActionDeleteGridDevice")->isVisible());
     EXPECT_TRUE(Named<QAction>((*form), "ActionEditGridDevice")->isVisible());
 
