@@ -10,7 +10,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <map>
 #include <random>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -41,24 +45,57 @@ std::vector<TGridRow> randomRows() {
     return rows;
 }
 
-QString dataFile() {
-    static const QString path = [] {
-        const QString p = scratch().filePath("devices.dat");
-        std::mt19937 rng(7);
-        std::uniform_int_distribution<int> pick(0, 999999);
-        QStringList lines = {QStringLiteral("; benchmark devices")};
-        for (int i = 0; i < kDevices; ++i)
-            lines << QStringLiteral("10.%1.%2.%3\tBuilding %4 floor %5\t%6")
-                         .arg(i / 65536)
-                         .arg(i / 256 % 256)
-                         .arg(i % 256)
-                         .arg(pick(rng))
-                         .arg(i % 12)
-                         .arg(i % 5 ? "No" : "yes");
-        TextLines::WriteFile(p, lines);
-        return p;
-    }();
+// Written line by line, so that making the 1,000,000-line file does not
+// itself raise the process's peak memory.
+QString dataFile(int devices) {
+    static std::map<int, QString> paths;
+    auto& path = paths[devices];
+    if (!path.isEmpty())
+        return path;
+    path = scratch().filePath(QStringLiteral("devices-%1.dat").arg(devices));
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> pick(0, 999999);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return path;
+    f.write("; benchmark devices\r\n");
+    for (int i = 0; i < devices; ++i)
+        f.write(QStringLiteral("10.%1.%2.%3\tBuilding %4 floor %5\t%6\r\n")
+                    .arg(i / 65536)
+                    .arg(i / 256 % 256)
+                    .arg(i % 256)
+                    .arg(pick(rng))
+                    .arg(i % 12)
+                    .arg(i % 5 ? "No" : "yes")
+                    .toUtf8());
     return path;
+}
+
+// Peak resident memory of one load, in MB, measured in a child process so
+// that earlier benchmarks and the harness do not count.
+double loadPeakMB(const QString& path) {
+    int fds[2];
+    if (pipe(fds) != 0)
+        return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        TDeviceGrid grid;
+        LoadDataFile(grid, path, kNow);
+        rusage use{};
+        getrusage(RUSAGE_SELF, &use);
+        const long kb = use.ru_maxrss;
+        [[maybe_unused]] const ssize_t n = write(fds[1], &kb, sizeof kb);
+        _exit(0);
+    }
+    close(fds[1]);
+    long kb = -1;
+    if (pid < 0 || read(fds[0], &kb, sizeof kb) != sizeof kb)
+        kb = -1;
+    close(fds[0]);
+    if (pid > 0)
+        waitpid(pid, nullptr, 0);
+    return kb < 0 ? -1 : double(kb) / 1024.0;
 }
 
 // The default locale decides the text order: range(0) 0 is the bare C
@@ -68,22 +105,29 @@ void useLocale(benchmark::State& state, int which) {
     state.SetLabel(which ? "en_US" : "C");
 }
 
-void BM_LoadDataFile100k(benchmark::State& state) {
+// range(0): the locale, range(1): the number of devices in the file.
+void BM_LoadDataFile(benchmark::State& state) {
     useLocale(state, int(state.range(0)));
-    const QString path = dataFile();
-    TDeviceGrid grid;
-    for (auto _ : state) {
-        if (!LoadDataFile(grid, path, kNow))
-            state.SkipWithError("load failed");
-        benchmark::DoNotOptimize(grid.DeviceCount());
+    const int devices = int(state.range(1));
+    const QString path = dataFile(devices);
+    {
+        TDeviceGrid grid;
+        for (auto _ : state) {
+            if (!LoadDataFile(grid, path, kNow))
+                state.SkipWithError("load failed");
+            benchmark::DoNotOptimize(grid.DeviceCount());
+        }
+        if (grid.DeviceCount() != devices)
+            state.SkipWithError("wrong row count");
     }
-    if (grid.DeviceCount() != kDevices)
-        state.SkipWithError("wrong row count");
+    state.counters["peak_rss_MB"] = loadPeakMB(path);
 }
-BENCHMARK(BM_LoadDataFile100k)
-    ->ArgName("locale")
-    ->Arg(0)
-    ->Arg(1)
+BENCHMARK(BM_LoadDataFile)
+    ->ArgNames({"locale", "devices"})
+    ->Args({0, kDevices})
+    ->Args({1, kDevices})
+    ->Args({0, 1000000})
+    ->Args({1, 1000000})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
