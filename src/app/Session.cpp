@@ -96,10 +96,6 @@ TSession::~TSession() {
 }
 
 TIniFile& TSession::Settings() {
-    // The file is found again whatever the case of its name, as it may have
-    // been created since.
-    if (options.settingsPath != ini->FileName())
-        ini = std::make_unique<TIniFile>(options.settingsPath);
     return *ini;
 }
 
@@ -180,9 +176,7 @@ void TSession::Start() {
         LoadDataFile(*grid, datFile, Now().now());
     // 12. An empty queue; every device row starts with a cleared
     // notification record (the rows carry them).
-    restoring = true;
     queue.Clear();
-    restoring = false;
     // 14.
     if (dnsLists.servers.isEmpty()) {
         const std::optional<QString> server = AskForDNSServer(Prompter());
@@ -192,8 +186,7 @@ void TSession::Start() {
         }
     }
     // 15. The grid, logs and queue as they were at the last close.
-    if (restore) {
-        restoring = true;
+    if (restore)
         showErrorLater([this] {
             RestoreSavedState(Settings(),
                               {*grid, [this](const QString& l) { monitorLog->Append(l); },
@@ -201,8 +194,6 @@ void TSession::Start() {
                                cycle->currentRow},
                               Now().now());
         });
-        restoring = false;
-    }
     // 16.
     applyIntervals();
     // 18.
@@ -268,7 +259,7 @@ QString TSession::ShownDnsServer() const {
 }
 
 bool TSession::AddDnsServer(const QString& server) {
-    if (!AddToRecentList(dnsLists.servers, server, 10))
+    if (!AddToRecentList(dnsLists.servers, server, kDNSHistoryLimit))
         return false;
     emit DNSListsChanged();
     return true;
@@ -276,15 +267,6 @@ bool TSession::AddDnsServer(const QString& server) {
 
 void TSession::SaveDNSLists() {
     dnsLists.Write(Settings());
-}
-
-void TSession::SaveEmailSettings(const std::function<void()>& edits) {
-    TIniFile& s = Settings();
-    s.Update([&] {
-        if (edits)
-            edits();
-        email.Write(s, notifyAddresses);
-    });
 }
 
 void TSession::SetHoldEMAIL(bool on) {
@@ -298,7 +280,7 @@ void TSession::SetDebugEMAIL(bool on) {
 void TSession::saveQueue() {
     // With the state kept across a restart, the queue is written at every
     // change, so a crash or a power cut loses no alert.
-    if (restoring || startingUp || closed || !monitor.saveStateOnExit)
+    if (startingUp || closed || !monitor.saveStateOnExit)
         return;
     showErrorLater([this] { SaveQueueSection(Settings(), queue); });
 }

@@ -6,7 +6,6 @@
 #include "monitor/MonitorCycle.h"
 #include "monitor/MonitorSettings.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <array>
@@ -88,8 +87,6 @@ public:
     // Adds a server to the recent list; true when the list changed.
     bool AddDnsServer(const QString& server);
     void SaveDNSLists();
-    // Writes the EMAIL dialog's keys and the DNS lists in one replacement.
-    void SaveEmailSettings(const std::function<void()>& edits);
     void SetHoldEMAIL(bool on);
     void SetDebugEMAIL(bool on);
 
@@ -180,7 +177,6 @@ private:
     bool socketLayerStarted = false;
     bool closePending = false;
     bool closed = false;
-    bool restoring = false;
     QString clockText;
     QString datFile;
     QString localHostName;

@@ -28,8 +28,6 @@
 
 namespace {
 
-constexpr int kHistoryLimit = 10;
-
 // Replaces a combo box's items and keeps the text shown in its edit box.
 void SetItems(QComboBox* box, const QStringList& items) {
     const QString shown = box->currentText();
@@ -82,7 +80,7 @@ void TDNSResolverPage::buildControls() {
     ComboBoxDNSQuery->setObjectName(QStringLiteral("ComboBoxDNSQuery"));
     ComboBoxDNSQuery->setEditable(true);
     ComboBoxDNSQuery->setInsertPolicy(QComboBox::NoInsert);
-    ComboBoxDNSQuery->setMaxVisibleItems(kHistoryLimit);
+    ComboBoxDNSQuery->setMaxVisibleItems(kDNSHistoryLimit);
 
     ComboBoxDNS = new QComboBox;
     ComboBoxDNS->setObjectName(QStringLiteral("ComboBoxDNS"));
@@ -93,7 +91,7 @@ void TDNSResolverPage::buildControls() {
     ComboBoxDNSServer->setObjectName(QStringLiteral("ComboBoxDNSServer"));
     ComboBoxDNSServer->setEditable(true);
     ComboBoxDNSServer->setInsertPolicy(QComboBox::NoInsert);
-    ComboBoxDNSServer->setMaxVisibleItems(kHistoryLimit);
+    ComboBoxDNSServer->setMaxVisibleItems(kDNSHistoryLimit);
 
     SpeedButtonDeleteDnsServer = new QToolButton;
     SpeedButtonDeleteDnsServer->setObjectName(QStringLiteral("SpeedButtonDeleteDnsServer"));
@@ -238,7 +236,7 @@ QString TDNSResolverPage::ShownServer() const {
 }
 
 bool TDNSResolverPage::AddToServerList(const QString& server) {
-    if (!AddToRecentList(servers, server, kHistoryLimit))
+    if (!AddToRecentList(servers, server, kDNSHistoryLimit))
         return false;
     SetItems(ComboBoxDNSServer, servers);
     return true;
@@ -269,7 +267,7 @@ void TDNSResolverPage::ButtonRunDnsClick() {
         const QString query = ComboBoxDNSQuery->currentText();
         if (query.isEmpty())
             return;
-        if (AddToRecentList(queries, query, kHistoryLimit)) {
+        if (AddToRecentList(queries, query, kDNSHistoryLimit)) {
             SetItems(ComboBoxDNSQuery, queries);
             SaveDNSLists();
         }

@@ -5,6 +5,9 @@
 #include <QStringList>
 #include <optional>
 
+// How many entries each recent list keeps.
+inline constexpr int kDNSHistoryLimit = 10;
+
 // The DNS Resolver page's recent lists: the servers (the first one shown is
 // the one e-mail alerts use) and the past queries.
 struct TDNSLists {

@@ -206,6 +206,34 @@ struct TIniFile::TDoc {
         index();
     }
 
+    // Drops every occurrence of `section` and puts `body` where the first
+    // one stood; false, and nothing changed, when there is none.
+    bool replaceAll(const QString& section, std::vector<TLine>& body) {
+        const auto found = find(section);
+        if (found.empty())
+            return false;
+        std::vector<TLine> out;
+        out.reserve(lines.size() + body.size());
+        size_t from = 0;
+        for (const TSection* s : found) {
+            for (size_t i = from; i < s->header; ++i)
+                out.push_back(std::move(lines[i]));
+            if (!body.empty()) {
+                if (!out.empty() && out.back().eol == Eol::None)
+                    out.back().eol = eol;
+                for (TLine& l : body)
+                    out.push_back(std::move(l));
+                body.clear();
+            }
+            from = s->end;
+        }
+        for (size_t i = from; i < lines.size(); ++i)
+            out.push_back(std::move(lines[i]));
+        lines = std::move(out);
+        index();
+        return true;
+    }
+
     QByteArray serialize() const {
         QByteArray out;
         qsizetype total = bom ? 3 : 0;
@@ -364,22 +392,9 @@ void TIniFile::WriteBool(const QString& section, const QString& key, bool value)
 
 void TIniFile::EraseSection(const QString& section) {
     TDoc& d = docForChange();
-    const auto found = d.find(section);
-    if (found.empty())
-        return;
-    std::vector<TLine> kept;
-    kept.reserve(d.lines.size());
-    size_t from = 0;
-    for (const TDoc::TSection* s : found) {
-        for (size_t i = from; i < s->header; ++i)
-            kept.push_back(std::move(d.lines[i]));
-        from = s->end;
-    }
-    for (size_t i = from; i < d.lines.size(); ++i)
-        kept.push_back(std::move(d.lines[i]));
-    d.lines = std::move(kept);
-    d.index();
-    changed();
+    std::vector<TLine> none;
+    if (d.replaceAll(section, none))
+        changed();
 }
 
 void TIniFile::ReplaceSection(const QString& section, const Entries& entries) {
@@ -389,32 +404,8 @@ void TIniFile::ReplaceSection(const QString& section, const Entries& entries) {
     body.push_back(d.ownLine('[' + section.toUtf8() + ']'));
     for (const auto& [k, v] : entries)
         body.push_back(d.ownLine(TDoc::entry(k, v)));
-    const auto found = d.find(section);
-    if (found.empty()) {
+    if (!d.replaceAll(section, body))
         d.insert(d.lines.size(), std::move(body));
-        changed();
-        return;
-    }
-    std::vector<TLine> out;
-    out.reserve(d.lines.size() + body.size());
-    size_t from = 0;
-    bool placed = false;
-    for (const TDoc::TSection* s : found) {
-        for (size_t i = from; i < s->header; ++i)
-            out.push_back(std::move(d.lines[i]));
-        if (!placed) {
-            if (!out.empty() && out.back().eol == Eol::None)
-                out.back().eol = d.eol;
-            for (TLine& l : body)
-                out.push_back(std::move(l));
-            placed = true;
-        }
-        from = s->end;
-    }
-    for (size_t i = from; i < d.lines.size(); ++i)
-        out.push_back(std::move(d.lines[i]));
-    d.lines = std::move(out);
-    d.index();
     changed();
 }
 
