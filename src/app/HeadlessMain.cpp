@@ -29,15 +29,6 @@ int main(int argc, char** argv) {
     app.setApplicationName(QStringLiteral("Velmora"));
 
     const QString settingsPath = SettingsFilePath();
-    {
-        TIniFile probe(settingsPath);
-        if (!probe.Readable()) {
-            printLine(stderr, QStringLiteral("velmora-headless: cannot read the settings file %1")
-                                  .arg(settingsPath));
-            return 1;
-        }
-    }
-
     TInstanceLock lock(settingsPath);
     if (!lock.Acquire()) {
         printLine(stderr, QStringLiteral("velmora-headless: ") + lock.Refusal());
@@ -53,6 +44,13 @@ int main(int argc, char** argv) {
     options.settingsPath = settingsPath;
     options.prompts = &prompts;
     TSession session(std::move(options));
+    // Read once here; start-up then uses the same parse.
+    if (!session.Settings().Readable()) {
+        printLine(
+            stderr,
+            QStringLiteral("velmora-headless: cannot read the settings file %1").arg(settingsPath));
+        return 1;
+    }
     QObject::connect(&session.MonitorLog(), &TLogModel::Appended,
                      [](const QString& line) { printLine(stdout, line); });
 
