@@ -1,11 +1,20 @@
 #include "Prompts.h"
 
+#include <QTimer>
+
 namespace {
 
 TPrompts* installed = nullptr;
 TPrompts* frontEnd = nullptr;
 
 } // namespace
+
+void TPrompts::ShowMessage(const QString& text, const QString& caption, Icon icon,
+                           std::function<void()> closed) {
+    Message(text, caption, Buttons::Ok, icon);
+    if (closed)
+        QTimer::singleShot(0, std::move(closed));
+}
 
 void TDefaultPrompts::note(const QString& line) {
     if (log)

@@ -29,6 +29,12 @@ public:
     // A colour as 0xAARRGGBB, or nothing on Cancel.
     virtual std::optional<unsigned> ChooseColor(unsigned initial) = 0;
 
+    // A message that nothing waits for: `closed` runs once it has been
+    // closed, never before this call has returned. The default shows it
+    // through Message (which answers at once where no one is asked).
+    virtual void ShowMessage(const QString& text, const QString& caption, Icon icon,
+                             std::function<void()> closed);
+
     // Shorthands.
     void Inform(const QString& text, const QString& caption) {
         Message(text, caption, Buttons::Ok, Icon::Information);

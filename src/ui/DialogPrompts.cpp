@@ -26,29 +26,47 @@ QString qtFilter(const QString& filter) {
 
 } // namespace
 
-TPrompts::Answer TDialogPrompts::Message(const QString& text, const QString& caption,
-                                         Buttons buttons, Icon icon) {
-    QMessageBox box(parent);
+static void setUp(QMessageBox& box, const QString& text, const QString& caption,
+                  TPrompts::Icon icon) {
     box.setWindowTitle(caption);
     // Texts come from files, logs and the network: never guess markup.
     box.setTextFormat(Qt::PlainText);
     box.setText(text);
     switch (icon) {
-    case Icon::Information:
+    case TPrompts::Icon::Information:
         box.setIcon(QMessageBox::Information);
         break;
-    case Icon::Warning:
+    case TPrompts::Icon::Warning:
         box.setIcon(QMessageBox::Warning);
         break;
-    case Icon::Error:
+    case TPrompts::Icon::Error:
         box.setIcon(QMessageBox::Critical);
         break;
-    case Icon::Question:
+    case TPrompts::Icon::Question:
         box.setIcon(QMessageBox::Question);
         break;
-    case Icon::None:
+    case TPrompts::Icon::None:
         break;
     }
+}
+
+void TDialogPrompts::ShowMessage(const QString& text, const QString& caption, Icon icon,
+                                 std::function<void()> closed) {
+    auto* box = new QMessageBox(parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    setUp(*box, text, caption, icon);
+    box->setStandardButtons(QMessageBox::Ok);
+    QObject::connect(box, &QDialog::finished, box, [closed = std::move(closed)] {
+        if (closed)
+            closed();
+    });
+    box->open();
+}
+
+TPrompts::Answer TDialogPrompts::Message(const QString& text, const QString& caption,
+                                         Buttons buttons, Icon icon) {
+    QMessageBox box(parent);
+    setUp(box, text, caption, icon);
     switch (buttons) {
     case Buttons::Ok:
         box.setStandardButtons(QMessageBox::Ok);

@@ -13,6 +13,9 @@ public:
 
     Answer Message(const QString& text, const QString& caption, Buttons buttons,
                    Icon icon) override;
+    // A window-modal box opened without a nested event loop.
+    void ShowMessage(const QString& text, const QString& caption, Icon icon,
+                     std::function<void()> closed) override;
     QString OpenFileName(const QString& title, const QString& filter, const QString& defaultExt,
                          const QString& folder) override;
     QString SaveFileName(const QString& title, const QString& filter, const QString& defaultExt,
