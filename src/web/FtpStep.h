@@ -23,7 +23,8 @@ public:
     // password, port and folder texts in place (as the boxes are) and the
     // event lines read the host, port and folder from it when they come.
     // "FTP Login Failure" is shown by Prompts().ShowMessage, and the step
-    // goes on when it has been closed.
+    // goes on when it has been closed. Finished always comes after Run has
+    // returned; a call while the step runs is ignored.
     void Run(TWebPageSettings& boxes, const TPagePaths& pages, const QString& clockText);
     bool Running() const;
 

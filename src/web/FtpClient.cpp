@@ -1,0 +1,712 @@
+#include "FtpClient.h"
+
+#include "platform/Helpers.h"
+#include "web/SocketErrors.h"
+
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QLoggingCategory>
+#include <QTimer>
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcFtp, "velmora.ftp", QtWarningMsg)
+
+constexpr qint64 kBlock = 64 * 1024;
+
+const char* StateName(TNMFTP::TState s) {
+    using S = TNMFTP::TState;
+    switch (s) {
+    case S::Idle:
+        return "idle";
+    case S::Resolving:
+        return "resolving";
+    case S::Connecting:
+        return "connecting";
+    case S::Greeting:
+        return "greeting";
+    case S::User:
+        return "USER";
+    case S::Pass:
+        return "PASS";
+    case S::LoginQuit:
+        return "QUIT after login";
+    case S::LoggedIn:
+        return "logged in";
+    case S::Command:
+        return "command";
+    case S::Port:
+        return "PORT";
+    case S::Stor:
+        return "STOR";
+    case S::Accepting:
+        return "accepting";
+    case S::Sending:
+        return "sending";
+    case S::Closing:
+        return "closing data";
+    case S::ClosingReply:
+        return "closing reply";
+    case S::Quit:
+        return "QUIT";
+    }
+    return "?";
+}
+
+bool HasLineBreak(const QString& text) {
+    return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
+}
+
+bool Between(int code, int low, int high) {
+    return code >= low && code <= high;
+}
+
+// The reply line an error box shows: the first line, without its line end.
+QString ReplyLine(const TReply& reply) {
+    return reply.lines.value(0);
+}
+
+TFtpError Error(TFtpError::TKind kind, const QString& text) {
+    return TFtpError{kind, text};
+}
+
+} // namespace
+
+TNMFTP::TNMFTP(QObject* parent) : QObject(parent), pingPong(socket, this) {
+    qRegisterMetaType<TFtpError>();
+    socket.setObjectName(QStringLiteral("NMFTP1"));
+    connect(&socket, &QAbstractSocket::connected, this, &TNMFTP::socketConnected);
+    connect(&socket, &QAbstractSocket::errorOccurred, this, &TNMFTP::socketError);
+    connect(&socket, &QAbstractSocket::disconnected, this, &TNMFTP::socketDisconnected);
+    connect(&pingPong, &TPingPong::ReplyReceived, this, &TNMFTP::replyReceived);
+    connect(&pingPong, &TPingPong::StepTimedOut, this, &TNMFTP::stepTimedOut);
+    connect(&pingPong, &TPingPong::ReplyTooLong, this, &TNMFTP::replyTooLong);
+}
+
+TNMFTP::~TNMFTP() {
+    // Nobody is left to hear about the close.
+    if (lookupId >= 0)
+        QHostInfo::abortHostLookup(lookupId);
+    if (data)
+        data->disconnect(this);
+    if (listener)
+        listener->disconnect(this);
+    socket.disconnect(this);
+    pingPong.disconnect(this);
+    socket.abort();
+}
+
+void TNMFTP::setState(TState next) {
+    qCDebug(lcFtp) << StateName(state) << "->" << StateName(next);
+    state = next;
+}
+
+TNMFTP::TCmdType TNMFTP::CommandKind(const QString& line) {
+    if (line == QLatin1String("PWD"))
+        return cmdCurrentDir;
+    const QString word = line.section(QLatin1Char(' '), 0, 0);
+    if (word == QLatin1String("CWD"))
+        return cmdChangeDir;
+    if (word == QLatin1String("DELE"))
+        return cmdDelete;
+    if (word == QLatin1String("MKD"))
+        return cmdMakeDir;
+    if (word == QLatin1String("RMD"))
+        return cmdRemoveDir;
+    return cmdDoCommand;
+}
+
+QString TNMFTP::CmdTypeName(int kind) {
+    static const char* const names[] = {
+        "cmdChangeDir", "cmdMakeDir",     "cmdDelete",    "cmdRemoveDir", "cmdList",   "cmdRename",
+        "cmdUpRestore", "cmdDownRestore", "cmdDownload",  "cmdUpload",    "cmdAppend", "cmdreInit",
+        "cmdAllocate",  "cmdNList",       "cmdDoCommand", "cmdCurrentDir"};
+    if (kind < 0 || kind >= int(std::size(names)))
+        return QStringLiteral("Other Command");
+    return QLatin1String(names[kind]);
+}
+
+// Every operation begins from the event loop, so that its events and its
+// Done never come before the call that started it has returned.
+bool TNMFTP::start(TOperation op, std::function<void()> begin) {
+    if (Busy())
+        return false;
+    operation = op;
+    const quint64 current = ++epoch;
+    QTimer::singleShot(0, this, [this, current, begin = std::move(begin)] {
+        if (current == epoch)
+            begin();
+    });
+    return true;
+}
+
+void TNMFTP::complete(const TFtpError& error) {
+    pingPong.StopStepTimer();
+    const TOperation op = operation;
+    operation = TOperation::None;
+    ++epoch;
+    if (state != TState::Idle)
+        setState(connected ? TState::LoggedIn : TState::Idle);
+    if (!error.text.isEmpty())
+        qCDebug(lcFtp) << "failed:" << error.text;
+    emit Done(op, error);
+}
+
+QString TNMFTP::timeOutText() const {
+    if (TimeOut % 1000 == 0)
+        return QStringLiteral("%1 s").arg(TimeOut / 1000);
+    return QStringLiteral("%1 ms").arg(TimeOut);
+}
+
+void TNMFTP::waitStep() {
+    pingPong.StepTimer.setInterval(TimeOut);
+    pingPong.StartStepTimer();
+}
+
+// The connection check of commands and uploads: the handler may claim the
+// event, but with nothing connected by the second ask the call fails.
+bool TNMFTP::requireConnection() {
+    for (int ask = 0; ask < 2 && !connected; ++ask) {
+        bool handled = false;
+        emit OnConnectionRequired(&handled);
+        if (!handled)
+            break;
+    }
+    return connected;
+}
+
+// Control connection ---------------------------------------------------------
+
+bool TNMFTP::Connect() {
+    return start(TOperation::Connect, [this] {
+        if (connected) {
+            complete();
+            return;
+        }
+        if (HasLineBreak(Host) || HasLineBreak(UserID) || HasLineBreak(Password)) {
+            complete(Error(TFtpError::TKind::BadArgument,
+                           QStringLiteral("Line break in the host, user or password")));
+            return;
+        }
+        pingPong.DropInput();
+        // A dotted address needs no lookup.
+        if (const std::optional<quint32> address = InetAddr(Host.trimmed())) {
+            openTcp(DottedText(*address));
+            return;
+        }
+        setState(TState::Resolving);
+        waitStep();
+        lookupId = QHostInfo::lookupHost(Host.trimmed(), this, &TNMFTP::resolved);
+    });
+}
+
+void TNMFTP::resolved(const QHostInfo& info) {
+    if (state != TState::Resolving || info.lookupId() != lookupId)
+        return;
+    lookupId = -1;
+    for (const QHostAddress& a : info.addresses()) {
+        if (a.protocol() == QAbstractSocket::IPv4Protocol) {
+            openTcp(a.toString());
+            return;
+        }
+    }
+    setState(TState::Idle);
+    complete(Error(TFtpError::TKind::Socket, QStringLiteral("Null Remote Address")));
+}
+
+void TNMFTP::openTcp(const QString& address) {
+    setState(TState::Connecting);
+    waitStep();
+    socket.connectToHost(address, Port);
+}
+
+void TNMFTP::socketConnected() {
+    if (state != TState::Connecting)
+        return;
+    connected = true;
+    setState(TState::Greeting);
+    waitStep();
+}
+
+void TNMFTP::socketError(QAbstractSocket::SocketError error) {
+    if (closing)
+        return;
+    if (state == TState::Connecting) {
+        closing = true;
+        socket.abort();
+        closing = false;
+        setState(TState::Idle);
+        emit OnConnectionFailed();
+        complete(Error(TFtpError::TKind::Socket, QStringLiteral("Connection Failed")));
+        return;
+    }
+    // A close by the server comes as disconnected, after its last data.
+    if (error == QAbstractSocket::RemoteHostClosedError || !connected)
+        return;
+    const int number = SocketErrorNumber(error);
+    const QString text = number ? SocketErrorText(number) : socket.errorString();
+    emit OnError(number, text);
+    closeControl();
+    const TFtpError e = Error(TFtpError::TKind::Socket, text);
+    if (operation == TOperation::Upload)
+        uploadFailed(e);
+    else if (operation != TOperation::None)
+        complete(e);
+}
+
+void TNMFTP::socketDisconnected() {
+    if (closing || !connected)
+        return;
+    // The server closed the connection; anything it sent has been read.
+    const TState was = state;
+    closeControl();
+    switch (operation) {
+    case TOperation::None:
+        return;
+    case TOperation::Disconnect:
+        complete(); // gone without a reply to QUIT: nothing refused
+        return;
+    case TOperation::Connect:
+        if (was == TState::LoginQuit) {
+            complete(pendingError);
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    const TFtpError e =
+        Error(TFtpError::TKind::Socket, QStringLiteral("Connection closed by the FTP server"));
+    if (operation == TOperation::Upload)
+        uploadFailed(e);
+    else
+        complete(e);
+}
+
+void TNMFTP::closeControl() {
+    pingPong.StopStepTimer();
+    if (!connected) {
+        closing = true;
+        pingPong.Abort();
+        closing = false;
+        return;
+    }
+    connected = false;
+    closing = true;
+    pingPong.Abort();
+    closing = false;
+    setState(TState::Idle);
+    emit OnDisconnect();
+}
+
+void TNMFTP::sendCommand(TState next, const QByteArray& line) {
+    setState(next);
+    pingPong.Send(line + "\r\n");
+    waitStep();
+}
+
+void TNMFTP::sendQuit(TState next) {
+    sendCommand(next, "QUIT");
+}
+
+void TNMFTP::replyReceived(const TReply& reply) {
+    switch (state) {
+    case TState::Greeting:
+        if (reply.code > 400) {
+            emit OnConnectionFailed();
+            loginRefused(reply);
+            return;
+        }
+        sendCommand(TState::User, "USER " + UserID.toUtf8());
+        return;
+    case TState::User:
+    case TState::Pass:
+        loginReply(reply);
+        return;
+    case TState::LoginQuit:
+        closeControl();
+        complete(pendingError);
+        return;
+    case TState::Command: {
+        if (Between(reply.code, 400, 599)) {
+            bool handled = false;
+            emit OnFailure(&handled, commandKind);
+            complete(handled ? TFtpError{} : Error(TFtpError::TKind::Reply, ReplyLine(reply)));
+            return;
+        }
+        emit OnSuccess(commandKind);
+        complete();
+        return;
+    }
+    case TState::Port:
+    case TState::Stor:
+    case TState::Accepting:
+    case TState::Sending:
+    case TState::Closing:
+    case TState::ClosingReply:
+        uploadReply(reply);
+        return;
+    case TState::Quit: {
+        closeControl();
+        complete(Between(reply.code, 301, 599) ? Error(TFtpError::TKind::Reply, ReplyLine(reply))
+                                               : TFtpError{});
+        return;
+    }
+    default:
+        return; // nothing asked: a stray reply is dropped with the next command
+    }
+}
+
+void TNMFTP::loginReply(const TReply& reply) {
+    if (Between(reply.code, 401, 599)) {
+        emit OnConnectionFailed();
+        loginRefused(reply);
+        return;
+    }
+    if (state == TState::User && reply.code == 331) {
+        setState(TState::Pass);
+        pingPong.SendSecret("PASS " + Password.toUtf8() + "\r\n", 1);
+        waitStep();
+        return;
+    }
+    setState(TState::LoggedIn);
+    emit OnConnect();
+    complete();
+}
+
+// A refused greeting or login ends with QUIT, since the connection is up.
+void TNMFTP::loginRefused(const TReply& reply) {
+    pendingError = Error(TFtpError::TKind::Reply, ReplyLine(reply));
+    sendQuit(TState::LoginQuit);
+}
+
+void TNMFTP::stepTimedOut() {
+    QString what;
+    switch (state) {
+    case TState::Resolving:
+        QHostInfo::abortHostLookup(lookupId);
+        lookupId = -1;
+        what = QStringLiteral("Host lookup of %1").arg(Host.trimmed());
+        break;
+    case TState::Connecting:
+        what = QStringLiteral("Connection to %1:%2").arg(Host.trimmed()).arg(Port);
+        break;
+    case TState::Greeting:
+        what = QStringLiteral("Greeting");
+        break;
+    case TState::User:
+        what = QStringLiteral("Reply to USER");
+        break;
+    case TState::Pass:
+        what = QStringLiteral("Reply to PASS");
+        break;
+    case TState::LoginQuit:
+    case TState::Quit:
+        what = QStringLiteral("Reply to QUIT");
+        break;
+    case TState::Command:
+        what = QStringLiteral("Reply to ") + commandWord;
+        break;
+    case TState::Port:
+        what = QStringLiteral("Reply to PORT");
+        break;
+    case TState::Stor:
+        what = QStringLiteral("Reply to STOR");
+        break;
+    case TState::Accepting:
+        what = QStringLiteral("Data connection from the server");
+        break;
+    case TState::Sending:
+        what = QStringLiteral("Sending %1").arg(remoteName);
+        break;
+    case TState::Closing:
+        what = QStringLiteral("Closing the data connection");
+        break;
+    case TState::ClosingReply:
+        what = QStringLiteral("Reply after the transfer of %1").arg(remoteName);
+        break;
+    case TState::Idle:
+    case TState::LoggedIn:
+        return;
+    }
+    const TState was = state;
+    const bool wasConnected = connected;
+    closeControl();
+    if (was == TState::Connecting && !wasConnected)
+        emit OnConnectionFailed();
+    const TFtpError e = Error(TFtpError::TKind::TimedOut,
+                              what + QStringLiteral(" timed out after ") + timeOutText());
+    if (was == TState::LoginQuit) {
+        complete(pendingError);
+        return;
+    }
+    if (operation == TOperation::Upload)
+        uploadFailed(e);
+    else
+        complete(e);
+}
+
+void TNMFTP::replyTooLong() {
+    // The engine has aborted the connection already.
+    const TFtpError e =
+        Error(TFtpError::TKind::Socket, QStringLiteral("Reply from the FTP server too long"));
+    closeControl();
+    if (operation == TOperation::Upload)
+        uploadFailed(e);
+    else if (operation != TOperation::None)
+        complete(e);
+}
+
+// Commands -------------------------------------------------------------------
+
+bool TNMFTP::DoCommand(const QString& line) {
+    return start(TOperation::Command, [this, line] {
+        commandKind = CommandKind(line);
+        if (!requireConnection()) {
+            complete(Error(TFtpError::TKind::NotConnected, QStringLiteral("Not Connected")));
+            return;
+        }
+        if (HasLineBreak(line)) {
+            complete(Error(TFtpError::TKind::BadArgument, QStringLiteral("Line break in command")));
+            return;
+        }
+        commandWord = line.section(QLatin1Char(' '), 0, 0);
+        sendCommand(TState::Command, line.toUtf8());
+    });
+}
+
+bool TNMFTP::ChangeDir(const QString& folder) {
+    return DoCommand(QStringLiteral("CWD ") + folder);
+}
+
+bool TNMFTP::Mode(int kind) {
+    switch (kind) {
+    case 1:
+        return DoCommand(QStringLiteral("TYPE A"));
+    case 2:
+        return DoCommand(QStringLiteral("TYPE I"));
+    case 3:
+        return DoCommand(QStringLiteral("TYPE L 8"));
+    default:
+        return start(TOperation::Command, [this] { complete(); });
+    }
+}
+
+bool TNMFTP::Disconnect() {
+    return start(TOperation::Disconnect, [this] {
+        if (!connected) {
+            complete();
+            return;
+        }
+        sendQuit(TState::Quit);
+    });
+}
+
+// Upload ---------------------------------------------------------------------
+
+bool TNMFTP::Upload(const QString& localPath, const QString& remote) {
+    return start(TOperation::Upload, [this, localPath, remote] {
+        failureReported = false;
+        earlyReply.reset();
+        if (!requireConnection()) {
+            uploadFailed(Error(TFtpError::TKind::NotConnected, QStringLiteral("Not Connected")));
+            return;
+        }
+        remoteName = remote.isEmpty() ? QFileInfo(localPath).fileName() : remote;
+        if (HasLineBreak(remoteName)) {
+            uploadFailed(
+                Error(TFtpError::TKind::BadArgument, QStringLiteral("Line break in file name")));
+            return;
+        }
+        file.setFileName(localPath);
+        if (!file.open(QIODevice::ReadOnly)) {
+            uploadFailed(
+                Error(TFtpError::TKind::File,
+                      QStringLiteral("Cannot open %1: %2").arg(localPath, file.errorString())));
+            return;
+        }
+        listener = std::make_unique<QTcpServer>();
+        listener->setMaxPendingConnections(1);
+        if (!listener->listen(QHostAddress::AnyIPv4, 0)) {
+            const int number = SocketErrorNumber(listener->serverError());
+            const QString text = number ? SocketErrorText(number) : listener->errorString();
+            emit OnError(number, text);
+            uploadFailed(Error(TFtpError::TKind::Socket, text));
+            return;
+        }
+        connect(listener.get(), &QTcpServer::newConnection, this, &TNMFTP::acceptData);
+        // The address the server reaches us on is the one it sees the
+        // control connection come from.
+        const quint32 local = socket.localAddress().toIPv4Address();
+        const quint16 port = listener->serverPort();
+        const QByteArray argument = QStringLiteral("%1,%2,%3,%4,%5,%6")
+                                        .arg(local >> 24)
+                                        .arg((local >> 16) & 0xff)
+                                        .arg((local >> 8) & 0xff)
+                                        .arg(local & 0xff)
+                                        .arg(port >> 8)
+                                        .arg(port & 0xff)
+                                        .toLatin1();
+        sendCommand(TState::Port, "PORT " + argument);
+    });
+}
+
+void TNMFTP::uploadReply(const TReply& reply) {
+    switch (state) {
+    case TState::Port:
+    case TState::Stor:
+        if (Between(reply.code, 301, 599)) {
+            bool handled = false;
+            failureReported = true;
+            emit OnFailure(&handled, cmdUpload);
+            endUpload();
+            complete(handled ? TFtpError{} : Error(TFtpError::TKind::Reply, ReplyLine(reply)));
+            return;
+        }
+        if (state == TState::Port) {
+            sendCommand(TState::Stor, "STOR " + remoteName.toUtf8());
+            return;
+        }
+        setState(TState::Accepting);
+        waitStep();
+        acceptData();
+        return;
+    case TState::Accepting:
+        // The server gave up on reaching us (425 and the like).
+        if (reply.code >= 400) {
+            uploadFailed(Error(TFtpError::TKind::Reply, ReplyLine(reply)));
+            return;
+        }
+        earlyReply = reply;
+        return;
+    case TState::Sending:
+    case TState::Closing:
+        // The server ended the transfer early; this is its closing reply.
+        earlyReply = reply;
+        return;
+    case TState::ClosingReply:
+        // Read, not examined: the file has been sent.
+        endUpload();
+        emit OnSuccess(cmdUpload);
+        complete();
+        return;
+    default:
+        return;
+    }
+}
+
+void TNMFTP::acceptData() {
+    if (state != TState::Accepting || !listener)
+        return;
+    while (QTcpSocket* incoming = listener->nextPendingConnection()) {
+        // Only the server we talk to may hand us a data connection.
+        if (incoming->peerAddress().toIPv4Address() != socket.peerAddress().toIPv4Address()) {
+            incoming->abort();
+            incoming->deleteLater();
+            continue;
+        }
+        incoming->setParent(nullptr);
+        data.reset(incoming);
+        listener->disconnect(this);
+        listener->close();
+        connect(data.get(), &QAbstractSocket::bytesWritten, this, &TNMFTP::dataWritten);
+        connect(data.get(), &QAbstractSocket::errorOccurred, this, &TNMFTP::dataError);
+        connect(data.get(), &QAbstractSocket::disconnected, this, &TNMFTP::dataClosed);
+        setState(TState::Sending);
+        sendBlock();
+        return;
+    }
+}
+
+void TNMFTP::sendBlock() {
+    const QByteArray block = file.read(kBlock);
+    if (block.isEmpty()) {
+        if (file.error() != QFileDevice::NoError) {
+            uploadFailed(Error(
+                TFtpError::TKind::File,
+                QStringLiteral("Cannot read %1: %2").arg(file.fileName(), file.errorString())));
+            return;
+        }
+        closeData();
+        return;
+    }
+    waitStep();
+    if (data->write(block) != block.size()) {
+        dataError(data->error());
+    }
+}
+
+void TNMFTP::dataWritten() {
+    // The next block goes once the socket has taken the whole last one.
+    if (state == TState::Sending && data && data->bytesToWrite() == 0)
+        sendBlock();
+}
+
+void TNMFTP::dataError(QAbstractSocket::SocketError error) {
+    if (state != TState::Sending && state != TState::Closing)
+        return;
+    const int number = SocketErrorNumber(error);
+    const QString text = number ? SocketErrorText(number) : data->errorString();
+    emit OnError(number, text);
+    uploadFailed(Error(TFtpError::TKind::Socket, text));
+}
+
+void TNMFTP::closeData() {
+    file.close();
+    setState(TState::Closing);
+    waitStep();
+    // A graceful close: what is still queued goes out before the FIN.
+    data->disconnectFromHost();
+    // With nothing left to send the socket may have closed (and reported
+    // it) already.
+    if (data && data->state() == QAbstractSocket::UnconnectedState)
+        dataClosed();
+}
+
+void TNMFTP::dataClosed() {
+    if (state == TState::Sending) {
+        // The server went away before the whole file was sent.
+        dataError(QAbstractSocket::RemoteHostClosedError);
+        return;
+    }
+    if (state != TState::Closing)
+        return;
+    data->disconnect(this);
+    data.release()->deleteLater();
+    if (earlyReply) {
+        endUpload();
+        emit OnSuccess(cmdUpload);
+        complete();
+        return;
+    }
+    setState(TState::ClosingReply);
+    waitStep();
+}
+
+// Every other failure of an upload: OnFailure once, then the error goes on
+// unless the handler took it.
+void TNMFTP::uploadFailed(const TFtpError& error) {
+    endUpload();
+    bool handled = false;
+    if (!failureReported) {
+        failureReported = true;
+        emit OnFailure(&handled, cmdUpload);
+    }
+    complete(handled ? TFtpError{} : error);
+}
+
+void TNMFTP::endUpload() {
+    if (data) {
+        data->disconnect(this);
+        data->abort();
+        data.release()->deleteLater();
+    }
+    if (listener) {
+        listener->disconnect(this);
+        listener->close();
+        listener.release()->deleteLater();
+    }
+    file.close();
+    earlyReply.reset();
+}
