@@ -43,6 +43,9 @@ int main(int argc, char** argv) {
     TSession::Options options;
     options.settingsPath = settingsPath;
     options.prompts = &prompts;
+    // Both front ends publish the same pages, under the names the index
+    // page links to.
+    options.executableName = QStringLiteral("velmora");
     TSession session(std::move(options));
     // Read once here; start-up then uses the same parse.
     if (!session.Settings().Readable()) {

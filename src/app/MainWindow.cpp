@@ -10,6 +10,7 @@
 #include "platform/ErrorGuard.h"
 #include "platform/IniFile.h"
 #include "ui/TrayIcon.h"
+#include "web/WebPageTab.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -56,7 +57,8 @@ void TForm1::buildWindow() {
     makeTab(PageControl1, "TabSheet4", QStringLiteral("Ping"));
     TabSheet5 = makeTab(PageControl1, "TabSheet5", QStringLiteral("EMAIL Log"));
     QWidget* TabSheet6 = makeTab(PageControl1, "TabSheet6", QStringLiteral("DNS Resolver"));
-    makeTab(PageControl1, "TabSheet7", QStringLiteral("Velmora Grid/Log Web Page"));
+    QWidget* TabSheet7 =
+        makeTab(PageControl1, "TabSheet7", QStringLiteral("Velmora Grid/Log Web Page"));
 
     GroupBox1 = new QGroupBox(QStringLiteral("WAN Grid"));
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -86,6 +88,10 @@ void TForm1::buildWindow() {
     MonitorSetup = new TMonitorSetupPage;
     auto* t2 = new QVBoxLayout(TabSheet2);
     t2->addWidget(MonitorSetup);
+
+    WebPage = new TWebPageTab(session->Publisher());
+    auto* t7 = new QVBoxLayout(TabSheet7);
+    t7->addWidget(WebPage);
 
     // A panel is read with its text; its role is the description.
     const char* const roles[] = {"Clock", "Activity", "Data File"};
@@ -135,7 +141,8 @@ void TForm1::buildMenus() {
         QKeySequence(Qt::CTRL | Qt::Key_M), nullptr);
     add(tasks, "DNSServerSpecification1", QStringLiteral("DNS Server Specification..."), {},
         [this] { DNSPage->GetDNSAddress1Click(); });
-    add(tasks, "ExploreWebPages1", QStringLiteral("Explore Grid/Log Web Pages"), {}, nullptr);
+    add(tasks, "ExploreWebPages1", QStringLiteral("Explore Grid/Log Web Pages"), {},
+        [this] { ActionIExploreWebPagesExecute(); });
     QAction* Exit2 = add(tasks, "Exit2", QStringLiteral("E&xit"), {}, [this] { Exit2Click(); });
 
     QMenu* mail = menuBar()->addMenu(QStringLiteral("&EMAIL Notification"));

@@ -21,6 +21,7 @@ class TGridView;
 class TMonitorLog;
 class TMonitorSetupPage;
 class TSession;
+class TWebPageTab;
 class TTrayIcon;
 
 // The main window: builds the named widgets, binds them to the session and
@@ -68,6 +69,9 @@ public:
     void sgMouseUp(int column);
     void sgSelectCell(int column, int row);
     void Parameters1Click();
+    // "Explore Grid/Log Web Pages": the local index page in the browser.
+    void ActionIExploreWebPagesExecute();
+    void FileOpenWebBrowserAccept(const QString& browser);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -82,6 +86,7 @@ private:
     void buildGrid();
     void bindSession();
     void bindMail();
+    void bindWeb();
     void showMonitorSettings();
     void setStatus(int panel, const QString& text);
     void deviceWentDown(const QStringList& cells);
@@ -103,6 +108,7 @@ private:
     TEMAILLog* EMAILLog = nullptr;
     TDNSResolverPage* DNSPage = nullptr;
     TMonitorSetupPage* MonitorSetup = nullptr;
+    TWebPageTab* WebPage = nullptr;
     TTrayIcon* TrayIcon1 = nullptr;
     QTimer TimerPing;
 

@@ -46,6 +46,7 @@ TForm1::TForm1(Options o) : options(std::move(o)) {
     buildGrid();
     bindSession();
     bindMail();
+    bindWeb();
     FormCreate();
 }
 

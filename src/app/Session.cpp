@@ -12,7 +12,10 @@
 #include "platform/LogModel.h"
 #include "platform/Prompts.h"
 #include "platform/VelmoraError.h"
+#include "web/Publisher.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QHostInfo>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -85,6 +88,21 @@ TSession::TSession(Options o, QObject* parent) : QObject(parent), options(std::m
                                   [this] { return closePending; }},
                                  this);
     queue.SetOnChange([this] { saveQueue(); });
+
+    if (options.executableName.isEmpty())
+        options.executableName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    publisher = new TPublisher(
+        {[this]() -> const TDeviceGrid& { return *grid; }, [this] { return monitorLog->Lines(); },
+         [this] { return unsigned(monitor.upColor); },
+         [this] { return unsigned(monitor.downColor); }, [this] { return clockText; },
+         [this] { return ProgramFolder() + options.executableName; }},
+        this);
+    publisher->TransferLog().setObjectName(QStringLiteral("TransferMemo"));
+    // An error that ends a run is shown without waiting for the operator:
+    // the cycle, the clock and the delivery go on meanwhile.
+    connect(publisher, &TPublisher::RunFailed, this, [this](const QString& text) {
+        Prompter().ShowMessage(text, QStringLiteral("Velmora"), TPrompts::Icon::Error, {});
+    });
 }
 
 TSession::~TSession() {
@@ -212,6 +230,7 @@ void TSession::loadSettings() {
     email = TEmailSettings::Read(s);
     notifyAddresses = ReadNotifyAddresses(s);
     dnsLists = TDNSLists::Read(s);
+    publisher->Boxes() = TWebPageSettings::Read(s);
     emit MonitorSettingsLoaded();
     emit DNSListsChanged();
 }
@@ -292,6 +311,15 @@ void TSession::TimerTimeTimer() {
     }
     clockText = ::ClockText(Now().now());
     emit ClockTicked(clockText);
+    publisher->TimerTimeTick();
+}
+
+void TSession::ButtonApplyWebPageClick() {
+    publisher->Boxes().Write(Settings());
+}
+
+QString TSession::IndexPagePath() const {
+    return publisher->Paths().index;
 }
 
 TSession::TRunning TSession::Running() const {

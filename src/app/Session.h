@@ -19,6 +19,7 @@ class TIniFile;
 class TLogModel;
 class TMailDelivery;
 class TPrompts;
+class TPublisher;
 class TSMTPClient;
 
 // What the socket layer reports about itself (shown by the information
@@ -48,6 +49,9 @@ public:
         TPrompts* prompts = nullptr;
         const TClock* clock = nullptr;
         TMonitorCycle::EchoFunction echo;
+        // The name the status pages are called after; empty: the running
+        // executable's.
+        QString executableName;
     };
 
     explicit TSession(QObject* parent = nullptr);
@@ -67,6 +71,12 @@ public:
     TNotificationQueue& Queue() { return queue; }
     TMailDelivery& Delivery() const { return *delivery; }
     TSMTPClient& Smtp() const { return *smtp; }
+    // The status pages, their publication and its schedule.
+    TPublisher& Publisher() const { return *publisher; }
+    // The page's Apply: its settings into the settings file.
+    void ButtonApplyWebPageClick();
+    // Where "Explore Grid/Log Web Pages" finds the index page.
+    QString IndexPagePath() const;
     TIniFile& Settings();
     TPrompts& Prompter() const;
     const TClock& Now() const;
@@ -107,7 +117,7 @@ public:
     void SortRequest(int column);
     void StartNewMonitor(const QString& path);
 
-    // The clock tick: clock text, close retry.
+    // The clock tick: clock text, close retry, the publication schedule.
     void TimerTimeTimer();
 
     // The close rule. What still runs holds a close up; RequestClose then
@@ -163,6 +173,7 @@ private:
     TNotificationQueue queue;
     TSMTPClient* smtp = nullptr;
     TMailDelivery* delivery = nullptr;
+    TPublisher* publisher = nullptr;
     QTimer TimerTime;
     QTimer EMAILTimer;
 

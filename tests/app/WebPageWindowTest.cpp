@@ -1,0 +1,220 @@
+#include "TestSupport.h"
+#include "app/MainWindow.h"
+#include "app/Session.h"
+#include "platform/IniFile.h"
+#include "platform/LogModel.h"
+#include "web/Publisher.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace {
+
+TForm1::Options testOptions() {
+    TForm1::Options o;
+    o.quitOnClose = false;
+    return o;
+}
+
+struct WebPageWindowTest : ::testing::Test {
+    TTempProgramFolder folder;
+    TScriptedPrompts prompts;
+    QString ini() const { return folder.file(QStringLiteral("velmora.ini")); }
+    void writeIni(const QByteArray& text) const {
+        QFile f(ini());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    // A stand-in browser that records its arguments, one a line.
+    QString standInBrowser(const QString& name) const {
+        const QString path = folder.file(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done > \"$0.args\"\n");
+        f.close();
+        f.setPermissions(f.permissions() | QFile::ExeOwner);
+        return path;
+    }
+    static QByteArray readAll(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+};
+
+QWidget* buddyOf(const QWidget& root, const QString& caption) {
+    for (QLabel* l : root.findChildren<QLabel*>())
+        if (l->text() == caption)
+            return l->buddy();
+    return nullptr;
+}
+
+} // namespace
+
+TEST_F(WebPageWindowTest, ControlsAreFoundByTheirCaptionsWithTheirStartValues) {
+    TForm1 form(testOptions());
+    auto* page = Named<QWidget>(form, "WebPage");
+    struct Labelled {
+        const char* caption;
+        const char* control;
+    } labelled[] = {{"Every", "EditWebPageHours"},
+                    {"hours", "EditWebPageMin"},
+                    {"Host/IP:", "EditWebPageFTPHost"},
+                    {"Port:", "EditWebPageFTPPort"},
+                    {"Host Folder:", "EditWebPageFTPFolder"},
+                    {"User ID:", "EditWebPageFTPUserID"},
+                    {"Password:", "EditWebPageFTPPassword"},
+                    {"Drive:\\Path:", "EditWebPageDrivePath"}};
+    for (const Labelled& l : labelled) {
+        QWidget* buddy = buddyOf(*page, QString::fromUtf8(l.caption));
+        ASSERT_NE(buddy, nullptr) << l.caption;
+        EXPECT_EQ(buddy->objectName(), l.control) << l.caption;
+    }
+    struct Boxed {
+        const char* caption;
+        const char* control;
+    } boxes[] = {{"Output Velmora Grid to Web Page", "CheckBoxVelmoraWebPage"},
+                 {"Use FTP to Transfer Web Page", "CheckBoxWebPageFTP"},
+                 {"Use FTP Anonymous Account", "CheckBoxAnonymousAccount"},
+                 {"Copy Web Page to Local/Network Drive", "CheckBoxWebPageLocalDrive"}};
+    for (const Boxed& b : boxes) {
+        auto* box = Named<QCheckBox>(*page, b.control);
+        EXPECT_EQ(box->text(), b.caption);
+        EXPECT_FALSE(box->isChecked());
+    }
+    EXPECT_EQ(Named<QPushButton>(*page, "ButtonWebPageTransferFile")->text(), "Create Now");
+    EXPECT_EQ(Named<QPushButton>(*page, "ButtonApplyWebPage")->text(), "Apply");
+    EXPECT_EQ(Named<QToolButton>(*page, "SpeedButton6")->accessibleName(),
+              "Explore Grid/Log Web Pages");
+    EXPECT_EQ(Named<QToolButton>(*page, "SpeedButton1")->toolTip(),
+              "Click to Select a Drive:\\Path");
+    EXPECT_EQ(Named<QPlainTextEdit>(*page, "TransferMemo")->accessibleName(), "Transfer Log");
+
+    auto* hours = Named<QSpinBox>(*page, "EditWebPageHours");
+    auto* minutes = Named<QSpinBox>(*page, "EditWebPageMin");
+    EXPECT_EQ(hours->value(), 1);
+    EXPECT_EQ(hours->maximum(), 23);
+    EXPECT_EQ(minutes->value(), 0);
+    EXPECT_EQ(minutes->maximum(), 59);
+    auto* port = Named<QLineEdit>(*page, "EditWebPageFTPPort");
+    EXPECT_EQ(port->text(), "21");
+    EXPECT_EQ(port->maxLength(), 5);
+    EXPECT_EQ(Named<QLineEdit>(*page, "EditWebPageFTPPassword")->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(Named<QLineEdit>(*page, "EditWebPageDrivePath")->maxLength(), 512);
+    EXPECT_TRUE(Named<QAction>(form, "ExploreWebPages1")->isEnabled());
+}
+
+TEST_F(WebPageWindowTest, LoadedAnonymousTickReplacesTheStoredAccountAndApplyWritesTheKeysInOrder) {
+    writeIni("[Web Page Settings]\r\nEditWebPageFTPUserID=bob\r\nEditWebPageFTPPassword=secret\r\n"
+             "CheckBoxAnonymousAccount=1\r\nEditWebPageFTPHost=ftp.example\r\n"
+             "WebBrowserSpecification=/usr/bin/true\r\n");
+    TForm1 form(testOptions());
+    auto* page = Named<QWidget>(form, "WebPage");
+    EXPECT_EQ(Named<QLineEdit>(*page, "EditWebPageFTPUserID")->text(), "anonymous");
+    EXPECT_EQ(Named<QLineEdit>(*page, "EditWebPageFTPPassword")->text(), "visit@nowhere");
+    EXPECT_EQ(Named<QLineEdit>(*page, "EditWebPageFTPHost")->text(), "ftp.example");
+
+    // Clearing the box empties both; an edit is the publisher's at once.
+    Named<QCheckBox>(*page, "CheckBoxAnonymousAccount")->click();
+    EXPECT_EQ(Named<QLineEdit>(*page, "EditWebPageFTPUserID")->text(), "");
+    EXPECT_EQ(Named<QLineEdit>(*page, "EditWebPageFTPPassword")->text(), "");
+    QTest::keyClicks(Named<QLineEdit>(*page, "EditWebPageFTPUserID"), "carol");
+    EXPECT_EQ(form.Session().Publisher().Boxes().ftpUser, "carol");
+    Named<QSpinBox>(*page, "EditWebPageMin")->setValue(15);
+
+    Named<QPushButton>(*page, "ButtonApplyWebPage")->click();
+    const QStringList keys = TIniFile(ini()).ReadSectionValues("Web Page Settings");
+    // The keys the file had stay where they were; Apply's own follow in order.
+    EXPECT_EQ(keys, QStringList(
+                        {"EditWebPageFTPUserID=carol",
+                         "EditWebPageFTPPassword=", "CheckBoxAnonymousAccount=0",
+                         "EditWebPageFTPHost=ftp.example", "WebBrowserSpecification=/usr/bin/true",
+                         "WebPageCheckBoxVelmora=0", "WebPageEditHours=1", "WebPageEditMin=15",
+                         "CheckBoxWebPageFTP=0", "EditWebPageFTPPort=21", "EditWebPageFTPFolder=",
+                         "CheckBoxWebPageLocalDrive=0", "EditWebPageDrivePath="}));
+}
+
+TEST_F(WebPageWindowTest, ApplyWritesTheTwelveKeysInOrder) {
+    TForm1 form(testOptions());
+    Named<QPushButton>(form, "ButtonApplyWebPage")->click();
+    TIniFile fresh(ini());
+    QStringList order;
+    for (const auto& entry : fresh.ReadSection("Web Page Settings"))
+        order << entry.first;
+    EXPECT_EQ(order, QStringList({"WebPageCheckBoxVelmora", "WebPageEditHours", "WebPageEditMin",
+                                  "CheckBoxWebPageFTP", "EditWebPageFTPHost", "EditWebPageFTPPort",
+                                  "EditWebPageFTPFolder", "EditWebPageFTPUserID",
+                                  "EditWebPageFTPPassword", "CheckBoxAnonymousAccount",
+                                  "CheckBoxWebPageLocalDrive", "EditWebPageDrivePath"}));
+}
+
+TEST_F(WebPageWindowTest, CreateNowFillsTheTransferLogPane) {
+    TForm1 form(testOptions());
+    auto* page = Named<QWidget>(form, "WebPage");
+    Named<QPushButton>(*page, "ButtonWebPageTransferFile")->click();
+    const QString index = form.Session().IndexPagePath();
+    EXPECT_EQ(index, folder.file("index.htm"));
+    EXPECT_TRUE(QFile::exists(index));
+    const QStringList shown =
+        Named<QPlainTextEdit>(*page, "TransferMemo")->toPlainText().split('\n');
+    ASSERT_EQ(shown.size(), 3);
+    EXPECT_EQ(shown[0], index + " created.  This is the page you should start with.");
+    EXPECT_TRUE(shown[1].endsWith(".htm created."));
+    EXPECT_TRUE(shown[2].endsWith("log.htm created."));
+}
+
+TEST_F(WebPageWindowTest, ExploreSaysWhenThereIsNoIndexPage) {
+    TRecordingLauncher launcher;
+    TForm1 form(testOptions());
+    prompts.messages.clear();
+    Named<QToolButton>(form, "SpeedButton6")->click();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].caption, "Web Not Found");
+    EXPECT_EQ(prompts.messages[0].text, folder.file("index.htm") + " not found.");
+    EXPECT_TRUE(launcher.browserUrls.isEmpty());
+
+    // With pages and no browser chosen, the desktop's browser gets the page.
+    form.Session().Publisher().ButtonWebPageTransferFileClick();
+    Named<QAction>(form, "ExploreWebPages1")->trigger();
+    EXPECT_EQ(launcher.browserUrls, QStringList({"file://" + folder.file("index.htm")}));
+}
+
+TEST_F(WebPageWindowTest, StoredBrowserIsStartedWithTheIndexPageAndAMissingOneIsChosenAgain) {
+    const QString browser = standInBrowser("browser.sh");
+    writeIni(QByteArray("[Web Page Settings]\r\nWebBrowserSpecification=") +
+             folder.file("gone.sh").toUtf8() + "\r\n");
+    TForm1 form(testOptions());
+    form.Session().Publisher().ButtonWebPageTransferFileClick();
+
+    // The stored browser has gone: the chooser opens; the one picked is
+    // stored and started at once.
+    prompts.fileNames.push_back(browser);
+    Named<QAction>(form, "ExploreWebPages1")->trigger();
+    EXPECT_EQ(prompts.fileDialogTitles,
+              QStringList({"Find Web Browser - Select the Web Browser you wish to use."}));
+    EXPECT_EQ(TIniFile(ini()).ReadString("Web Page Settings", "WebBrowserSpecification", ""),
+              browser);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(browser + ".args"); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !readAll(browser + ".args").isEmpty(); }, 2000));
+    EXPECT_EQ(readAll(browser + ".args"), folder.file("index.htm").toUtf8() + "\n");
+
+    // Cancelling the chooser does nothing.
+    QFile::remove(browser + ".args");
+    QFile::remove(browser);
+    Named<QAction>(form, "ExploreWebPages1")->trigger();
+    EXPECT_EQ(prompts.fileDialogTitles.size(), 2);
+    EXPECT_EQ(TIniFile(ini()).ReadString("Web Page Settings", "WebBrowserSpecification", ""),
+              browser);
+}
