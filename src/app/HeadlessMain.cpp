@@ -9,6 +9,7 @@
 #include "platform/LogModel.h"
 #include "platform/Prompts.h"
 #include "platform/SettingsFile.h"
+#include "web/Publisher.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -56,6 +57,8 @@ int main(int argc, char** argv) {
     }
     QObject::connect(&session.MonitorLog(), &TLogModel::Appended,
                      [](const QString& line) { printLine(stdout, line); });
+    QObject::connect(&session.Publisher().TransferLog(), &TLogModel::Appended,
+                     [](const QString& line) { printLine(stdout, "Transfer Log: " + line); });
 
     auto tryClose = [&] {
         try {

@@ -210,6 +210,34 @@ TEST(HeadlessProgram, AnUnreadableSettingsFileEndsItWithOneLine) {
     EXPECT_TRUE(lines[0].contains("velmora.ini"));
 }
 
+// The schedule runs without a window: 0 hours 0 minutes publishes on every
+// tick, under the names the index page links to, and copies to the folder.
+TEST(HeadlessProgram, PublishesTheStatusPagesOnTheSchedule) {
+    QTemporaryDir d;
+    ASSERT_TRUE(QFile::copy(VELMORA_HEADLESS, d.filePath("velmora-headless")));
+    ASSERT_TRUE(QDir(d.path()).mkdir("www"));
+    WriteTestFile(d.filePath("velmora.ini"),
+                  "[VELMORA Settings]\r\nVelmoraInterSiteDelay=60\r\n"
+                  "[DNS Settings]\r\nDNS-0=127.0.0.1\r\n"
+                  "[Web Page Settings]\r\nWebPageCheckBoxVelmora=1\r\nWebPageEditHours=0\r\n"
+                  "WebPageEditMin=0\r\nCheckBoxWebPageLocalDrive=1\r\nEditWebPageDrivePath=" +
+                      d.filePath("www").toUtf8() + "\r\n");
+    QProcess p;
+    p.start(d.filePath("velmora-headless"), {});
+    ASSERT_TRUE(p.waitForStarted(5000));
+    const QString copied = d.filePath("www/velmoralog.htm");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(copied); }, 10000));
+    ::kill(pid_t(p.processId()), SIGTERM);
+    ASSERT_TRUE(p.waitForFinished(10000));
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    EXPECT_TRUE(out.contains("Transfer Log: " + d.filePath("velmora.htm") + " created."))
+        << out.toStdString();
+    EXPECT_TRUE(out.contains("Transfer Log:   - Velmora Log HTML File Copied to " + copied));
+    EXPECT_TRUE(
+        ReadTestFile(d.filePath("www/velmora.htm")).contains("<td align=\"left\">127.0.0.1</td>"));
+    EXPECT_FALSE(QFile::exists(d.filePath("velmora-headless.htm")));
+}
+
 // One instance per settings file: a second start names the lock and its
 // holder and writes nothing.
 TEST(HeadlessProgram, ASecondInstanceOnTheSameFolderRefusesToRun) {

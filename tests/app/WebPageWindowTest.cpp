@@ -1,18 +1,25 @@
 #include "TestSupport.h"
 #include "app/MainWindow.h"
+#include "app/MonitorSetupPage.h"
 #include "app/Session.h"
+#include "monitor/MonitorCycle.h"
 #include "platform/IniFile.h"
 #include "platform/LogModel.h"
+#include "web/FtpStep.h"
 #include "web/Publisher.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSpinBox>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -217,4 +224,69 @@ TEST_F(WebPageWindowTest, StoredBrowserIsStartedWithTheIndexPageAndAMissingOneIs
     EXPECT_EQ(prompts.fileDialogTitles.size(), 2);
     EXPECT_EQ(TIniFile(ini()).ReadString("Web Page Settings", "WebBrowserSpecification", ""),
               browser);
+}
+
+// A server that accepts and never says a word holds neither the window nor
+// the cycle; a second run cannot start inside the first, and the wait ends.
+TEST_F(WebPageWindowTest, AnUploadToASilentServerHoldsNothingUp) {
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress("127.0.0.1")));
+    QList<QTcpSocket*> accepted;
+    QObject::connect(&silent, &QTcpServer::newConnection,
+                     [&] { accepted << silent.nextPendingConnection(); });
+
+    TForm1 form(testOptions());
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    form.Session().Cycle().SetEcho([](const QString&, int) {
+        TEchoResult r;
+        r.replied = true;
+        r.roundTripTime = 1;
+        return r;
+    });
+    auto* setup = Named<TMonitorSetupPage>(form, "MonitorSetup");
+    setup->UpDownVelmoraInterSiteDelay->setValue(1);
+    setup->ButtonApplySettings->click();
+    TPublisher& publisher = form.Session().Publisher();
+    publisher.Ftp().SetTimeOut(2500);
+    TWebPageSettings& b = publisher.Boxes();
+    b.useFtp = true;
+    b.ftpHost = "127.0.0.1";
+    b.ftpPort = QString::number(silent.serverPort());
+    b.ftpUser = "user";
+    b.ftpPassword = "secret";
+
+    QElapsedTimer clock;
+    qint64 worstGap = 0, last = 0;
+    QTimer tick;
+    tick.setInterval(10);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        worstGap = std::max(worstGap, now - last);
+        last = now;
+    });
+    QSignalSpy probed(&form.Session().Cycle(), &TMonitorCycle::packetDone);
+    QSignalSpy ended(&publisher, &TPublisher::RunEnded);
+    clock.start();
+    tick.start();
+    Named<QPushButton>(form, "ButtonWebPageTransferFile")->click();
+    ASSERT_TRUE(publisher.Running());
+    QTest::qWait(300);
+    EXPECT_FALSE(publisher.ButtonWebPageTransferFileClick()) << "a second run started";
+    ASSERT_TRUE(ended.wait(10000));
+    tick.stop();
+
+    EXPECT_LT(worstGap, 50) << "the GUI thread stalled";
+    EXPECT_GE(clock.elapsed(), 2400);
+    EXPECT_GT(probed.count(), 0) << "the cycle stood still";
+    EXPECT_EQ(accepted.size(), 1);
+    const QStringList log = publisher.TransferLog().Lines();
+    ASSERT_GE(log.size(), 2);
+    EXPECT_EQ(log.mid(log.size() - 2),
+              QStringList({"FTP Connect Unsuccessful.",
+                           "  - Connection to 127.0.0.1:" + b.ftpPort + " failed."}));
+    bool boxShown = false;
+    for (const auto& m : prompts.messages)
+        boxShown |= m.text == "FTP Login Failure" && m.caption == "FTP Error";
+    EXPECT_TRUE(boxShown);
 }
