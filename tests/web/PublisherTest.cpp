@@ -1,12 +1,15 @@
 #include "web/Publisher.h"
 #include "devices/DeviceGrid.h"
 #include "platform/LogModel.h"
+#include "web/FtpStep.h"
 #include "web/WebPages.h"
 
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -163,4 +166,40 @@ TEST_F(PublisherFixture, ScheduleRunsOnTheIntervalsTickAndCountsAgainAfterTheRun
     publisher.Boxes().hours = QStringLiteral("0");
     EXPECT_EQ(tick(3), 3);
     EXPECT_TRUE(QFile::exists(dir.path() + QStringLiteral("/velmora.htm")));
+}
+
+// A run waiting on the network holds the schedule: ticks meanwhile neither
+// count nor start a run, and the count starts again when the run has ended.
+TEST_F(PublisherFixture, TicksDuringARunStartNothing) {
+    QTcpServer silent; // accepts and never greets
+    ASSERT_TRUE(silent.listen(QHostAddress(QStringLiteral("127.0.0.1"))));
+    publisher.Ftp().SetTimeOut(1500);
+    TWebPageSettings& b = publisher.Boxes();
+    b.useFtp = true;
+    b.ftpHost = QStringLiteral("127.0.0.1");
+    b.ftpPort = QString::number(silent.serverPort());
+    b.ftpUser = QStringLiteral("user");
+    b.ftpPassword = QStringLiteral("pw");
+    b.minutes = QStringLiteral("1");
+    b.hours = QStringLiteral("0");
+    publisher.CheckBoxVelmoraWebPageClick(true);
+
+    QSignalSpy ended(&publisher, &TPublisher::RunEnded);
+    for (int i = 0; i < 60; ++i)
+        publisher.TimerTimeTick();
+    ASSERT_TRUE(publisher.Running());
+    for (int i = 0; i < 100; ++i) {
+        publisher.TimerTimeTick();
+        QTest::qWait(5);
+    }
+    EXPECT_TRUE(publisher.Running());
+    EXPECT_EQ(ended.count(), 0);
+    ASSERT_TRUE(ended.wait(5000));
+    EXPECT_EQ(publisher.PublishCounter(), 0);
+    EXPECT_EQ(log().mid(log().size() - 2),
+              QStringList({"FTP Connect Unsuccessful.",
+                           "  - Connection to 127.0.0.1:" + b.ftpPort + " failed."}));
+    EXPECT_EQ(tick(59), 0);
+    publisher.Ftp().SetTimeOut(100);
+    EXPECT_EQ(tick(1), 1);
 }
