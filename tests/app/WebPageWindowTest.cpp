@@ -12,8 +12,10 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -289,4 +291,35 @@ TEST_F(WebPageWindowTest, AnUploadToASilentServerHoldsNothingUp) {
     for (const auto& m : prompts.messages)
         boxShown |= m.text == "FTP Login Failure" && m.caption == "FTP Error";
     EXPECT_TRUE(boxShown);
+}
+
+TEST_F(WebPageWindowTest, DrivePathSelectionAndTheTransferLogMenu) {
+    TForm1 form(testOptions());
+    auto* page = Named<QWidget>(form, "WebPage");
+    Named<QToolButton>(*page, "SpeedButton1")->click();
+    auto* dlg = Named<QFileDialog>(form, "DlgDrivePathSelect");
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(dlg->windowTitle(), "Drive\\Path Selection");
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_EQ(dlg->labelText(QFileDialog::Accept), "OK");
+    EXPECT_EQ(dlg->labelText(QFileDialog::Reject), "Cancel");
+    // OK puts the chosen folder in the drive-path box.
+    dlg->selectFile(folder.dir.path());
+    static_cast<QDialog*>(dlg)->accept();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(Named<QLineEdit>(*page, "EditWebPageDrivePath")->text(), folder.dir.path());
+    EXPECT_EQ(form.Session().Publisher().Boxes().drivePath, folder.dir.path());
+
+    // Cancel changes nothing.
+    Named<QToolButton>(*page, "SpeedButton1")->click();
+    dlg = Named<QFileDialog>(form, "DlgDrivePathSelect");
+    ASSERT_NE(dlg, nullptr);
+    static_cast<QDialog*>(dlg)->reject();
+    EXPECT_EQ(Named<QLineEdit>(*page, "EditWebPageDrivePath")->text(), folder.dir.path());
+
+    QStringList captions;
+    for (QAction* a : Named<QMenu>(*page, "PopupMenuTransferLog")->actions())
+        captions << a->text() + (a->shortcut().isEmpty() ? "" : " " + a->shortcut().toString());
+    EXPECT_EQ(captions, QStringList({"Cu&t Ctrl+X", "&Copy Ctrl+C", "Select &All Ctrl+A",
+                                     "Clear Log...", "&Open... Ctrl+O", "Save &As..."}));
 }
