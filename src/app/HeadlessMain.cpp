@@ -1,6 +1,7 @@
 // The session without a display: monitor log lines on standard output,
 // prompts answered by their defaults, termination signals through the close
 // rule. Runs as a service (see docs/velmora.service).
+#include "CommandLine.h"
 #include "InstanceLock.h"
 #include "Session.h"
 #include "TerminationSignals.h"
@@ -26,6 +27,14 @@ void printLine(FILE* to, const QString& line) {
 } // namespace
 
 int main(int argc, char** argv) {
+    const TCommandLine commandLine = ParseCommandLine(
+        Arguments(argc, argv),
+        {QStringLiteral("velmora-headless"),
+         QStringLiteral("Velmora without a display: the same monitor, its log lines on standard "
+                        "output."),
+         false});
+    if (!Obey(commandLine))
+        return commandLine.exitCode;
     QCoreApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Velmora"));
 

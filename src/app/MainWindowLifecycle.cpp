@@ -7,6 +7,7 @@
 #include "dns/DNSResolverPage.h"
 #include "mail/MailSettings.h"
 #include "platform/ErrorGuard.h"
+#include "platform/FileFolders.h"
 #include "platform/Helpers.h"
 #include "platform/Launcher.h"
 #include "platform/Prompts.h"
@@ -203,7 +204,7 @@ void TForm1::Help1Click() {
 }
 
 void TForm1::HelpContext(int context) {
-    const QString path = FindFileAnyCase(ProgramFolder(), QStringLiteral("velmora.hlp"));
+    const QString path = HelpFilePath();
     if (!QFileInfo::exists(path)) {
         Prompts().Message(QStringLiteral("The help file %1 is missing.").arg(path),
                           QStringLiteral("Velmora Help"), TPrompts::Buttons::Ok,

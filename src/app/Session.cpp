@@ -4,6 +4,8 @@
 #include "SavedState.h"
 #include "devices/DataFile.h"
 #include "devices/DeviceGrid.h"
+#include "icmp/IcmpSocket.h"
+#include "icmp/Pinger.h"
 #include "mail/MailDelivery.h"
 #include "mail/SMTPClient.h"
 #include "platform/Clock.h"
@@ -180,6 +182,13 @@ void TSession::Start() {
                            TPrompts::Icon::Error);
         startingUp = false;
         return;
+    }
+    // An installed copy starts without the ICMP permission: say at once, not
+    // only in verbose mode, what grants it.
+    if (!options.echo) {
+        const TIcmpSocket probe;
+        if (!probe.isOpen())
+            monitorLog->Append(TPinger::SocketFailureText(probe.datagramError(), probe.rawError()));
     }
     winsockData.version = QStringLiteral("1.1");
     winsockData.description = QStringLiteral("POSIX sockets");

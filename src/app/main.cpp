@@ -1,3 +1,4 @@
+#include "CommandLine.h"
 #include "InstanceLock.h"
 #include "MainWindow.h"
 #include "TerminationSignals.h"
@@ -30,6 +31,15 @@ public:
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before the application: --help needs no display.
+    const TCommandLine commandLine = ParseCommandLine(
+        Arguments(argc, argv),
+        {QStringLiteral("velmora"),
+         QStringLiteral("Velmora, a network-availability monitor: probes a list of devices\n"
+                        "with ICMP echo requests and shows their state."),
+         true});
+    if (!Obey(commandLine))
+        return commandLine.exitCode;
     TVelmoraApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Velmora"));
     app.setApplicationDisplayName(QStringLiteral("Velmora"));

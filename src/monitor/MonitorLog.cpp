@@ -1,5 +1,6 @@
 #include "MonitorLog.h"
 
+#include "platform/FileFolders.h"
 #include "platform/Helpers.h"
 #include "platform/LogModel.h"
 #include "platform/TextLines.h"
@@ -48,7 +49,7 @@ void TMonitorLog::buildPopupMenu() {
 }
 
 QString TMonitorLog::BackupFilePath() {
-    return ProgramFolder() + QStringLiteral("velmora.log");
+    return DataFolder() + QStringLiteral("velmora.log");
 }
 
 void TMonitorLog::AppendMonitorLog(const QString& line) {

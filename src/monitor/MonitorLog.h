@@ -21,7 +21,7 @@ public:
     explicit TMonitorLog(QWidget* parent = nullptr);
     ~TMonitorLog() override;
 
-    // ProgramFolder() + "velmora.log".
+    // DataFolder() + "velmora.log".
     static QString BackupFilePath();
 
     void AppendMonitorLog(const QString& line);

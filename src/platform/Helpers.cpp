@@ -1,5 +1,7 @@
 #include "Helpers.h"
 
+#include "FileFolders.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -154,8 +156,11 @@ QString ProgramFolder() {
 }
 
 void SetProgramFolderForTesting(const QString& folder) {
-    QMutexLocker lock(&folderMutex);
-    folderOverride = folder;
+    {
+        QMutexLocker lock(&folderMutex);
+        folderOverride = folder;
+    }
+    ResetFileFoldersForTesting();
 }
 
 QString FindFileAnyCase(const QString& folder, const QString& name) {

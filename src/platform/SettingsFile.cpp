@@ -1,5 +1,6 @@
 #include "SettingsFile.h"
 
+#include "FileFolders.h"
 #include "Helpers.h"
 
 QStringList ReadListSection(const TIniFile& ini, const QString& section) {
@@ -20,5 +21,5 @@ TIniFile::Entries NumberedEntries(const QString& prefix, const QStringList& valu
 }
 
 QString SettingsFilePath() {
-    return FindFileAnyCase(ProgramFolder(), QStringLiteral("velmora.ini"));
+    return FindFileAnyCase(SettingsFolder(), QStringLiteral("velmora.ini"));
 }

@@ -21,5 +21,5 @@ QStringList ReadListSection(const TIniFile& ini, const QString& section);
 // The entries "<prefix>0=<value 0>", "<prefix>1=<value 1>", ...
 TIniFile::Entries NumberedEntries(const QString& prefix, const QStringList& values);
 
-// The settings file beside the executable, whatever the case of its name.
+// The settings file in SettingsFolder(), whatever the case of its name.
 QString SettingsFilePath();

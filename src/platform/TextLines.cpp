@@ -1,5 +1,7 @@
 #include "TextLines.h"
 
+#include "FileFolders.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -59,9 +61,14 @@ QByteArray Join(const QStringList& lines) {
 bool WriteBytes(const QString& path, const QByteArray& data) {
     // Unbuffered: a buffered QSaveFile hides a short write (disk full, file
     // size limit) and commits the truncated file over the old one.
+    const bool created = !QFileInfo::exists(path);
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
+    // A file we create among the per-user files is the owner's alone; one
+    // that exists keeps the permissions its owner gave it.
+    if (created && InPerUserFolder(path))
+        f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     qsizetype done = 0;
     while (done < data.size()) {
         const qint64 n = f.write(data.constData() + done, data.size() - done);

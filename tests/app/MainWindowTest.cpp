@@ -246,7 +246,8 @@ TEST_F(MainWindowTest, HelpSaysWhenTheHelpFileIsMissing) {
     prompts.messages.clear();
     Named<QAction>(form, "Help1")->trigger();
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_TRUE(prompts.messages[0].text.contains("velmora.hlp"));
+    EXPECT_TRUE(prompts.messages[0].text.contains("share/velmora/help/index.html"))
+        << prompts.messages[0].text.toStdString();
     EXPECT_TRUE(launcher.helpFiles.isEmpty());
     WriteTestFile(folder.file("Velmora.HLP"), "help");
     Named<QAction>(form, "Help1")->trigger();
