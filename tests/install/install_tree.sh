@@ -58,6 +58,11 @@ grep -q '<h1>Velmora Help</h1>' "$p/share/velmora/help/index.html" 2>/dev/null |
 
 unit=$p/lib/systemd/system/velmora.service
 grep -qx "ExecStart=$p/bin/velmora-headless" "$unit" || fail "unit does not start the installed program"
+# systemd's own check where systemd is there: no unknown key, a real program.
+if command -v systemd-analyze >/dev/null; then
+    systemd-analyze verify "$unit" >"$dir/unit.log" 2>&1 && ! grep -q . "$dir/unit.log" ||
+        { cat "$dir/unit.log"; fail "systemd-analyze verify"; }
+fi
 
 [ "$status" -eq 0 ] && echo "installed tree: all checks passed"
 exit "$status"

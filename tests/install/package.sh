@@ -34,7 +34,7 @@ build)
     ;;
 install)
     [ "$(id -u)" -eq 0 ] || { echo "needs root for dpkg -i"; exit 77; }
-    if dpkg-query -W -f='${Status}' velmora 2>/dev/null | grep -q 'installed'; then
+    if dpkg-query -W -f='${Status}' velmora 2>/dev/null | grep -q ' ok installed$'; then
         echo "a velmora package is installed on this machine already; left alone"
         exit 77
     fi
