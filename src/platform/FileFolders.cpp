@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMutex>
-#include <QStandardPaths>
 #include <cerrno>
 #include <optional>
 #include <sys/stat.h>
@@ -36,16 +35,23 @@ bool installedPrefix(const QString& programFolder) {
     return QFileInfo(programFolder + kInstalledShare).isDir();
 }
 
+// Our folder under a base directory: the variable when it holds an absolute
+// path (the rules say to ignore a relative one), otherwise the default
+// under $HOME.
+QString xdgHome(const char* variable, const QString& underHome) {
+    const QString value = qEnvironmentVariable(variable);
+    const QString base = QDir::isAbsolutePath(value) ? value : QDir::homePath() + underHome;
+    return withSlash(QDir::cleanPath(base + QStringLiteral("/velmora")));
+}
+
 TChoice decide() {
     const QString program = ProgramFolder();
     const bool settingsBeside = QFileInfo::exists(FindFileAnyCase(program, kSettingsName));
     if (settingsBeside ||
         (!installedPrefix(program) && ::access(QFile::encodeName(program).constData(), W_OK) == 0))
         return {program, program, false};
-    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    return {withSlash(config + QStringLiteral("/velmora")),
-            withSlash(data + QStringLiteral("/velmora")), true};
+    return {xdgHome("XDG_CONFIG_HOME", QStringLiteral("/.config")),
+            xdgHome("XDG_DATA_HOME", QStringLiteral("/.local/share")), true};
 }
 
 TChoice current() {

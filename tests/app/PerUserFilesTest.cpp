@@ -129,6 +129,20 @@ TEST_F(PerUserFilesTest, TheLogBackupGoesToThePerUserDataFolder) {
     EXPECT_EQ(entries(bin), QStringList{});
 }
 
+// The base directory rules ignore a relative path: the default under $HOME
+// applies.
+TEST_F(PerUserFilesTest, ARelativeXdgConfigHomeIsIgnored) {
+    TSavedVariable relative{"XDG_CONFIG_HOME", "relative/config"};
+    TSavedVariable home{"HOME", root.filePath("home")};
+    SetProgramFolderForTesting(bin);
+    TForm1 form(windowOptions());
+    apply(form, 9);
+    const QString ini = root.filePath("home/.config/velmora/velmora.ini");
+    EXPECT_EQ(TIniFile(ini).ReadInteger("VELMORA Settings", "VelmoraInterSiteDelay", 0), 9);
+    EXPECT_EQ(mode(root.filePath("home/.config")), 0700);
+    EXPECT_FALSE(QFile::exists("relative")) << "nothing under the working folder";
+}
+
 // Portable use: the folder that holds the settings holds every file.
 TEST_F(PerUserFilesTest, ASettingsFileBesideTheProgramWins) {
     WriteTestFile(bin + "/Velmora.INI", "[VELMORA Settings]\r\nVelmoraInterSiteDelay=4\r\n");

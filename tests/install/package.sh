@@ -27,6 +27,9 @@ build)
     dpkg-deb -c "$deb" >"$out/contents"
     awk '$1 ~ /^-..[sS]|^-.....[sS]/ { print; bad = 1 } END { exit bad }' "$out/contents" ||
         fail "the package holds setuid or setgid files"
+    dpkg-deb --fsys-tarfile "$deb" | tar -xOf - ./usr/lib/systemd/system/velmora.service |
+        grep -qx 'ExecStart=/usr/bin/velmora-headless' ||
+        fail "the package's unit does not start /usr/bin/velmora-headless"
     for f in ./usr/bin/velmora ./usr/bin/velmora-headless \
         ./usr/share/applications/velmora.desktop ./usr/share/velmora/help/index.html; do
         grep -q " $f\$" "$out/contents" || fail "the package lacks $f"
