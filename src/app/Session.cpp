@@ -9,6 +9,7 @@
 #include "mail/MailDelivery.h"
 #include "mail/SMTPClient.h"
 #include "platform/Clock.h"
+#include "platform/FileFolders.h"
 #include "platform/Helpers.h"
 #include "platform/IniFile.h"
 #include "platform/LogModel.h"

@@ -288,7 +288,8 @@ void TIniFile::changed() {
 void TIniFile::store() {
     dirty = false;
     const QByteArray bytes = cached->serialize();
-    if (!TextLines::WriteBytes(path, bytes)) {
+    // It holds passwords (FTP, mail): a file created here is the owner's alone.
+    if (!TextLines::WriteBytes(path, bytes, TextLines::TNewFile::OwnerOnly)) {
         cached.reset(); // what is on disk is still the old file
         throw TVelmoraError(QStringLiteral("Unable to write to %1").arg(path));
     }

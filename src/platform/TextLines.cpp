@@ -58,7 +58,7 @@ QByteArray Join(const QStringList& lines) {
     return out;
 }
 
-bool WriteBytes(const QString& path, const QByteArray& data) {
+bool WriteBytes(const QString& path, const QByteArray& data, TNewFile newFile) {
     // Unbuffered: a buffered QSaveFile hides a short write (disk full, file
     // size limit) and commits the truncated file over the old one.
     const bool created = !QFileInfo::exists(path);
@@ -67,7 +67,7 @@ bool WriteBytes(const QString& path, const QByteArray& data) {
         return false;
     // A file we create among the per-user files is the owner's alone; one
     // that exists keeps the permissions its owner gave it.
-    if (created && InPerUserFolder(path))
+    if (created && (newFile == TNewFile::OwnerOnly || InPerUserFolder(path)))
         f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     qsizetype done = 0;
     while (done < data.size()) {

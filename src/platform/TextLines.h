@@ -26,9 +26,14 @@ bool ReadFile(const QString& path, QStringList& lines, int maxChars = 0);
 // any failure.
 bool WriteFile(const QString& path, const QStringList& lines);
 
+// Who may read a file that the write creates; an existing file keeps its
+// permissions whatever this says.
+enum class TNewFile { Default, OwnerOnly };
+
 // Replaces the file's contents with `data` atomically. Returns false and
 // leaves the old file intact on any failure, a full disk included.
-bool WriteBytes(const QString& path, const QByteArray& data);
+bool WriteBytes(const QString& path, const QByteArray& data,
+                TNewFile newFile = TNewFile::Default);
 
 // Encodes lines with CR LF after each.
 QByteArray Join(const QStringList& lines);

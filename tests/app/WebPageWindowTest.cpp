@@ -279,7 +279,7 @@ TEST_F(WebPageWindowTest, AnUploadToASilentServerHoldsNothingUp) {
     tick.stop();
 
     EXPECT_LT(worstGap, 50) << "the GUI thread stalled";
-    EXPECT_GE(clock.elapsed(), 2400);
+    EXPECT_GE(clock.elapsed(), 2300); // a coarse timer may fire 5 % early
     EXPECT_GT(probed.count(), 0) << "the cycle stood still";
     EXPECT_EQ(accepted.size(), 1);
     const QStringList log = publisher.TransferLog().Lines();

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -318,3 +319,27 @@ TEST(IniFileFailure, DiskFullLeavesOldFileIntact) {
 }
 
 } // namespace
+
+// The settings hold passwords: a file the program creates is its owner's
+// alone, and a file that exists keeps the mode its owner gave it.
+TEST(IniFile, CreatedOwnerOnlyAndAnExistingFileKeepsItsMode) {
+    QTemporaryDir dir;
+    auto mode = [](const QString& path) {
+        struct stat st {};
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0u;
+    };
+    const QString fresh = dir.filePath("new.ini");
+    TIniFile(fresh).WriteString("S", "EditWebPageFTPPassword", "secret");
+    EXPECT_EQ(mode(fresh), 0600u);
+
+    const QString shared = dir.filePath("shared.ini");
+    {
+        QFile f(shared);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[S]\r\nA=1\r\n");
+    }
+    ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), 0644), 0);
+    TIniFile(shared).WriteString("S", "B", "2");
+    EXPECT_EQ(mode(shared), 0644u);
+    EXPECT_EQ(TIniFile(shared).ReadString("S", "B", ""), "2");
+}
