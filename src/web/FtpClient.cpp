@@ -78,7 +78,10 @@ TNMFTP::TNMFTP(QObject* parent) : QObject(parent), pingPong(socket, this) {
     socket.setObjectName(QStringLiteral("NMFTP1"));
     connect(&socket, &QAbstractSocket::connected, this, &TNMFTP::socketConnected);
     connect(&socket, &QAbstractSocket::errorOccurred, this, &TNMFTP::socketError);
-    connect(&socket, &QAbstractSocket::disconnected, this, &TNMFTP::socketDisconnected);
+    // Queued: the reply engine aborts the socket when a reply is too long,
+    // and that must be told as such, not as a close by the server.
+    connect(&socket, &QAbstractSocket::disconnected, this, &TNMFTP::socketDisconnected,
+            Qt::QueuedConnection);
     connect(&pingPong, &TPingPong::ReplyReceived, this, &TNMFTP::replyReceived);
     connect(&pingPong, &TPingPong::StepTimedOut, this, &TNMFTP::stepTimedOut);
     connect(&pingPong, &TPingPong::ReplyTooLong, this, &TNMFTP::replyTooLong);

@@ -12,6 +12,8 @@
 #include <memory>
 #include <optional>
 
+class QHostInfo;
+
 // How an FTP operation ended. The texts are the ones the operator sees in
 // an error box.
 struct TFtpError {
@@ -144,7 +146,7 @@ private:
     QString timeOutText() const;
 
     // Control connection.
-    void resolved(const class QHostInfo& info);
+    void resolved(const QHostInfo& info);
     void openTcp(const QString& address);
     void socketConnected();
     void socketError(QAbstractSocket::SocketError error);

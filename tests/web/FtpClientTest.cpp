@@ -3,9 +3,15 @@
 #include "ScriptedFtpServer.h"
 #include "web/SocketErrors.h"
 
+#include <QElapsedTimer>
 #include <QLoggingCategory>
+#include <arpa/inet.h>
 #include <cerrno>
 #include <gtest/gtest.h>
+#include <memory>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -229,6 +235,61 @@ TEST(FtpClientTest, UploadOfAMissingFileFailsOnce) {
     EXPECT_TRUE(e.text.startsWith("Cannot open " + dir.filePath("none.htm")));
     EXPECT_EQ(rig.events, (QStringList{"OnConnect", "OnFailure cmdUpload"}));
     EXPECT_TRUE(rig.ftp.Connected());
+}
+
+} // namespace
+
+namespace {
+
+// A reply longer than the reply engine takes ends the connection, and the
+// error says why.
+TEST(FtpClientTest, OverlongReplyEndsTheConnection) {
+    TScriptedFtpServer::Script script;
+    script.replies["CWD"] = QByteArray(8000, 'x');
+    TScriptedFtpServer server("127.0.0.1", 0, script);
+    TClientRig rig;
+    rig.ftp.Port = server.Port();
+    ASSERT_FALSE(rig.Run([&] { return rig.ftp.Connect(); }).Failed());
+    const TFtpError e = rig.Run([&] { return rig.ftp.ChangeDir("/pages"); });
+    EXPECT_EQ(e.kind, TFtpError::TKind::Socket);
+    EXPECT_EQ(e.text, "Reply from the FTP server too long");
+    EXPECT_FALSE(rig.ftp.Connected());
+    EXPECT_EQ(rig.events, (QStringList{"OnConnect", "OnDisconnect"}));
+}
+
+// A listener whose accept queue is full drops further connection attempts,
+// so the connect itself waits: it ends at the bound with OnConnectionFailed.
+TEST(FtpClientTest, ConnectThatNeverCompletesEndsAtTheBound) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(fd, 0), 0);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const quint16 port = ntohs(address.sin_port);
+    std::vector<std::unique_ptr<QTcpSocket>> fillers;
+    for (int i = 0; i < 4; ++i) {
+        fillers.push_back(std::make_unique<QTcpSocket>());
+        fillers.back()->connectToHost("127.0.0.1", port);
+    }
+    QTest::qWait(200);
+
+    TClientRig rig;
+    rig.ftp.Port = port;
+    rig.ftp.TimeOut = 300;
+    QElapsedTimer t;
+    t.start();
+    const TFtpError e = rig.Run([&] { return rig.ftp.Connect(); });
+    EXPECT_LT(t.elapsed(), 1500);
+    EXPECT_EQ(e.kind, TFtpError::TKind::TimedOut);
+    EXPECT_EQ(e.text,
+              QStringLiteral("Connection to 127.0.0.1:%1 timed out after 300 ms").arg(port));
+    EXPECT_EQ(rig.events, QStringList{"OnConnectionFailed"});
+    EXPECT_FALSE(rig.ftp.Connected());
+    ::close(fd);
 }
 
 } // namespace
