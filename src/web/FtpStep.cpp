@@ -2,6 +2,7 @@
 
 #include "platform/Prompts.h"
 #include "web/FtpClient.h"
+#include "web/FtpReplies.h"
 
 #include <QFileInfo>
 #include <QTimer>
@@ -9,13 +10,11 @@
 #include <optional>
 #include <vector>
 
+using ftp::HasLineBreak;
+
 namespace {
 
 const QString kUnsuccessful = QStringLiteral("FTP Transfer Unsuccessful.");
-
-bool HasLineBreak(const QString& text) {
-    return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
-}
 
 } // namespace
 
