@@ -93,12 +93,14 @@ void TNMFTP::uploadReply(const TReply& reply) {
             uploadFailed(Error(TFtpError::TKind::Reply, ReplyLine(reply)));
             return;
         }
-        earlyReply = reply;
-        return;
+        [[fallthrough]];
     case TState::Sending:
     case TState::Closing:
-        // The server ended the transfer early; this is its closing reply.
-        earlyReply = reply;
+        // A final reply before the file is out ends the transfer as far as
+        // the server is concerned: it is the closing reply. A preliminary
+        // one says nothing.
+        if (reply.code >= 200)
+            earlyReply = reply;
         return;
     case TState::ClosingReply:
         // Read, not examined: the file has been sent.
@@ -128,6 +130,12 @@ void TNMFTP::acceptData() {
         connect(data.get(), &QAbstractSocket::bytesWritten, this, &TNMFTP::dataWritten);
         connect(data.get(), &QAbstractSocket::errorOccurred, this, &TNMFTP::dataError);
         connect(data.get(), &QAbstractSocket::disconnected, this, &TNMFTP::dataClosed);
+        // Nothing is expected from the server on a store; what comes is
+        // dropped rather than kept.
+        connect(data.get(), &QIODevice::readyRead, this, [this] {
+            if (data)
+                data->readAll();
+        });
         setState(TState::Sending);
         sendBlock();
         return;
@@ -160,6 +168,9 @@ void TNMFTP::dataWritten() {
 
 void TNMFTP::dataError(QAbstractSocket::SocketError error) {
     if (state != TState::Sending && state != TState::Closing)
+        return;
+    // Once the file is out, the server closing its end is no error.
+    if (state == TState::Closing && error == QAbstractSocket::RemoteHostClosedError)
         return;
     const int number = SocketErrorNumber(error);
     const QString text = number ? SocketErrorText(number) : data->errorString();
