@@ -385,6 +385,22 @@ TEST_F(FtpStepTest, RefusedBoxesNeverReachTheServer) {
     EXPECT_EQ(rig.boxes.ftpHost, QString());
 }
 
+// A run that falls due while one is in progress starts nothing.
+TEST_F(FtpStepTest, SecondRunWhileRunningIsIgnored) {
+    TScriptedFtpServer server("127.0.0.1", 0, {});
+    Use(server);
+    QSignalSpy finished(&rig.step, &TFtpStep::Finished);
+    rig.step.Run(rig.boxes, rig.pages, rig.clock);
+    EXPECT_TRUE(rig.step.Running());
+    rig.step.Run(rig.boxes, rig.pages, rig.clock);
+    ASSERT_TRUE(finished.wait(5000));
+    QTest::qWait(100);
+    EXPECT_EQ(finished.size(), 1);
+    EXPECT_EQ(rig.log, Successful());
+    EXPECT_EQ(server.Connections(), 1);
+    EXPECT_FALSE(rig.step.Running());
+}
+
 TEST_F(FtpStepTest, UntickedBoxDoesNothing) {
     rig.boxes.useFtp = false;
     EXPECT_EQ(rig.Run(), Ended(false));
