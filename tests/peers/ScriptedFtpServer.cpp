@@ -72,7 +72,8 @@ void TScriptedFtpServer::openData(QTcpSocket* control, const QByteArray& name) {
             data->abort();
     });
     connect(data, &QTcpSocket::disconnected, this, [this, data, bytes, guard, name] {
-        if (data->isOpen())
+        // A server that never reads takes nothing at the end either.
+        if (data->isOpen() && script.data != TData::NeverRead)
             *bytes += data->readAll();
         files << TFile{name, *bytes};
         data->deleteLater();
