@@ -109,6 +109,10 @@ QString HelpFilePath() {
     const QString beside = FindFileAnyCase(program, QStringLiteral("velmora.hlp"));
     if (QFileInfo::exists(beside))
         return beside;
+    // The pages the build puts beside the program, else the installed ones.
+    const QString built = program + QStringLiteral("velmora-help/index.html");
+    if (QFileInfo::exists(built))
+        return built;
     return QDir::cleanPath(program + kInstalledShare + QStringLiteral("/help/index.html"));
 }
 

@@ -19,7 +19,8 @@ bool PerUserFolders();
 bool InPerUserFolder(const QString& path);
 
 // The help contents: velmora.hlp beside the program when there is one (any
-// letter case), otherwise the pages installed under the prefix.
+// letter case), else the pages built beside it (velmora-help/), otherwise
+// the pages installed under the prefix.
 QString HelpFilePath();
 
 // Makes the choice again at the next call (after the program folder or the

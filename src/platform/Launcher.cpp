@@ -83,8 +83,14 @@ bool TDesktopLauncher::OpenBrowser(const QString& url, const QString& browser) {
 bool TDesktopLauncher::OpenHelp(const QString& helpFile, int context) {
     if (!QFileInfo::exists(helpFile))
         return false;
-    Q_UNUSED(context);
-    return startFirst({QStringLiteral("xdg-open")}, {helpFile});
+    const QString suffix = QFileInfo(helpFile).suffix().toLower();
+    if (suffix != QLatin1String("html") && suffix != QLatin1String("htm"))
+        return startFirst({QStringLiteral("xdg-open")}, {helpFile});
+    // The help pages in the browser, at the topic's anchor; 0 is the contents.
+    QUrl url = QUrl::fromLocalFile(QFileInfo(helpFile).absoluteFilePath());
+    if (context > 0)
+        url.setFragment(QStringLiteral("context-%1").arg(context));
+    return OpenBrowser(url.toString(), QString());
 }
 
 TLauncher& Launcher() {
