@@ -9,6 +9,7 @@
 #include <memory>
 
 class QAction;
+class QDialog;
 class QGroupBox;
 class QLabel;
 class QMenu;
@@ -72,6 +73,12 @@ public:
     // "Explore Grid/Log Web Pages": the local index page in the browser.
     void ActionIExploreWebPagesExecute();
     void FileOpenWebBrowserAccept(const QString& browser);
+    // Device editing: the three dialogs open without holding up the event
+    // loop and are destroyed when they close.
+    void ActionInsertGridDeviceExecute();
+    void ActionEditGridDeviceExecute();
+    void ActionDeleteGridDeviceExecute();
+    void MergeintoDataGrid1Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -87,6 +94,8 @@ private:
     void bindSession();
     void bindMail();
     void bindWeb();
+    void bindEditing();
+    void showEditDialog(QDialog* dialog);
     void showMonitorSettings();
     void setStatus(int panel, const QString& text);
     void deviceWentDown(const QStringList& cells);

@@ -48,6 +48,7 @@ TForm1::TForm1(Options o) : options(std::move(o)) {
     bindSession();
     bindMail();
     bindWeb();
+    bindEditing();
     FormCreate();
 }
 

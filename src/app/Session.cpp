@@ -160,6 +160,7 @@ void TSession::Start() {
     // 3. Cycle position, pending edits, selection, sort directions.
     cycle->loopCount = 0;
     cycle->currentRow = 0;
+    pendingEdits = TPendingEdits{};
     selectedRow = 0;
     sortDirections.fill(false);
     // 5.

@@ -115,6 +115,44 @@ public:
 
     // Commands that move rows wait for the end of the device being probed.
     void SortRequest(int column);
+
+    // Device editing. Each change runs at once between probes; during a
+    // probe it is kept (one of each kind, the latest winning) and runs at
+    // the end of that device, after a pending sort and Apply.
+    // Whether a change may reach the data file: a path is set and the grid
+    // is not kept by "Save State on Exit:".
+    bool FileOptionsAllow() const;
+    // The data file's name without its folder.
+    QString DataFileName() const;
+    void InsertGridDevice(const QString& address, const QString& location, bool append,
+                          const QString& critical);
+    // Changes the device whose address is `previous`: the selected row when
+    // it still holds it, else the first row that does.
+    void UpdateGridDevice(const QString& previous, const QString& address, bool update,
+                          const QString& critical, const QString& location);
+    // Deletes the selected device after asking; the last device stays.
+    void ActionDeleteGridDeviceExecute();
+    void MergeFileIntoGrid(const QString& path, bool append);
+
+    struct TPendingEdits {
+        struct Insert {
+            QString address, location, critical;
+            bool append = false;
+        };
+        struct Edit {
+            QString previous, address, location, critical;
+            bool update = false;
+        };
+        struct Merge {
+            QString path;
+            bool append = false;
+        };
+        std::optional<Insert> insert;
+        std::optional<Edit> edit;
+        bool deletePending = false;
+        std::optional<Merge> merge;
+    };
+    const TPendingEdits& PendingEdits() const { return pendingEdits; }
     void StartNewMonitor(const QString& path);
 
     // The clock tick: clock text, close retry, the publication schedule.
@@ -151,6 +189,12 @@ private:
     void lookUpLocalAddress();
     void evaluateTransition(int row, bool succeeded, const QDateTime& t);
     void runDeferredRequests();
+    void runPendingEdits();
+    // A refusal of an edit: at once, or after the current step of the cycle
+    // when a pending edit is applied there.
+    void tell(const QString& text, const QString& title);
+    void updateRow(int row, const QString& address, bool update, const QString& critical,
+                   const QString& location, const QString& previous);
     void sortByColumn(int column);
     void sortColumn(int column);
     void startNewMonitorNow(const QString& path);
@@ -197,4 +241,6 @@ private:
     std::array<bool, 13> sortDirections{};
     std::optional<int> pendingSort;
     std::optional<QString> pendingMonitorPath;
+    TPendingEdits pendingEdits;
+    bool inCycleStep = false;
 };

@@ -40,6 +40,7 @@ void TSession::runDeferredRequests() {
         cycle->applyPending = false;
         showErrorLater([this] { ButtonApplySettingsClick(); });
     }
+    runPendingEdits();
     if (pendingMonitorPath) {
         const QString path = *pendingMonitorPath;
         pendingMonitorPath.reset();

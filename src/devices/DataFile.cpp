@@ -50,16 +50,10 @@ void AddLoopbackRow(TDeviceGrid& grid, const QDateTime& now) {
     grid.SetHeaderFixed(true);
 }
 
-bool LoadDataFile(TDeviceGrid& grid, const QString& path, const QDateTime& now) {
-    grid.SetGridHeader();
-    if (path.isEmpty() || !QFileInfo(path).isFile()) {
-        AddLoopbackRow(grid, now);
-        return true;
-    }
+std::optional<std::vector<TDeviceEntry>> ReadDataFileEntries(const QString& path) {
     QStringList lines;
     if (!TextLines::ReadFile(path, lines, TextLines::kMaxDataLine))
-        return false;
-
+        return std::nullopt;
     const TTextOrder order;
     std::vector<TDeviceEntry> entries;
     std::vector<QCollatorSortKey> keys;
@@ -74,20 +68,35 @@ bool LoadDataFile(TDeviceGrid& grid, const QString& path, const QDateTime& now) 
         entries.push_back(std::move(*e));
     }
     lines.clear();
-    if (entries.empty()) {
-        AddLoopbackRow(grid, now);
-        return true;
-    }
     std::vector<quint32> sorted(entries.size());
     std::iota(sorted.begin(), sorted.end(), 0u);
     std::stable_sort(sorted.begin(), sorted.end(),
                      [&](quint32 a, quint32 b) { return keys[a].compare(keys[b]) < 0; });
+    std::vector<TDeviceEntry> out;
+    out.reserve(entries.size());
+    for (quint32 i : sorted)
+        out.push_back(std::move(entries[i]));
+    return out;
+}
 
+bool LoadDataFile(TDeviceGrid& grid, const QString& path, const QDateTime& now) {
+    grid.SetGridHeader();
+    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+        AddLoopbackRow(grid, now);
+        return true;
+    }
+    auto entries = ReadDataFileEntries(path);
+    if (!entries)
+        return false;
+    if (entries->empty()) {
+        AddLoopbackRow(grid, now);
+        return true;
+    }
     const QString sinceKey = SinceKey(now.addDays(-365));
     std::vector<TGridRow> rows;
-    rows.reserve(entries.size());
-    for (quint32 i : sorted)
-        rows.push_back(TGridRow{deviceCells(std::move(entries[i]), sinceKey), {}});
+    rows.reserve(entries->size());
+    for (TDeviceEntry& e : *entries)
+        rows.push_back(TGridRow{deviceCells(std::move(e), sinceKey), {}});
     grid.AppendRows(std::move(rows));
     grid.SetDataFileLabel(QFileInfo(path).fileName().left(100));
     grid.SetHeaderFixed(true);

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 #include <optional>
+#include <vector>
 
 class TDeviceGrid;
 
@@ -16,6 +17,10 @@ struct TDeviceEntry {
 // The device a data-file line names, or nothing for a comment, a short line,
 // a bad address or a wrong number of fields.
 std::optional<TDeviceEntry> ParseDataFileLine(const QString& line);
+
+// The devices of a data-file-format file in the order of the grid at
+// start-up (by location, then address); nothing when it cannot be read.
+std::optional<std::vector<TDeviceEntry>> ReadDataFileEntries(const QString& path);
 
 // Rebuilds every device row from the file at `path`. An empty path, a missing
 // file or a file without an accepted line gives the loopback row. Returns

@@ -94,13 +94,11 @@ void TGridView::buildPopupMenu() {
         PopupMenuVelmoraGrid->addAction(a);
         return a;
     };
-    QAction* insert = add("ActionInsertGridDevice", QStringLiteral("Insert a New Device..."), {});
+    ActionInsertGridDevice =
+        add("ActionInsertGridDevice", QStringLiteral("Insert a New Device..."), {});
     ActionEditGridDevice = add("ActionEditGridDevice", QStringLiteral("Edit Grid Device..."), {});
     ActionDeleteGridDevice =
         add("ActionDeleteGridDevice", QStringLiteral("Delete Grid Device..."), {});
-    // The editing dialogs are not part of this build yet.
-    for (QAction* a : {insert, ActionEditGridDevice, ActionDeleteGridDevice})
-        a->setEnabled(false);
     PopupMenuVelmoraGrid->addSeparator()->setObjectName(QStringLiteral("N2"));
     QAction* selectAll = add("ActionVelmoraGridSelectAll", QStringLiteral("Select &All"),
                              QKeySequence(Qt::CTRL | Qt::Key_A));

@@ -8,7 +8,8 @@ class TDeviceGrid;
 
 // The view `sg` over the device grid: fixed 24-pixel rows, range selection,
 // no editing, the two key columns hidden; the header click, the selected row
-// and the popup menu `PopupMenuVelmoraGrid` with select all and copy.
+// and the popup menu `PopupMenuVelmoraGrid` with the editing entries, select
+// all and copy.
 class TGridView : public QTableView {
     Q_OBJECT
 public:
@@ -24,6 +25,10 @@ public:
     void ActionVelmoraGridCopyExecute();
 
     QMenu* PopupMenuVelmoraGrid = nullptr;
+    // The editing entries; the window binds them to its dialogs.
+    QAction* ActionInsertGridDevice = nullptr;
+    QAction* ActionEditGridDevice = nullptr;
+    QAction* ActionDeleteGridDevice = nullptr;
 
 signals:
     // Any mouse button released on a header section (sgMouseUp).
@@ -35,6 +40,4 @@ private:
     void buildPopupMenu();
 
     TDeviceGrid* grid;
-    QAction* ActionEditGridDevice = nullptr;
-    QAction* ActionDeleteGridDevice = nullptr;
 };

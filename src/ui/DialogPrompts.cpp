@@ -1,6 +1,7 @@
 #include "DialogPrompts.h"
 
-#include <QColorDialog>
+#include "SolidColorDialog.h"
+
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
@@ -101,8 +102,18 @@ static QString withExtension(QString path, const QString& ext) {
 
 QString TDialogPrompts::OpenFileName(const QString& title, const QString& filter,
                                      const QString& defaultExt, const QString& folder) {
-    Q_UNUSED(defaultExt);
-    return QFileDialog::getOpenFileName(parent, title, folder, qtFilter(filter));
+    QFileDialog dialog(parent, title, folder, qtFilter(filter));
+    dialog.setObjectName(QStringLiteral("OpenDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    // A name typed without an extension means the default one.
+    dialog.setDefaultSuffix(defaultExt);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    const QString path = dialog.selectedFiles().constFirst();
+    // Native dialogs may hand the name back as typed.
+    const QString withExt = withExtension(path, defaultExt);
+    return !QFileInfo::exists(path) && QFileInfo::exists(withExt) ? withExt : path;
 }
 
 QString TDialogPrompts::SaveFileName(const QString& title, const QString& filter,
@@ -122,8 +133,8 @@ std::optional<QString> TDialogPrompts::InputQuery(const QString& caption, const 
 }
 
 std::optional<unsigned> TDialogPrompts::ChooseColor(unsigned initial) {
-    const QColor c = QColorDialog::getColor(QColor::fromRgba(initial), parent);
-    if (!c.isValid())
+    TSolidColorDialog dialog(QColor::fromRgba(initial), parent);
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return c.rgba();
+    return dialog.SelectedColor().rgba();
 }

@@ -1,0 +1,212 @@
+// The session's device editing: insert, edit, delete and merge, at once or
+// at the end of the device being probed, and their data-file steps.
+#include "Session.h"
+
+#include "devices/DataFile.h"
+#include "devices/DataFileEdit.h"
+#include "devices/DeviceGrid.h"
+#include "platform/Clock.h"
+#include "platform/Helpers.h"
+#include "platform/Prompts.h"
+
+#include <QFileInfo>
+
+namespace {
+
+const QString kInvalidAddress = QStringLiteral("Invalid IP Address Syntax");
+
+QString invalidAddressText(const QString& address) {
+    return QStringLiteral("IP: ") + address + QStringLiteral(" is not a valid IP address.");
+}
+
+} // namespace
+
+bool TSession::FileOptionsAllow() const {
+    return !datFile.isEmpty() && !monitor.saveStateOnExit;
+}
+
+QString TSession::DataFileName() const {
+    return QFileInfo(datFile).fileName();
+}
+
+void TSession::tell(const QString& text, const QString& title) {
+    if (!inCycleStep) {
+        Prompter().Message(text, title, TPrompts::Buttons::Ok, TPrompts::Icon::None);
+        return;
+    }
+    // No box opens inside a step of the cycle.
+    QTimer::singleShot(0, this, [this, text, title] {
+        Prompter().Message(text, title, TPrompts::Buttons::Ok, TPrompts::Icon::None);
+    });
+}
+
+void TSession::InsertGridDevice(const QString& address, const QString& location, bool append,
+                                const QString& critical) {
+    for (int r = 1; r < grid->RowCount(); ++r)
+        if (grid->Cell(r, Col::Address) == address) {
+            tell(QStringLiteral("IP: ") + address + QStringLiteral(" is already in Velmora Grid."),
+                 QStringLiteral("Duplicate IP Address"));
+            return;
+        }
+    if (!AddressRuleHolds(address)) {
+        tell(invalidAddressText(address), kInvalidAddress);
+        return;
+    }
+    if (location.isEmpty()) {
+        tell(QStringLiteral("Location cannot be blank."), QStringLiteral("Invalid Location"));
+        return;
+    }
+    if (cycle->cycleBusy) {
+        pendingEdits.insert = TPendingEdits::Insert{address, location, critical, append};
+        return;
+    }
+    cycle->StopTimers();
+    std::array<QString, Col::Count> cells;
+    cells[Col::Address] = address;
+    cells[Col::Location] = location;
+    cells[Col::Critical] = critical;
+    grid->AppendRow(cells);
+    grid->SetHeaderFixed(true);
+    cycle->ResumeBetweenDevices();
+    // A data file that cannot be written leaves the new row in place.
+    if (FileOptionsAllow() && append)
+        AppendDataFileLines(datFile, {DataFileLine({address, location, critical})});
+}
+
+void TSession::UpdateGridDevice(const QString& previous, const QString& address, bool update,
+                                const QString& critical, const QString& location) {
+    if (!AddressRuleHolds(address)) {
+        tell(invalidAddressText(address), kInvalidAddress);
+        return;
+    }
+    if (location.isEmpty()) {
+        tell(QStringLiteral("Location cannot be blank."), QStringLiteral("Invalid Location"));
+        return;
+    }
+    if (cycle->cycleBusy) {
+        pendingEdits.edit = TPendingEdits::Edit{previous, address, location, critical, update};
+        return;
+    }
+    // The edit belongs to the device it was asked for, wherever a sort or
+    // a delete has moved it since.
+    int row = 0;
+    if (selectedRow >= 1 && selectedRow < grid->RowCount() &&
+        grid->Cell(selectedRow, Col::Address) == previous)
+        row = selectedRow;
+    for (int r = 1; row == 0 && r < grid->RowCount(); ++r)
+        if (grid->Cell(r, Col::Address) == previous)
+            row = r;
+    if (row == 0)
+        return; // the device is gone
+    updateRow(row, address, update, critical, location, previous);
+}
+
+void TSession::updateRow(int row, const QString& address, bool update, const QString& critical,
+                         const QString& location, const QString& previous) {
+    cycle->StopTimers();
+    grid->SetCell(row, Col::Address, address);
+    grid->SetCell(row, Col::Location, location);
+    grid->SetCell(row, Col::Critical, critical);
+    grid->SetCell(row, Col::Status, QString());
+    grid->SetCell(row, Col::Since, QString());
+    grid->SetCell(row, Col::SinceKey, SinceKey(Now().now().addDays(-365)));
+    for (int c = Col::PktsSent; c < Col::Count; ++c)
+        grid->SetCell(row, c, QString());
+    // A device that starts again carries no alert of its former self.
+    grid->Notification(row) = PendingNotification{};
+    cycle->ResumeBetweenDevices();
+    if (FileOptionsAllow() && update)
+        RewriteDataFile(datFile, TEditRule{previous, address, location, critical});
+}
+
+void TSession::ActionDeleteGridDeviceExecute() {
+    const int row = selectedRow;
+    if (row < 1 || row >= grid->RowCount() || grid->DeviceCount() < 2)
+        return;
+    if (!Prompter().AskYesNo(QStringLiteral("Are you sure you want to delete: ") +
+                                 grid->Cell(row, Col::Address) + QStringLiteral(" ?"),
+                             QStringLiteral("Delete Velmora Device from Grid")))
+        return;
+    // The cycle ran on while the question was open.
+    if (cycle->cycleBusy) {
+        pendingEdits.deletePending = true;
+        return;
+    }
+    if (row >= grid->RowCount() || grid->DeviceCount() < 2)
+        return; // the grid changed under the question
+    cycle->StopTimers();
+    // The row's pending notification goes with it.
+    grid->RemoveRow(row);
+    cycle->ResumeBetweenDevices();
+    if (!FileOptionsAllow())
+        return;
+    if (!Prompter().AskYesNo(QStringLiteral("Do you want to update ") + DataFileName() +
+                                 QStringLiteral(" ?"),
+                             QStringLiteral("Velmora DAT File Update")))
+        return;
+    TDeleteRule rule;
+    for (int r = 1; r < grid->RowCount(); ++r)
+        rule.remaining << grid->Cell(r, Col::Address);
+    RewriteDataFile(datFile, rule);
+}
+
+void TSession::MergeFileIntoGrid(const QString& path, bool append) {
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return;
+    if (cycle->cycleBusy) {
+        pendingEdits.merge = TPendingEdits::Merge{path, append};
+        return;
+    }
+    cycle->StopTimers();
+    const auto entries = ReadDataFileEntries(path);
+    if (!entries) {
+        cycle->ResumeBetweenDevices();
+        return;
+    }
+    if (!entries->empty()) {
+        const QString sinceKey = SinceKey(Now().now().addDays(-365));
+        // Taken before any row is added: a new address that the file holds
+        // twice becomes two rows.
+        QSet<QString> known;
+        for (int r = 1; r < grid->RowCount(); ++r)
+            known.insert(grid->Cell(r, Col::Address).toCaseFolded());
+        std::vector<TGridRow> rows;
+        QStringList lines;
+        for (const TDeviceEntry& e : *entries) {
+            if (e.location.isEmpty() || known.contains(e.address.toCaseFolded()))
+                continue;
+            TGridRow row;
+            row.cells[Col::Address] = e.address;
+            row.cells[Col::Location] = e.location;
+            row.cells[Col::Critical] = e.critical;
+            row.cells[Col::SinceKey] = sinceKey;
+            rows.push_back(std::move(row));
+            lines << DataFileLine(e);
+        }
+        // A data file that cannot take the devices gets none, and neither
+        // does the grid.
+        if (FileOptionsAllow() && append && !lines.isEmpty() &&
+            !AppendDataFileLines(datFile, lines)) {
+            cycle->ResumeBetweenDevices();
+            return;
+        }
+        grid->AppendRows(std::move(rows));
+    }
+    cycle->packetCount = 0;
+    cycle->ResumeBetweenDevices();
+}
+
+void TSession::runPendingEdits() {
+    inCycleStep = true;
+    if (auto insert = std::exchange(pendingEdits.insert, std::nullopt))
+        InsertGridDevice(insert->address, insert->location, insert->append, insert->critical);
+    if (auto edit = std::exchange(pendingEdits.edit, std::nullopt))
+        UpdateGridDevice(edit->previous, edit->address, edit->update, edit->critical,
+                         edit->location);
+    if (std::exchange(pendingEdits.deletePending, false))
+        // It asks again: after the step, so that no question holds the cycle.
+        QTimer::singleShot(0, this, [this] { ActionDeleteGridDeviceExecute(); });
+    if (auto merge = std::exchange(pendingEdits.merge, std::nullopt))
+        MergeFileIntoGrid(merge->path, merge->append);
+    inCycleStep = false;
+}
