@@ -63,8 +63,6 @@ void TDeviceFields::build(QDialog* dialog, QGridLayout* grid) {
     ComboBoxCritical->setCurrentIndex(0);
     auto* note = buddyLabel(QStringLiteral("Only applicable for EMAIL delivery"), ComboBoxCritical);
     note->setObjectName(QStringLiteral("LabelCriticalNote"));
-    // Two labels name the box; the caption is its name, the note describes it.
-    ComboBoxCritical->setAccessibleName(QStringLiteral("Critical Site:"));
     ComboBoxCritical->setAccessibleDescription(note->text());
     grid->addWidget(buddyLabel(QStringLiteral("IP Address:"), EditIP), 0, 0);
     grid->addWidget(EditIP, 0, 1, 1, 2);
