@@ -24,6 +24,8 @@
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QSemaphore>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -237,6 +239,46 @@ TEST_F(DeviceEditingWindowTest, SaveStateOnExitHidesEveryFileCheckBox) {
     EXPECT_FALSE(merge->CheckBoxUpdateDat->isChecked());
     merge->CancelBtn->click();
     EXPECT_EQ(ReadTestFile(dat()), "10.0.0.1\talpha\r\n10.0.0.2\tbeta\tYes\r\n");
+}
+
+TEST_F(DeviceEditingWindowTest, AddDuringAProbeKeepsTheFieldsAndAddsAtItsEnd) {
+    QSemaphore gate;
+    form->Session().Cycle().SetEcho([&gate](const QString&, int) {
+        gate.acquire();
+        TEchoResult r;
+        r.replied = true;
+        return r;
+    });
+    TMonitorSettings m = form->Session().Monitor();
+    m.packetsPerSite = 1;
+    form->Session().SetMonitorSettings(m);
+    form->Session().Cycle().TimerInterSiteTimer();
+    form->Session().Cycle().TimerInterPacket.stop();
+    form->Session().Cycle().TimerInterPacketTimer();
+    // A failed check still lets the worker end.
+    struct Release {
+        QSemaphore& g;
+        ~Release() { g.release(8); }
+    } release{gate};
+    ASSERT_TRUE(form->Session().Running().probe);
+
+    auto* d = openedBy<TDlgInsertGridDevice>("ActionInsertGridDevice");
+    ASSERT_NE(d, nullptr);
+    d->EditIP->setText("10.0.0.3");
+    d->EditLocation->setText("gamma");
+    d->BtnAddDevice->click();
+    EXPECT_EQ(form->Session().Grid().RowCount(), 3) << "not under a probe";
+    EXPECT_EQ(d->EditIP->text(), "10.0.0.3") << "kept until it is added";
+    EXPECT_TRUE(d->CheckBoxAppendDat->isChecked());
+
+    QSignalSpy done(&form->Session().Cycle(), &TMonitorCycle::packetDone);
+    gate.release();
+    ASSERT_TRUE(done.wait(5000));
+    ASSERT_EQ(form->Session().Grid().RowCount(), 4);
+    EXPECT_EQ(form->Session().Grid().Cell(3, Col::Location), "gamma");
+    EXPECT_EQ(ReadTestFile(dat()), "10.0.0.1\talpha\r\n10.0.0.2\tbeta\tYes\r\n"
+                                   "10.0.0.3\tgamma\tNo\r\n");
+    d->BtnDone->click();
 }
 
 TEST_F(DeviceEditingWindowTest, EditWithoutASelectedDeviceOpensNothing) {

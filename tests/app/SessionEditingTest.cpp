@@ -45,6 +45,15 @@ struct SessionEditingTest : ::testing::Test {
 
     QString dat() const { return dir.filePath("net.dat"); }
 
+    void TearDown() override {
+        // A failed check inside a probe still lets its worker end.
+        if (gated && s && s->Running().probe) {
+            QSignalSpy done(&s->Cycle(), &TMonitorCycle::packetDone);
+            echoGate.release(8);
+            done.wait(5000);
+        }
+    }
+
     void start(const QByteArray& devices, bool saveState = false) {
         WriteTestFile(dat(), devices);
         WriteTestFile(dir.filePath("velmora.ini"),
