@@ -10,6 +10,8 @@
 #include "platform/Prompts.h"
 
 #include <QFileInfo>
+#include <QSet>
+#include <utility>
 
 namespace {
 
