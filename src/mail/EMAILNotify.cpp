@@ -59,6 +59,19 @@ void TEMAILNotify::buildControls() {
     Edit4->setObjectName(QStringLiteral("Edit4"));
     CheckBox1 = new QCheckBox;
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+    EditPort = new QSpinBox;
+    EditPort->setObjectName(QStringLiteral("EditPort"));
+    EditPort->setRange(1, 65535);
+    ComboSecurity = new QComboBox;
+    ComboSecurity->setObjectName(QStringLiteral("ComboSecurity"));
+    for (TMailSecurity security :
+         {TMailSecurity::None, TMailSecurity::StartTls, TMailSecurity::Tls})
+        ComboSecurity->addItem(MailSecurityText(security), int(security));
+    EditUser = new QLineEdit;
+    EditUser->setObjectName(QStringLiteral("EditUser"));
+    EditPassword = new QLineEdit;
+    EditPassword->setObjectName(QStringLiteral("EditPassword"));
+    EditPassword->setEchoMode(QLineEdit::Password);
     UpDownHours = new TArrowSpinBox("EditHours", 23);
     UpDownMinutes = new TArrowSpinBox("EditMinutes", 59);
     CheckBox2 = new QCheckBox;
@@ -91,6 +104,10 @@ void TEMAILNotify::buildControls() {
     addRow(QStringLiteral("DNS Server IP or Host Name:"), Edit3, true);
     addRow(QStringLiteral("MX Server IP or Host Name:"), Edit4, false);
     addRow(QStringLiteral("Use MX Server:"), CheckBox1, false);
+    addRow(QStringLiteral("Port:"), EditPort, false);
+    addRow(QStringLiteral("Security:"), ComboSecurity, false);
+    addRow(QStringLiteral("User:"), EditUser, false);
+    addRow(QStringLiteral("Password:"), EditPassword, false);
     auto* delay = new QWidget;
     auto* delayLayout = new QHBoxLayout(delay);
     delayLayout->setContentsMargins(0, 0, 0, 0);
@@ -136,6 +153,13 @@ void TEMAILNotify::buildControls() {
     top->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(Edit4, &QLineEdit::textChanged, this, &TEMAILNotify::Edit4Change);
+    // Choosing a security mode moves a port still at a usual one to the
+    // mode's own; a port the operator chose stays.
+    connect(ComboSecurity, &QComboBox::activated, this, [this](int index) {
+        static const QList<int> usual{25, 587, 465};
+        if (usual.contains(EditPort->value()) && index >= 0 && index < usual.size())
+            EditPort->setValue(usual[index]);
+    });
     connect(OKBtn, &QPushButton::clicked, this, [this] { guarded([this] { OKBtnClick(); }); });
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     connect(Button1, &QPushButton::clicked, this, [this] { guarded([this] { Button1Click(); }); });
@@ -165,6 +189,10 @@ void TEMAILNotify::FormCreate() {
     Edit3->setText(ctx.shownDnsServer ? ctx.shownDnsServer() : QString());
     Edit4->setText(e.mxAddress);
     CheckBox1->setChecked(e.useMXAddress);
+    ComboSecurity->setCurrentIndex(ComboSecurity->findData(int(e.mxSecurity)));
+    EditPort->setValue(e.mxPort);
+    EditUser->setText(e.mxUser);
+    EditPassword->setText(e.mxPassword);
     CheckBox2->setChecked(e.notifyOnUp);
     ComboPriority->setCurrentIndex(qBound(0, e.sitesCritical, 2));
     Memo1->setPlainText(ctx.notifyAddresses.join(QLatin1Char('\n')));
@@ -208,6 +236,11 @@ bool TEMAILNotify::applyEntries() {
     ctx.notifyAddresses = addresses;
     e.mxAddress = Edit4->text().trimmed();
     e.useMXAddress = CheckBox1->isChecked();
+    e.mxPort = EditPort->value();
+    e.mxSecurity = TMailSecurity(ComboSecurity->currentData().toInt());
+    e.mxUser = EditUser->text().trimmed();
+    // A password may begin or end with a blank.
+    e.mxPassword = EditPassword->text();
     e.notifyOnUp = CheckBox2->isChecked();
     e.sitesCritical = ComboPriority->currentIndex();
     e.delayHours = UpDownHours->value();

@@ -59,9 +59,13 @@ public:
     QLineEdit* Edit1;      // "Your EMAIL Address:"
     QPlainTextEdit* Memo1; // "Addresses to Notify:"
     QComboBox* ComboPriority;
-    QLineEdit* Edit3;        // DNS server
-    QLineEdit* Edit4;        // static mail server
-    QCheckBox* CheckBox1;    // "Use MX Server:"
+    QLineEdit* Edit3;         // DNS server
+    QLineEdit* Edit4;         // static mail server
+    QCheckBox* CheckBox1;     // "Use MX Server:"
+    QSpinBox* EditPort;       // the static server's port
+    QComboBox* ComboSecurity; // "None", "STARTTLS", "TLS"
+    QLineEdit* EditUser;
+    QLineEdit* EditPassword;
     QSpinBox* UpDownHours;   // EditHours and its up-down in one
     QSpinBox* UpDownMinutes; // EditMinutes and its up-down in one
     QCheckBox* CheckBox2;    // "Notify on UP Transition:"

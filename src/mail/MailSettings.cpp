@@ -13,10 +13,33 @@ const QString kDontNotify = QStringLiteral("Don't Notify");
 const QString kDelayHours = QStringLiteral("EMAILDelayHours");
 const QString kDelayMinutes = QStringLiteral("EMAILDelayMinutes");
 const QString kNotifyOnUp = QStringLiteral("Notify on Up Transition");
+const QString kMXPort = QStringLiteral("MXPort");
+const QString kMXSecurity = QStringLiteral("MXSecurity");
+const QString kMXUser = QStringLiteral("MXUser");
+const QString kMXPassword = QStringLiteral("MXPassword");
 const QString kNotifySection = QStringLiteral("Notify Addresses");
 const QString kAddressPrefix = QStringLiteral("Address-");
 
 } // namespace
+
+QString MailSecurityText(TMailSecurity security) {
+    switch (security) {
+    case TMailSecurity::StartTls:
+        return QStringLiteral("STARTTLS");
+    case TMailSecurity::Tls:
+        return QStringLiteral("TLS");
+    case TMailSecurity::None:
+        break;
+    }
+    return QStringLiteral("None");
+}
+
+TMailSecurity MailSecurityFromText(const QString& text) {
+    for (TMailSecurity s : {TMailSecurity::StartTls, TMailSecurity::Tls})
+        if (text.trimmed().compare(MailSecurityText(s), Qt::CaseInsensitive) == 0)
+            return s;
+    return TMailSecurity::None;
+}
 
 TEmailSettings TEmailSettings::Read(const TIniFile& ini) {
     const QString& s = kMainSection;
@@ -30,6 +53,11 @@ TEmailSettings TEmailSettings::Read(const TIniFile& ini) {
     e.delayHours = ini.ReadInteger(s, kDelayHours, 0);
     e.delayMinutes = ini.ReadInteger(s, kDelayMinutes, 0);
     e.notifyOnUp = ini.ReadBool(s, kNotifyOnUp, false);
+    const int port = ini.ReadInteger(s, kMXPort, 25);
+    e.mxPort = port >= 1 && port <= 65535 ? port : 25;
+    e.mxSecurity = MailSecurityFromText(ini.ReadString(s, kMXSecurity, QString()));
+    e.mxUser = ini.ReadString(s, kMXUser, QString());
+    e.mxPassword = ini.ReadString(s, kMXPassword, QString());
     return e;
 }
 
@@ -44,6 +72,10 @@ void TEmailSettings::Write(TIniFile& ini, const QStringList& notifyAddresses) co
         ini.WriteInteger(s, kDelayMinutes, delayMinutes);
         WriteNotifyAddresses(ini, notifyAddresses);
         ini.WriteBool(s, kNotifyOnUp, notifyOnUp);
+        ini.WriteInteger(s, kMXPort, mxPort);
+        ini.WriteString(s, kMXSecurity, MailSecurityText(mxSecurity));
+        ini.WriteString(s, kMXUser, mxUser);
+        ini.WriteString(s, kMXPassword, mxPassword);
     });
 }
 

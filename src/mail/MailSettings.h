@@ -5,6 +5,14 @@
 #include <QString>
 #include <QStringList>
 
+// How the connection to the static mail server is protected: not at all,
+// by STARTTLS after the greeting, or by TLS from the first byte.
+enum class TMailSecurity { None, StartTls, Tls };
+
+QString MailSecurityText(TMailSecurity security);
+// The setting's text, in any case; anything else is None.
+TMailSecurity MailSecurityFromText(const QString& text);
+
 // The e-mail keys of the main section.
 struct TEmailSettings {
     QString yourAddress;
@@ -16,6 +24,12 @@ struct TEmailSettings {
     int delayHours = 0;
     int delayMinutes = 0;
     bool notifyOnUp = false;
+    // The static mail server only: the exchangers of a domain are always
+    // reached by plain SMTP on port 25.
+    int mxPort = 25;
+    TMailSecurity mxSecurity = TMailSecurity::None;
+    QString mxUser;
+    QString mxPassword;
 
     bool operator==(const TEmailSettings&) const = default;
 

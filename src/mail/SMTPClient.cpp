@@ -21,6 +21,20 @@ const char* StateName(TSMTPClient::TState s) {
         return "greeting";
     case TSMTPClient::TState::Helo:
         return "HELO";
+    case TSMTPClient::TState::Ehlo:
+        return "EHLO";
+    case TSMTPClient::TState::StartTls:
+        return "STARTTLS";
+    case TSMTPClient::TState::TlsHandshake:
+        return "TLS handshake";
+    case TSMTPClient::TState::AuthPlain:
+        return "AUTH PLAIN";
+    case TSMTPClient::TState::AuthLogin:
+        return "AUTH LOGIN";
+    case TSMTPClient::TState::AuthLoginUser:
+        return "AUTH LOGIN user";
+    case TSMTPClient::TState::AuthLoginPassword:
+        return "AUTH LOGIN password";
     case TSMTPClient::TState::MailFrom:
         return "MAIL";
     case TSMTPClient::TState::RcptTo:
@@ -40,9 +54,18 @@ const char* StateName(TSMTPClient::TState s) {
 QString ExpectedCodes(TSMTPClient::TState s) {
     switch (s) {
     case TSMTPClient::TState::Helo:
+    case TSMTPClient::TState::Ehlo:
     case TSMTPClient::TState::MailFrom:
     case TSMTPClient::TState::Message:
         return QStringLiteral("250");
+    case TSMTPClient::TState::StartTls:
+        return QStringLiteral("220");
+    case TSMTPClient::TState::AuthPlain:
+    case TSMTPClient::TState::AuthLoginPassword:
+        return QStringLiteral("235");
+    case TSMTPClient::TState::AuthLogin:
+    case TSMTPClient::TState::AuthLoginUser:
+        return QStringLiteral("334");
     case TSMTPClient::TState::RcptTo:
         return QStringLiteral("250,251");
     case TSMTPClient::TState::Data:
@@ -71,6 +94,61 @@ QString HeloAddress(const QString& configured, const QAbstractSocket& socket) {
     return local.isNull() ? QString() : QStringLiteral("IPv6:") + local.toString();
 }
 
+// The keywords of an EHLO reply, upper case, each with its arguments; the
+// first line is the server's greeting, not a keyword.
+QStringList Capabilities(const TReply& reply) {
+    QStringList out;
+    for (qsizetype i = 1; i < reply.lines.size(); ++i)
+        out << reply.lines[i].mid(4).trimmed().toUpper();
+    return out;
+}
+
+// The mechanisms after "AUTH" (or the older "AUTH=").
+QStringList AuthMechanisms(const QStringList& capabilities) {
+    QStringList out;
+    for (const QString& c : capabilities)
+        if (c.startsWith(QLatin1String("AUTH ")) || c.startsWith(QLatin1String("AUTH=")))
+            out += c.mid(5).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    return out;
+}
+
+// What an operator can act on, for each way a certificate is refused.
+QString CertificateReasons(const QList<QSslError>& errors) {
+    QStringList reasons;
+    for (const QSslError& e : errors) {
+        QString reason;
+        switch (e.error()) {
+        case QSslError::CertificateExpired:
+            reason = QStringLiteral("expired");
+            break;
+        case QSslError::CertificateNotYetValid:
+            reason = QStringLiteral("not yet valid");
+            break;
+        case QSslError::UnableToGetIssuerCertificate:
+        case QSslError::UnableToGetLocalIssuerCertificate:
+        case QSslError::UnableToVerifyFirstCertificate:
+        case QSslError::SelfSignedCertificate:
+        case QSslError::SelfSignedCertificateInChain:
+        case QSslError::CertificateUntrusted:
+            reason = QStringLiteral("unknown issuer");
+            break;
+        case QSslError::HostNameMismatch:
+            reason = QStringLiteral("name mismatch");
+            break;
+        default:
+            reason = e.errorString();
+            break;
+        }
+        if (!reasons.contains(reason))
+            reasons << reason;
+    }
+    return reasons.join(QStringLiteral(", "));
+}
+
+QString LastLine(const TReply& reply) {
+    return reply.lines.isEmpty() ? QString() : reply.lines.last().trimmed();
+}
+
 } // namespace
 
 TSMTPClient::TSMTPClient(const TEmailSettings& email, TSMTPHooks hooks, QObject* parent)
@@ -93,6 +171,16 @@ TSMTPClient::TSMTPClient(const TEmailSettings& email, TSMTPHooks hooks, QObject*
     connect(&ClientSocket1, &QAbstractSocket::connected, this, &TSMTPClient::ClientSocket1Connect);
     connect(&ClientSocket1, &QAbstractSocket::disconnected, this,
             &TSMTPClient::ClientSocket1Disconnect);
+    connect(&ClientSocket1, &QSslSocket::sslErrors, this, &TSMTPClient::ClientSocket1SslErrors);
+    connect(&ClientSocket1, &QSslSocket::encrypted, this, &TSMTPClient::ClientSocket1Encrypted);
+    // A handshake that fails without a certificate error (the peer does
+    // not speak TLS) ends the attempt too, rather than by its time-out.
+    connect(&ClientSocket1, &QAbstractSocket::errorOccurred, this,
+            [this](QAbstractSocket::SocketError error) {
+                if (error == QAbstractSocket::SslHandshakeFailedError)
+                    QMetaObject::invokeMethod(
+                        this, [this, a = attempt] { tlsFailed(a); }, Qt::QueuedConnection);
+            });
     // Socket errors are not reported: the attempt ends by its time-out.
 }
 
@@ -147,6 +235,20 @@ void TSMTPClient::ConnectMailServer() {
     const QString staticServer = SingleLine(email.mxAddress).trimmed();
     if (useStatic && staticServer.isEmpty()) {
         debug(QStringLiteral(":::Address required for Static MX Server."));
+        finish(false);
+        return;
+    }
+    // The exchangers of a domain take mail on port 25 without a login; the
+    // protection and the login belong to the static server.
+    security = useStatic ? email.mxSecurity : TMailSecurity::None;
+    user = useStatic ? SingleLine(email.mxUser).trimmed() : QString();
+    password = useStatic ? email.mxPassword : QString();
+    verifyName = useStatic ? staticServer : QString();
+    extended = security != TMailSecurity::None || !user.isEmpty();
+    if (!user.isEmpty() && security == TMailSecurity::None) {
+        refused(QStringLiteral(":::A user is set for the MAIL Server %1 but Security is None: the "
+                               "password goes only over TLS. Nothing sent.")
+                    .arg(staticServer));
         finish(false);
         return;
     }
@@ -241,7 +343,12 @@ void TSMTPClient::tryCandidate(int index) {
 
 void TSMTPClient::openConnection(const QString& address) {
     serverAddress = address;
-    pingPong.Open(address, smtpPort, kGreetingCode);
+    ++attempt;
+    tlsActive = false;
+    tlsReason.clear();
+    capabilities.clear();
+    const bool ownPort = candidate < 0 && email.mxPort != 25;
+    pingPong.Open(address, ownPort ? quint16(email.mxPort) : smtpPort, kGreetingCode);
 }
 
 void TSMTPClient::connectFailed() {
@@ -270,6 +377,54 @@ void TSMTPClient::ClientSocket1Connecting() {
 
 void TSMTPClient::ClientSocket1Connect() {
     debug(QStringLiteral(":::Connected to MAIL Server at address: ") + serverAddress);
+    if (state == TState::Greeting && security == TMailSecurity::Tls) {
+        // TLS from the first byte; the greeting comes inside it, and the
+        // connection's time-out bounds the handshake as well.
+        ClientSocket1.setPeerVerifyName(verifyName);
+        ClientSocket1.startClientEncryption();
+    }
+}
+
+void TSMTPClient::ClientSocket1SslErrors(const QList<QSslError>& errors) {
+    // Never ignored: the socket drops the connection after this signal.
+    tlsReason = CertificateReasons(errors);
+    QMetaObject::invokeMethod(
+        this, [this, a = attempt] { tlsFailed(a); }, Qt::QueuedConnection);
+}
+
+void TSMTPClient::ClientSocket1Encrypted() {
+    const bool handshaking = state == TState::TlsHandshake ||
+                             (state == TState::Greeting && security == TMailSecurity::Tls);
+    if (!handshaking)
+        return;
+    tlsActive = true;
+    debug(QStringLiteral(":::TLS established with MAIL Server at address: ") + serverAddress);
+    if (state != TState::TlsHandshake)
+        return;
+    // What the server said before TLS counts no more (RFC 3207).
+    capabilities.clear();
+    pingPong.StartStepTimer();
+    sendStep(TState::Ehlo, "EHLO [" + heloName + "]\r\n");
+}
+
+void TSMTPClient::tlsFailed(quint64 failedAttempt) {
+    const bool handshaking = state == TState::TlsHandshake ||
+                             (state == TState::Greeting && security == TMailSecurity::Tls);
+    if (failedAttempt != attempt || !handshaking || tlsActive)
+        return;
+    if (!tlsReason.isEmpty())
+        refused(QStringLiteral(":::Certificate of the MAIL Server %1 at address %2 refused: %3.")
+                    .arg(verifyName, serverAddress, tlsReason));
+    else
+        refused(QStringLiteral(":::TLS with the MAIL Server %1 at address %2 failed: %3.")
+                    .arg(verifyName, serverAddress, ClientSocket1.errorString()));
+    pingPong.Abort();
+    finish(false);
+}
+
+void TSMTPClient::refused(const QString& line) {
+    if (hooks.log)
+        hooks.log(line);
 }
 
 void TSMTPClient::ClientSocket1Disconnect() {
@@ -279,7 +434,7 @@ void TSMTPClient::ClientSocket1Disconnect() {
 void TSMTPClient::replyReceived(const TReply& reply) {
     if (state == TState::Idle || state == TState::Lookup)
         return;
-    if (state == TState::Greeting)
+    if (state == TState::Greeting || state == TState::TlsHandshake)
         return;
     debug(reply.Text().trimmed());
     const bool acknowledged =
@@ -293,8 +448,28 @@ void TSMTPClient::replyReceived(const TReply& reply) {
     if (!acknowledged) {
         // A definite refusal ends the delivery at once; waiting for the
         // step's time-out would only hold the queue and the close up.
-        if (state == TState::Message)
+        switch (state) {
+        case TState::Message:
             debug(QStringLiteral(":::MAIL Server did not accept the message."));
+            break;
+        case TState::Ehlo:
+            refused(QStringLiteral(":::MAIL Server at address %1 did not accept EHLO: %2")
+                        .arg(serverAddress, LastLine(reply)));
+            break;
+        case TState::StartTls:
+            refused(QStringLiteral(":::MAIL Server at address %1 refused STARTTLS: %2")
+                        .arg(serverAddress, LastLine(reply)));
+            break;
+        case TState::AuthPlain:
+        case TState::AuthLogin:
+        case TState::AuthLoginUser:
+        case TState::AuthLoginPassword:
+            refused(QStringLiteral(":::MAIL Server at address %1 refused the login of user %2: %3")
+                        .arg(serverAddress, user, LastLine(reply)));
+            break;
+        default:
+            break;
+        }
         pingPong.StopStepTimer();
         pingPong.Abort();
         finish(false);
@@ -302,6 +477,8 @@ void TSMTPClient::replyReceived(const TReply& reply) {
     }
     if (state == TState::Message)
         messageAccepted = true;
+    if (state == TState::Ehlo)
+        capabilities = Capabilities(reply);
     stepDone();
 }
 
@@ -348,6 +525,13 @@ void TSMTPClient::sendStep(TState step, const QByteArray& command) {
     debug(QStringLiteral(">>>") + QString::fromUtf8(command));
 }
 
+void TSMTPClient::sendSecretStep(TState step, const QByteArray& command, int shownWords) {
+    setState(step);
+    const QByteArray shown = pingPong.SendSecret(command, shownWords);
+    debug(QStringLiteral("--"));
+    debug(QStringLiteral(">>>") + QString::fromUtf8(shown) + QStringLiteral("\r\n"));
+}
+
 void TSMTPClient::startDialogue() {
     pingPong.StartStepTimer();
     const QString localIP =
@@ -359,7 +543,63 @@ void TSMTPClient::startDialogue() {
         finish(false);
         return;
     }
-    sendStep(TState::Helo, "HELO [" + localIP.toUtf8() + "]\r\n");
+    heloName = localIP.toUtf8();
+    if (extended)
+        sendStep(TState::Ehlo, "EHLO [" + heloName + "]\r\n");
+    else
+        sendStep(TState::Helo, "HELO [" + heloName + "]\r\n");
+}
+
+void TSMTPClient::afterCapabilities() {
+    if (security == TMailSecurity::StartTls && !tlsActive) {
+        if (!capabilities.contains(QStringLiteral("STARTTLS"))) {
+            refused(QStringLiteral(":::MAIL Server at address %1 does not offer STARTTLS. Nothing "
+                                   "more sent.")
+                        .arg(serverAddress));
+            pingPong.Abort();
+            finish(false);
+            return;
+        }
+        sendStep(TState::StartTls, "STARTTLS\r\n");
+        return;
+    }
+    if (user.isEmpty()) {
+        sendMailFrom();
+        return;
+    }
+    if (!tlsActive) {
+        // Only reached by a mistake of ours; the password stays here.
+        refused(QStringLiteral(":::No TLS with the MAIL Server at address %1; login not sent.")
+                    .arg(serverAddress));
+        pingPong.Abort();
+        finish(false);
+        return;
+    }
+    const QStringList mechanisms = AuthMechanisms(capabilities);
+    if (mechanisms.contains(QStringLiteral("PLAIN"))) {
+        const QByteArray credentials = '\0' + user.toUtf8() + '\0' + password.toUtf8();
+        sendSecretStep(TState::AuthPlain, "AUTH PLAIN " + credentials.toBase64() + "\r\n", 2);
+    } else if (mechanisms.contains(QStringLiteral("LOGIN"))) {
+        sendStep(TState::AuthLogin, "AUTH LOGIN\r\n");
+    } else {
+        refused(QStringLiteral(":::MAIL Server at address %1 offers no login method Velmora speaks "
+                               "(PLAIN, LOGIN); it offers: %2")
+                    .arg(serverAddress, mechanisms.isEmpty() ? QStringLiteral("none")
+                                                             : mechanisms.join(QLatin1Char(' '))));
+        pingPong.Abort();
+        finish(false);
+    }
+}
+
+void TSMTPClient::sendMailFrom() {
+    const QString sender = SingleLine(email.yourAddress).trimmed();
+    if (sender.isEmpty()) {
+        debug(QStringLiteral(":::Your EMAIL Address is missing."));
+        pingPong.Abort();
+        finish(false);
+        return;
+    }
+    sendStep(TState::MailFrom, "MAIL FROM:" + Bracketed(sender).toUtf8() + "\r\n");
 }
 
 void TSMTPClient::stepDone() {
@@ -367,13 +607,26 @@ void TSMTPClient::stepDone() {
     const QString sender = SingleLine(email.yourAddress).trimmed();
     switch (state) {
     case TState::Helo:
-        if (sender.isEmpty()) {
-            debug(QStringLiteral(":::Your EMAIL Address is missing."));
-            pingPong.Abort();
-            finish(false);
-            return;
-        }
-        sendStep(TState::MailFrom, "MAIL FROM:" + Bracketed(sender).toUtf8() + "\r\n");
+    case TState::AuthPlain:
+    case TState::AuthLoginPassword:
+        sendMailFrom();
+        return;
+    case TState::Ehlo:
+        afterCapabilities();
+        return;
+    case TState::StartTls:
+        // Nothing that came in the clear may be read as if it came in TLS.
+        setState(TState::TlsHandshake);
+        ClientSocket1.readAll();
+        pingPong.DropInput();
+        ClientSocket1.setPeerVerifyName(verifyName);
+        ClientSocket1.startClientEncryption();
+        return;
+    case TState::AuthLogin:
+        sendSecretStep(TState::AuthLoginUser, user.toUtf8().toBase64() + "\r\n", 0);
+        return;
+    case TState::AuthLoginUser:
+        sendSecretStep(TState::AuthLoginPassword, password.toUtf8().toBase64() + "\r\n", 0);
         return;
     case TState::MailFrom:
         sendStep(TState::RcptTo, "RCPT TO:" + Bracketed(recipient).toUtf8() + "\r\n");
@@ -413,6 +666,9 @@ void TSMTPClient::stepTimedOut() {
     }
     if (state == TState::Idle || state == TState::Lookup || state == TState::Greeting)
         return;
+    if (state == TState::TlsHandshake)
+        refused(QStringLiteral(":::TLS with the MAIL Server %1 at address %2 not set up in time.")
+                    .arg(verifyName, serverAddress));
     pingPong.Abort();
     finish(false);
 }

@@ -5,9 +5,10 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSslError>
+#include <QSslSocket>
 #include <QString>
 #include <QStringList>
-#include <QTcpSocket>
 #include <QTimer>
 #include <functional>
 
@@ -26,10 +27,11 @@ struct TSMTPHooks {
 
 // Delivers one notification by SMTP: finds the mail server (the static one
 // or the exchangers of the recipient's domain), greets, HELO, MAIL FROM,
-// RCPT TO, DATA, the message, QUIT. Asynchronous: DeliverMail starts the
-// delivery and returns; Finished reports its outcome. Lookups run on a
-// thread of their own, every other step on the socket's events, so the
-// event loop never waits.
+// RCPT TO, DATA, the message, QUIT. With a security mode or a user set for
+// the static server, EHLO takes HELO's place, followed by STARTTLS and EHLO
+// again (or TLS from the first byte) and the login, before MAIL FROM. Asynchronous: DeliverMail
+// starts the delivery and returns; Finished reports its outcome. Lookups run on a thread of their
+// own, every other step on the socket's events, so the event loop never waits.
 class TSMTPClient : public QObject {
     Q_OBJECT
 public:
@@ -38,6 +40,13 @@ public:
         Lookup,   // server address or exchangers being looked up
         Greeting, // connected or connecting, "220" awaited
         Helo,
+        Ehlo,         // capabilities awaited
+        StartTls,     // "220" to STARTTLS awaited
+        TlsHandshake, // TLS being set up on the open connection
+        AuthPlain,
+        AuthLogin,         // "334" to AUTH LOGIN awaited
+        AuthLoginUser,     // "334" to the user name awaited
+        AuthLoginPassword, // "235" to the password awaited
         MailFrom,
         RcptTo,
         Data,
@@ -54,7 +63,8 @@ public:
     bool Busy() const { return state != TState::Idle; }
     TState State() const { return state; }
 
-    // Tests talk to servers on ports of their own.
+    // Tests talk to servers on ports of their own: `port` stands in for 25,
+    // also for a static server whose port is left at 25.
     void SetPort(quint16 port) { smtpPort = port; }
     void SetDNSPort(quint16 port) { dnsPort = port; }
 
@@ -63,7 +73,7 @@ public:
     // Bytes of server replies held right now; none once a delivery ended.
     qsizetype BufferedReplyBytes() const { return pingPong.BufferedBytes(); }
 
-    QTcpSocket ClientSocket1;
+    QSslSocket ClientSocket1;
 
 private:
     TPingPong pingPong;
@@ -96,10 +106,19 @@ private:
     void greeted(const TReply& reply, bool expected);
     void nextAfterGreeting();
     void replyTooLong();
+    void ClientSocket1SslErrors(const QList<QSslError>& errors);
+    void ClientSocket1Encrypted();
+    void tlsFailed(quint64 attempt);
+    // Written whatever the debug switch says: a refusal the operator must
+    // be told of, or the entry stays queued with nobody knowing why.
+    void refused(const QString& line);
 
     // Dialogue.
     void startDialogue();
     void sendStep(TState step, const QByteArray& command);
+    void sendSecretStep(TState step, const QByteArray& command, int shownWords);
+    void afterCapabilities();
+    void sendMailFrom();
     void replyReceived(const TReply& reply);
     void stepDone();
     void stepTimedOut();
@@ -123,4 +142,15 @@ private:
     QStringList candidates;
     int candidate = -1; // index into candidates; -1 for the static server
     bool messageAccepted = false;
+
+    // This attempt's protection and login; plain HELO when neither is set.
+    TMailSecurity security = TMailSecurity::None;
+    QString user, password;
+    QString verifyName; // the host name the certificate must carry
+    QByteArray heloName;
+    bool extended = false;
+    bool tlsActive = false;
+    QStringList capabilities; // EHLO keywords, upper case, with their arguments
+    quint64 attempt = 0;      // moves on with every connection opened
+    QString tlsReason;        // why the certificate was refused
 };

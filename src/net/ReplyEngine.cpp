@@ -141,11 +141,12 @@ void TPingPong::Send(const QByteArray& command) {
     write(command, command);
 }
 
-void TPingPong::SendSecret(const QByteArray& command, int shownWords) {
+QByteArray TPingPong::SendSecret(const QByteArray& command, int shownWords) {
     const QList<QByteArray> words = command.trimmed().split(' ');
     QByteArray shown = words.mid(0, shownWords).join(' ');
     shown += shown.isEmpty() ? "****" : " ****";
     write(command, shown);
+    return shown;
 }
 
 void TPingPong::write(const QByteArray& command, const QByteArray& shown) {

@@ -79,8 +79,9 @@ public:
     // is dropped, so a reply that came unasked never answers this command.
     void Send(const QByteArray& command);
     // The same, for a command that carries a credential: the transcript
-    // shows its first `shownWords` words and "****" for the rest.
-    void SendSecret(const QByteArray& command, int shownWords);
+    // shows its first `shownWords` words and "****" for the rest, which is
+    // also what this returns.
+    QByteArray SendSecret(const QByteArray& command, int shownWords);
     // Forgets what arrived so far, also in the middle of handling a reply.
     void DropInput();
 
