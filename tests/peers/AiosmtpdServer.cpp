@@ -57,6 +57,52 @@ TAiosmtpdServer::TAiosmtpdServer(const QString& address, quint16 port, const QSt
     error = "aiosmtpd did not come up: " + QString::fromLocal8Bit(process.readAll());
 }
 
+TAiosmtpdServer::TAiosmtpdServer(const QString& address, quint16 port, const QString& dir,
+                                 const Options& options)
+    : maildir(dir) {
+    const QString python = Python();
+    if (python.isEmpty()) {
+        error = "python3-aiosmtpd is not installed";
+        return;
+    }
+    static const char* const modes[] = {"plain", "starttls", "tls"};
+    // The launcher lies beside this file in the source tree.
+    QStringList args{QFileInfo(QStringLiteral(__FILE__)).absolutePath() + "/aiosmtpd_tls.py",
+                     "--host",
+                     address,
+                     "--port",
+                     QString::number(port),
+                     "--maildir",
+                     dir,
+                     "--mode",
+                     modes[int(options.mode)]};
+    if (options.mode != Options::Mode::Plain)
+        args << "--cert" << options.cert << "--key" << options.key;
+    if (!options.user.isEmpty())
+        args << "--user" << options.user << "--password" << options.password;
+    for (const QString& m : options.exclude)
+        args << "--exclude" << m;
+    if (options.onlyCramMd5)
+        args << "--only-cram-md5";
+    process.start(python, args);
+    if (!process.waitForStarted(5000)) {
+        error = "aiosmtpd did not start: " + process.errorString();
+        return;
+    }
+    // Up once it says so; a TLS server cannot be probed in the clear.
+    QElapsedTimer t;
+    t.start();
+    QByteArray out;
+    while (t.elapsed() < 10000 && process.state() == QProcess::Running) {
+        process.waitForReadyRead(200);
+        out += process.readAllStandardOutput();
+        if (out.contains("ready\n"))
+            return;
+    }
+    error = "aiosmtpd did not come up: " + QString::fromLocal8Bit(out) +
+            QString::fromLocal8Bit(process.readAllStandardError());
+}
+
 TAiosmtpdServer::~TAiosmtpdServer() {
     if (process.state() != QProcess::NotRunning) {
         process.terminate();
