@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -250,6 +251,109 @@ TEST_F(EMAILNotifyTest, CancelChangesNothingAndTheTimerGetsItsStateBack) {
         EXPECT_EQ(notifyAddresses, QStringList{"a@velmora.test"});
         EXPECT_EQ(IniText(), before);
     }
+}
+
+} // namespace
+
+namespace {
+
+// The control whose label reads `caption`.
+template <typename T> T* ByCaption(QWidget& dialog, const QString& caption) {
+    for (QLabel* l : dialog.findChildren<QLabel*>())
+        if (l->text() == caption)
+            return qobject_cast<T*>(l->buddy());
+    return nullptr;
+}
+
+TEST_F(EMAILNotifyTest, SubmissionServerControlsWrittenAndReadBack) {
+    email.yourAddress = "me@velmora.test";
+    email.mxAddress = "smtp.velmora.test";
+    email.useMXAddress = true;
+    TEMAILNotify d(Context());
+    auto* port = ByCaption<QSpinBox>(d, "Port:");
+    auto* security = ByCaption<QComboBox>(d, "Security:");
+    auto* user = ByCaption<QLineEdit>(d, "User:");
+    auto* password = ByCaption<QLineEdit>(d, "Password:");
+    ASSERT_TRUE(port && security && user && password);
+    EXPECT_EQ(port->value(), 25);
+    EXPECT_EQ(port->minimum(), 1);
+    EXPECT_EQ(port->maximum(), 65535);
+    EXPECT_EQ(security->currentText(), "None");
+    QStringList items;
+    for (int i = 0; i < security->count(); ++i)
+        items << security->itemText(i);
+    EXPECT_EQ(items, (QStringList{"None", "STARTTLS", "TLS"}));
+    EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+
+    // Choosing a mode moves a usual port to the mode's own, not a chosen one.
+    security->setFocus();
+    QTest::keyClick(security, Qt::Key_Down);
+    EXPECT_EQ(security->currentText(), "STARTTLS");
+    EXPECT_EQ(port->value(), 587);
+    QTest::keyClick(security, Qt::Key_Down);
+    EXPECT_EQ(port->value(), 465);
+    port->setValue(2525);
+    QTest::keyClick(security, Qt::Key_Up);
+    EXPECT_EQ(security->currentText(), "STARTTLS");
+    EXPECT_EQ(port->value(), 2525);
+
+    user->setText(" alice ");
+    password->setText(" pass word=;#");
+    d.OKBtn->click();
+    EXPECT_EQ(email.mxPort, 2525);
+    EXPECT_EQ(email.mxSecurity, TMailSecurity::StartTls);
+    EXPECT_EQ(email.mxUser, "alice");
+    EXPECT_EQ(email.mxPassword, " pass word=;#");
+
+    // After the e-mail keys there were, in this order.
+    const QString text = IniText();
+    qsizetype at = text.indexOf("Notify on Up Transition=");
+    ASSERT_GE(at, 0) << text.toStdString();
+    for (const char* key : {"MXPort=2525", "MXSecurity=STARTTLS", "MXUser=alice", "MXPassword="}) {
+        const qsizetype found = text.indexOf(key, at);
+        EXPECT_GT(found, at) << key << "\n" << text.toStdString();
+        at = std::max(at, found);
+    }
+    const TEmailSettings read = TEmailSettings::Read(ini);
+    EXPECT_EQ(read.mxPort, 2525);
+    EXPECT_EQ(read.mxSecurity, TMailSecurity::StartTls);
+    EXPECT_EQ(read.mxUser, "alice");
+    EXPECT_EQ(read.mxPassword, " pass word=;#");
+
+    // Opened again, the dialog shows what was saved.
+    email = read;
+    TEMAILNotify again(Context());
+    EXPECT_EQ(ByCaption<QSpinBox>(again, "Port:")->value(), 2525);
+    EXPECT_EQ(ByCaption<QComboBox>(again, "Security:")->currentText(), "STARTTLS");
+    EXPECT_EQ(ByCaption<QLineEdit>(again, "User:")->text(), "alice");
+    EXPECT_EQ(ByCaption<QLineEdit>(again, "Password:")->text(), " pass word=;#");
+}
+
+TEST_F(EMAILNotifyTest, SettingsWithoutTheServerKeysGivePort25AndNone) {
+    {
+        QFile f(ini.FileName());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[VELMORA Settings]\r\nYourEMAILAddress=me@velmora.test\r\n"
+                "MXAddress=mail.velmora.test\r\nUseMXAddress=1\r\n");
+    }
+    // A port outside the range and an unknown mode count as absent.
+    TIniFile odd(dir.filePath("odd.ini"));
+    {
+        QFile f(odd.FileName());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[VELMORA Settings]\r\nMXPort=70000\r\nMXSecurity=SSLv3\r\n");
+    }
+    for (TIniFile* file : {&ini, &odd}) {
+        email = TEmailSettings::Read(*file);
+        EXPECT_EQ(email.mxPort, 25);
+        EXPECT_EQ(email.mxSecurity, TMailSecurity::None);
+        EXPECT_EQ(email.mxUser, QString());
+        EXPECT_EQ(email.mxPassword, QString());
+        TEMAILNotify d(Context());
+        EXPECT_EQ(ByCaption<QSpinBox>(d, "Port:")->value(), 25);
+        EXPECT_EQ(ByCaption<QComboBox>(d, "Security:")->currentText(), "None");
+    }
+    EXPECT_EQ(email.mxAddress, QString()); // the second file has none
 }
 
 } // namespace
