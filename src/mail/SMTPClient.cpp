@@ -252,6 +252,13 @@ void TSMTPClient::ConnectMailServer() {
         finish(false);
         return;
     }
+    if (security != TMailSecurity::None && !QSslSocket::supportsSsl()) {
+        refused(QStringLiteral(":::Security %1 asked for, but this system's Qt has no TLS "
+                               "backend. Nothing sent.")
+                    .arg(MailSecurityText(security)));
+        finish(false);
+        return;
+    }
     const QStringList pieces = SplitText(recipient, QStringLiteral("@"));
     if (pieces.size() != 2) {
         debug(QStringLiteral(":::Invalid EMAIL Address Specified."));

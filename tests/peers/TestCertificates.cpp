@@ -1,5 +1,6 @@
 #include "TestCertificates.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 
@@ -30,6 +31,10 @@ bool TTestCertificates::run(const QStringList& args) {
 }
 
 TTestCertificates::TTestCertificates(const QString& directory) : dir(directory) {
+    if (!QDir().mkpath(dir)) {
+        error = "cannot make " + dir;
+        return;
+    }
     for (const char* ca : {"ca", "other-ca"})
         run(QStringList{"req", "-x509"} + kNewKey +
             QStringList{"-keyout", QString(ca) + ".key", "-out", QString(ca) + ".pem", "-days", "2",

@@ -4,7 +4,7 @@
 #include <QStringList>
 
 // Certificate authorities and server certificates made with openssl for
-// one test run, in a directory of the caller's. Nothing of it is trusted
+// one test run, in a directory of the caller's (made if missing). Nothing of it is trusted
 // until a test adds Ca() to its TLS configuration.
 class TTestCertificates {
 public:
