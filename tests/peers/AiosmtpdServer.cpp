@@ -66,8 +66,7 @@ TAiosmtpdServer::TAiosmtpdServer(const QString& address, quint16 port, const QSt
         return;
     }
     static const char* const modes[] = {"plain", "starttls", "tls"};
-    // The launcher lies beside this file in the source tree.
-    QStringList args{QFileInfo(QStringLiteral(__FILE__)).absolutePath() + "/aiosmtpd_tls.py",
+    QStringList args{QStringLiteral(VELMORA_PEERS_DIR "/aiosmtpd_tls.py"),
                      "--host",
                      address,
                      "--port",
