@@ -8,44 +8,118 @@
 
 namespace TextLines {
 
-QString DecodeLine(const QByteArray& bytes) {
-    if (QByteArrayView(bytes).isValidUtf8())
+namespace {
+
+QString decode(QByteArrayView bytes) {
+    if (bytes.isValidUtf8())
         return QString::fromUtf8(bytes);
     return QString::fromLatin1(bytes);
 }
 
-QStringList Split(const QByteArray& contents, int maxChars) {
-    QStringList lines;
-    qsizetype end = contents.indexOf('\x1a');
-    if (end < 0)
-        end = contents.size();
-    qsizetype from = 0;
-    while (from < end) {
-        qsizetype nl = contents.indexOf('\n', from);
-        if (nl < 0 || nl > end)
-            nl = end;
-        qsizetype stop = nl;
-        if (stop > from && contents.at(stop - 1) == '\r')
-            --stop;
-        QByteArray raw = contents.mid(from, stop - from);
+// Cuts bytes into lines as they arrive, block by block: a line split across
+// blocks waits in `partial` until its end comes.
+class TLineCutter {
+public:
+    TLineCutter(int maxChars, const std::function<void(QString&&)>& take)
+        : maxChars(maxChars), take(take) {}
+
+    // False once Ctrl-Z has ended the text; nothing after it counts.
+    bool Feed(QByteArrayView block) {
+        if (ended)
+            return false;
+        const qsizetype eof = block.indexOf('\x1a');
+        if (eof >= 0) {
+            block = block.first(eof);
+            ended = true;
+        }
+        qsizetype from = 0;
+        for (;;) {
+            const qsizetype nl = block.indexOf('\n', from);
+            if (nl < 0)
+                break;
+            if (partial.isEmpty()) {
+                line(block.sliced(from, nl - from));
+            } else {
+                partial.append(block.sliced(from, nl - from));
+                line(partial);
+                partial.resize(0);
+            }
+            from = nl + 1;
+        }
+        partial.append(block.sliced(from));
+        if (ended)
+            Finish();
+        return !ended;
+    }
+
+    // A last line without a line end counts.
+    void Finish() {
+        if (!partial.isEmpty())
+            line(partial);
+        partial = QByteArray();
+    }
+
+private:
+    void line(QByteArrayView raw) {
+        if (raw.endsWith('\r'))
+            raw.chop(1);
+        QString text;
         // A NUL would end the line early in C string handling; drop it so the
         // rest of the line still counts.
         if (raw.contains('\0'))
-            raw.replace('\0', QByteArray());
-        QString line = DecodeLine(raw);
-        if (maxChars > 0 && line.size() > maxChars)
-            line.truncate(maxChars);
-        lines << line;
-        from = nl + 1;
+            text = decode(raw.toByteArray().replace('\0', QByteArray()));
+        else
+            text = decode(raw);
+        if (maxChars > 0 && text.size() > maxChars)
+            text.truncate(maxChars);
+        take(std::move(text));
     }
+
+    const int maxChars;
+    const std::function<void(QString&&)>& take;
+    QByteArray partial;
+    bool ended = false;
+};
+
+} // namespace
+
+QString DecodeLine(const QByteArray& bytes) {
+    return decode(bytes);
+}
+
+QStringList Split(const QByteArray& contents, int maxChars) {
+    QStringList lines;
+    const std::function<void(QString &&)> take = [&](QString&& line) { lines << std::move(line); };
+    TLineCutter cutter(maxChars, take);
+    if (cutter.Feed(contents))
+        cutter.Finish();
     return lines;
 }
 
 bool ReadFile(const QString& path, QStringList& lines, int maxChars) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    QStringList read;
+    if (!ForEachLine(path, maxChars, [&](QString&& line) { read << std::move(line); }))
         return false;
-    lines = Split(f.readAll(), maxChars);
+    lines = std::move(read);
+    return true;
+}
+
+bool ForEachLine(const QString& path, int maxChars, const std::function<void(QString&&)>& take) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return false;
+    TLineCutter cutter(maxChars, take);
+    QByteArray block(256 * 1024, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = f.read(block.data(), block.size());
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        if (!cutter.Feed(QByteArrayView(block.constData(), n)))
+            return true;
+    }
+    cutter.Finish();
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 // Text files as the program reads and writes them: CR LF or LF end a line,
 // Ctrl-Z ends the file, a last line without a line end counts. A line that is
@@ -20,6 +21,12 @@ QStringList Split(const QByteArray& contents, int maxChars = 0);
 
 // Reads a whole file; false when it exists but cannot be read.
 bool ReadFile(const QString& path, QStringList& lines, int maxChars = 0);
+
+// Reads a file a block at a time and hands each line to `take` as soon as it
+// is complete, so a large file is never held whole, neither as bytes nor as
+// lines. Same rules as Split. False when the file cannot be opened or a read
+// fails; lines before the failure have been handed over by then.
+bool ForEachLine(const QString& path, int maxChars, const std::function<void(QString&&)>& take);
 
 // Writes the lines, each ended with CR LF, atomically (temporary file beside
 // the target, then rename). Returns false and leaves the old file intact on
