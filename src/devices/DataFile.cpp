@@ -5,22 +5,42 @@
 #include "platform/TextLines.h"
 
 #include <QFileInfo>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <algorithm>
 #include <numeric>
 
 std::optional<TDeviceEntry> ParseDataFileLine(const QString& line) {
     if (line.startsWith(QLatin1Char(';')) || line.size() < 8)
         return std::nullopt;
-    const QStringList fields = SplitText(line, QStringLiteral("\t"));
-    if (fields.size() != 2 && fields.size() != 3)
+    // Fields as SplitText cuts them at tabs (every piece before a tab, the
+    // rest after the last tab only when not empty), found without making a
+    // string for each: a data file has a line per device.
+    std::array<qsizetype, 3> tabs{};
+    int n = 0;
+    for (qsizetype at = line.indexOf(QLatin1Char('\t')); at >= 0;
+         at = line.indexOf(QLatin1Char('\t'), at + 1)) {
+        if (n == int(tabs.size()))
+            return std::nullopt; // four fields at least
+        tabs[size_t(n++)] = at;
+    }
+    const qsizetype restFrom = n > 0 ? tabs[size_t(n - 1)] + 1 : 0;
+    const int fields = n + (restFrom < line.size() ? 1 : 0);
+    if (fields != 2 && fields != 3)
         return std::nullopt;
-    if (!IsValidAddress(fields[0]))
+    const auto field = [&](int i) {
+        const qsizetype from = i > 0 ? tabs[size_t(i - 1)] + 1 : 0;
+        const qsizetype to = i < n ? tabs[size_t(i)] : line.size();
+        return QStringView(line).sliced(from, to - from);
+    };
+    if (!InetAddr(field(0)))
         return std::nullopt;
     TDeviceEntry e;
-    e.address = fields[0];
-    e.location = fields[1];
+    e.address = field(0).toString();
+    e.location = field(1).toString();
     const bool critical =
-        fields.size() == 3 && fields[2].compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0;
+        fields == 3 && field(2).compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0;
     e.critical = critical ? QStringLiteral("Yes") : QStringLiteral("No");
     return e;
 }
@@ -40,7 +60,60 @@ std::array<QString, Col::Count> deviceCells(TDeviceEntry e, const QString& since
     return cells;
 }
 
+// An accepted line while the file is read: smaller than a grid row, which is
+// made only once the order is known.
+struct TLoadedDevice {
+    QString address;
+    QString location;
+    bool critical = false;
+};
+
+QString criticalText(bool critical) {
+    return critical ? QStringLiteral("Yes") : QStringLiteral("No");
+}
+
+// The load order of n devices: whole entries compare as "location TAB
+// address TAB flag", so equal locations fall back to the address. The keys
+// are gone when this returns.
+template <class Fields> std::vector<quint32> deviceOrder(size_t n, Fields fields) {
+    const TTextOrder order;
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(n);
+    QString text;
+    for (size_t i = 0; i < n; ++i) {
+        const auto [location, address, critical] = fields(i);
+        text.resize(0);
+        text.append(location)
+            .append(QLatin1Char('\t'))
+            .append(address)
+            .append(QLatin1Char('\t'))
+            .append(critical);
+        keys.push_back(order.Key(text));
+    }
+    return StableKeyOrder(keys);
+}
+
 } // namespace
+
+std::optional<std::vector<TDeviceEntry>> ReadDataFileEntries(const QString& path) {
+    std::vector<TDeviceEntry> entries;
+    const bool read = TextLines::ForEachLine(path, TextLines::kMaxDataLine, [&](QString&& line) {
+        if (auto e = ParseDataFileLine(line))
+            entries.push_back(std::move(*e));
+    });
+    if (!read)
+        return std::nullopt;
+    const std::vector<quint32> sorted = deviceOrder(entries.size(), [&](size_t i) {
+        const TDeviceEntry& e = entries[i];
+        return std::tuple<const QString&, const QString&, const QString&>(e.location, e.address,
+                                                                          e.critical);
+    });
+    std::vector<TDeviceEntry> out;
+    out.reserve(entries.size());
+    for (quint32 i : sorted)
+        out.push_back(std::move(entries[i]));
+    return out;
+}
 
 void AddLoopbackRow(TDeviceGrid& grid, const QDateTime& now) {
     grid.AppendRow(
@@ -50,53 +123,53 @@ void AddLoopbackRow(TDeviceGrid& grid, const QDateTime& now) {
     grid.SetHeaderFixed(true);
 }
 
-std::optional<std::vector<TDeviceEntry>> ReadDataFileEntries(const QString& path) {
-    QStringList lines;
-    if (!TextLines::ReadFile(path, lines, TextLines::kMaxDataLine))
-        return std::nullopt;
-    const TTextOrder order;
-    std::vector<TDeviceEntry> entries;
-    std::vector<QCollatorSortKey> keys;
-    for (const QString& line : lines) {
-        auto e = ParseDataFileLine(line);
-        if (!e)
-            continue;
-        // Whole entries compare as "location TAB address TAB flag", so equal
-        // locations fall back to the address.
-        keys.push_back(order.Key(e->location + QLatin1Char('\t') + e->address + QLatin1Char('\t') +
-                                 e->critical));
-        entries.push_back(std::move(*e));
-    }
-    lines.clear();
-    std::vector<quint32> sorted(entries.size());
-    std::iota(sorted.begin(), sorted.end(), 0u);
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [&](quint32 a, quint32 b) { return keys[a].compare(keys[b]) < 0; });
-    std::vector<TDeviceEntry> out;
-    out.reserve(entries.size());
-    for (quint32 i : sorted)
-        out.push_back(std::move(entries[i]));
-    return out;
-}
-
 bool LoadDataFile(TDeviceGrid& grid, const QString& path, const QDateTime& now) {
     grid.SetGridHeader();
     if (path.isEmpty() || !QFileInfo(path).isFile()) {
         AddLoopbackRow(grid, now);
         return true;
     }
-    auto entries = ReadDataFileEntries(path);
-    if (!entries)
+    // Lines are parsed as they are read, so the file's text is never held
+    // whole, only the accepted devices.
+    std::vector<TLoadedDevice> devices;
+    const bool read = TextLines::ForEachLine(path, TextLines::kMaxDataLine, [&](QString&& line) {
+        auto e = ParseDataFileLine(line);
+        if (!e)
+            return;
+        devices.push_back(
+            {std::move(e->address), std::move(e->location), e->critical == QLatin1String("Yes")});
+    });
+    if (!read)
         return false;
-    if (entries->empty()) {
+    if (devices.empty()) {
         AddLoopbackRow(grid, now);
         return true;
     }
+
+    // The sort keys, the biggest part of a load, are made only once every
+    // device is read, so that they lie together, and go back to the system
+    // before the rows are made: keys and rows never take memory at once.
+    const std::vector<quint32> sorted = deviceOrder(devices.size(), [&](size_t i) {
+        const TLoadedDevice& d = devices[i];
+        return std::tuple<const QString&, const QString&, QString>(d.location, d.address,
+                                                                   criticalText(d.critical));
+    });
+#ifdef __GLIBC__
+    // Small blocks freed stay with the process until trimmed.
+    malloc_trim(0);
+#endif
+
     const QString sinceKey = SinceKey(now.addDays(-365));
-    std::vector<TGridRow> rows;
-    rows.reserve(entries->size());
-    for (TDeviceEntry& e : *entries)
-        rows.push_back(TGridRow{deviceCells(std::move(e), sinceKey), {}});
+    std::vector<TGridRow> rows(devices.size());
+    for (size_t r = 0; r < rows.size(); ++r) {
+        TLoadedDevice& d = devices[sorted[r]];
+        TRowCells& cells = rows[r].cells;
+        cells[Col::Address] = std::move(d.address);
+        cells[Col::Location] = std::move(d.location);
+        cells[Col::Critical] = criticalText(d.critical);
+        cells[Col::SinceKey] = sinceKey;
+    }
+    std::vector<TLoadedDevice>().swap(devices);
     grid.AppendRows(std::move(rows));
     grid.SetDataFileLabel(QFileInfo(path).fileName().left(100));
     grid.SetHeaderFixed(true);

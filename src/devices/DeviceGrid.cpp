@@ -6,6 +6,26 @@
 #include <limits>
 #include <numeric>
 
+TRowCells::TRowCells(const std::array<QString, Col::Count>& cells) {
+    for (size_t c = 0; c < cells.size(); ++c)
+        if (!cells[c].isEmpty() || kSlot[c] >= 0)
+            (*this)[c] = cells[c];
+}
+
+TRowCells::TRowCells(const TRowCells& other)
+    : own(other.own), more(other.more ? std::make_unique<Others>(*other.more) : nullptr) {}
+
+TRowCells& TRowCells::operator=(const TRowCells& other) {
+    if (this != &other)
+        *this = TRowCells(other);
+    return *this;
+}
+
+const QString& TRowCells::Empty() {
+    static const QString empty;
+    return empty;
+}
+
 TDeviceGrid::TDeviceGrid(QObject* parent) : QAbstractTableModel(parent) {}
 
 const QStringList& TDeviceGrid::HeaderTexts() {
@@ -60,7 +80,7 @@ void TDeviceGrid::SetGridHeader() {
 void TDeviceGrid::AppendRow(const std::array<QString, Col::Count>& cells) {
     const int at = DeviceCount();
     beginInsertRows({}, at, at);
-    rows.push_back(TGridRow{cells, {}});
+    rows.push_back(TGridRow{TRowCells(cells), {}});
     endInsertRows();
 }
 
@@ -69,15 +89,20 @@ void TDeviceGrid::AppendRows(std::vector<TGridRow> more) {
         return;
     const int at = DeviceCount();
     beginInsertRows({}, at, at + int(more.size()) - 1);
-    rows.insert(rows.end(), std::make_move_iterator(more.begin()),
-                std::make_move_iterator(more.end()));
+    // Into an empty grid the vector itself moves, so a big load never holds
+    // its rows twice.
+    if (rows.empty())
+        rows = std::move(more);
+    else
+        rows.insert(rows.end(), std::make_move_iterator(more.begin()),
+                    std::make_move_iterator(more.end()));
     endInsertRows();
 }
 
 void TDeviceGrid::InsertRow(int row, const std::array<QString, Col::Count>& cells) {
     row = std::clamp(row, 1, RowCount());
     beginInsertRows({}, row - 1, row - 1);
-    rows.insert(rows.begin() + (row - 1), TGridRow{cells, {}});
+    rows.insert(rows.begin() + (row - 1), TGridRow{TRowCells(cells), {}});
     endInsertRows();
 }
 
@@ -161,11 +186,26 @@ void TDeviceGrid::SortGridRows(int column, int first, int last, int direction) {
         return ascending ? c < 0 : c > 0;
     });
 
-    std::vector<TGridRow> sorted;
-    sorted.reserve(n);
-    for (size_t i : order)
-        sorted.push_back(std::move(rows[base + i]));
-    std::move(sorted.begin(), sorted.end(), rows.begin() + ptrdiff_t(base));
+    std::vector<QCollatorSortKey>().swap(texts);
+    std::vector<qint64>().swap(numbers);
+
+    // Rows move into place along the permutation's cycles rather than into a
+    // second vector, so a big grid is never held twice. order[k] == k marks a
+    // place already filled.
+    for (size_t start = 0; start < n; ++start) {
+        if (order[start] == start)
+            continue;
+        TGridRow held = std::move(rows[base + start]);
+        size_t k = start;
+        while (order[k] != start) {
+            const size_t from = order[k];
+            rows[base + k] = std::move(rows[base + from]);
+            order[k] = k;
+            k = from;
+        }
+        rows[base + k] = std::move(held);
+        order[k] = k;
+    }
     emit dataChanged(index(first - 1, 0), index(last - 1, Col::Count - 1));
 }
 

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <memory>
 #include <vector>
 
 // Grid columns by their role.
@@ -36,8 +37,51 @@ struct PendingNotification {
     qint64 transitionMonoMs = -1; // the same instant on the monotonic clock
 };
 
+// A device row's texts, indexed by column like an array of Col::Count
+// strings. Address, location, critical flag and Since key live in the row;
+// the other columns stay empty after a load until a poll fills them, so they
+// share one block made on the first write to any of them. A freshly loaded
+// million-device grid then costs little more than its texts.
+class TRowCells {
+public:
+    TRowCells() = default;
+    explicit TRowCells(const std::array<QString, Col::Count>& cells);
+    TRowCells(const TRowCells& other);
+    TRowCells& operator=(const TRowCells& other);
+    TRowCells(TRowCells&&) noexcept = default;
+    TRowCells& operator=(TRowCells&&) noexcept = default;
+
+    static constexpr size_t size() { return Col::Count; }
+
+    const QString& operator[](size_t col) const {
+        const int slot = kSlot[col];
+        if (slot >= 0)
+            return own[size_t(slot)];
+        return more ? (*more)[size_t(~slot)] : Empty();
+    }
+    QString& operator[](size_t col) {
+        const int slot = kSlot[col];
+        if (slot >= 0)
+            return own[size_t(slot)];
+        if (!more)
+            more = std::make_unique<Others>();
+        return (*more)[size_t(~slot)];
+    }
+
+private:
+    static constexpr int kOwn = 4;
+    using Others = std::array<QString, Col::Count - kOwn>;
+    // Non-negative: a place in `own`; negative: ~place in `more`.
+    static constexpr std::array<signed char, Col::Count> kSlot = {0,  1,  2,  ~0, ~1, 3, ~2,
+                                                                  ~3, ~4, ~5, ~6, ~7, ~8};
+    static const QString& Empty();
+
+    std::array<QString, kOwn> own;
+    std::unique_ptr<Others> more;
+};
+
 struct TGridRow {
-    std::array<QString, Col::Count> cells;
+    TRowCells cells;
     PendingNotification notification;
 };
 

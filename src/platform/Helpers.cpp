@@ -7,7 +7,10 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QMutex>
+#include <QVarLengthArray>
+#include <algorithm>
 #include <arpa/inet.h>
+#include <numeric>
 
 QStringList SplitText(const QString& text, const QString& separator) {
     QStringList pieces;
@@ -50,11 +53,18 @@ QString DottedText(quint32 networkOrder) {
     return QStringLiteral("%1.%2.%3.%4").arg(b[0]).arg(b[1]).arg(b[2]).arg(b[3]);
 }
 
-std::optional<quint32> InetAddr(const QString& text) {
+std::optional<quint32> InetAddr(QStringView text) {
     // inet_addr stops at a NUL; a text with one inside cannot be an address.
     if (text.contains(QChar(0)))
         return std::nullopt;
-    const QByteArray bytes = text.toLatin1();
+    // As Latin-1, a character beyond it as '?'; on the stack, as a data file
+    // checks one address a line.
+    QVarLengthArray<char, 64> bytes(text.size() + 1);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        bytes[i] = c < 0x100 ? char(c) : '?';
+    }
+    bytes[text.size()] = '\0';
     const in_addr_t a = inet_addr(bytes.constData());
     if (a == INADDR_NONE)
         return std::nullopt;
@@ -78,6 +88,48 @@ int TTextOrder::Compare(const QString& a, const QString& b) const {
     if (foldCase)
         return collator.compare(a.toCaseFolded(), b.toCaseFolded());
     return collator.compare(a, b);
+}
+
+std::vector<quint32> StableKeyOrder(const std::vector<QCollatorSortKey>& keys, bool descending) {
+    const size_t n = keys.size();
+    std::vector<quint32> order(n);
+    const auto before = [&](quint32 a, quint32 b) {
+        return descending ? keys[b].compare(keys[a]) < 0 : keys[a].compare(keys[b]) < 0;
+    };
+    constexpr size_t kPerBucket = 1024;
+    constexpr size_t kMaxBuckets = 4096;
+    if (n < 4 * kPerBucket) {
+        std::iota(order.begin(), order.end(), 0u);
+        std::stable_sort(order.begin(), order.end(), before);
+        return order;
+    }
+    const size_t buckets = std::min(n / kPerBucket, kMaxBuckets);
+    // Every fourth member of an evenly spread, sorted sample bounds a bucket.
+    std::vector<quint32> sample(4 * buckets);
+    for (size_t i = 0; i < sample.size(); ++i)
+        sample[i] = quint32(i * n / sample.size());
+    std::sort(sample.begin(), sample.end(), before);
+    std::vector<quint32> bounds(buckets - 1);
+    for (size_t b = 1; b < buckets; ++b)
+        bounds[b - 1] = sample[4 * b];
+
+    // A key goes past every bound not after it, so equal keys share a bucket;
+    // within one they keep their given order until the bucket sorts stably.
+    std::vector<quint16> bucketOf(n);
+    std::vector<quint32> start(buckets + 1, 0);
+    for (size_t i = 0; i < n; ++i) {
+        const size_t b = size_t(std::upper_bound(bounds.begin(), bounds.end(), quint32(i), before) -
+                                bounds.begin());
+        bucketOf[i] = quint16(b);
+        ++start[b + 1];
+    }
+    std::partial_sum(start.begin(), start.end(), start.begin());
+    std::vector<quint32> next(start.begin(), start.end() - 1);
+    for (size_t i = 0; i < n; ++i)
+        order[next[bucketOf[i]]++] = quint32(i);
+    for (size_t b = 0; b < buckets; ++b)
+        std::stable_sort(order.begin() + start[b], order.begin() + start[b + 1], before);
+    return order;
 }
 
 static const QString kSinceFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
