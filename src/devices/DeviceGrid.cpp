@@ -154,17 +154,17 @@ void TDeviceGrid::SortGridRows(int column, int first, int last, int direction) {
 
     // Keys are computed once per row; comparing them is then cheap, so even
     // 100,000 rows sort in a fraction of a second and never need to yield.
-    std::vector<size_t> order(n);
-    std::iota(order.begin(), order.end(), size_t(0));
-    std::vector<qint64> numbers;
-    std::vector<QCollatorSortKey> texts;
+    const bool ascending = direction == 1;
+    std::vector<quint32> order;
     if (type == KeyType::Text) {
         const TTextOrder textOrder;
+        std::vector<QCollatorSortKey> texts;
         texts.reserve(n);
         for (size_t i = 0; i < n; ++i)
             texts.push_back(textOrder.Key(rows[base + i].cells[size_t(keyColumn)]));
+        order = StableKeyOrder(texts, !ascending);
     } else {
-        numbers.resize(n);
+        std::vector<qint64> numbers(n);
         for (size_t i = 0; i < n; ++i) {
             const QString& cell = rows[base + i].cells[size_t(keyColumn)];
             if (type == KeyType::Integer) {
@@ -174,20 +174,12 @@ void TDeviceGrid::SortGridRows(int column, int first, int last, int direction) {
                 numbers[i] = SinceKeyOrder(cell).value_or(std::numeric_limits<qint64>::min());
             }
         }
+        order.resize(n);
+        std::iota(order.begin(), order.end(), 0u);
+        std::stable_sort(order.begin(), order.end(), [&](quint32 a, quint32 b) {
+            return ascending ? numbers[a] < numbers[b] : numbers[a] > numbers[b];
+        });
     }
-    auto compare = [&](size_t a, size_t b) -> int {
-        if (type == KeyType::Text)
-            return texts[a].compare(texts[b]);
-        return numbers[a] < numbers[b] ? -1 : (numbers[a] > numbers[b] ? 1 : 0);
-    };
-    const bool ascending = direction == 1;
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        const int c = compare(a, b);
-        return ascending ? c < 0 : c > 0;
-    });
-
-    std::vector<QCollatorSortKey>().swap(texts);
-    std::vector<qint64>().swap(numbers);
 
     // Rows move into place along the permutation's cycles rather than into a
     // second vector, so a big grid is never held twice. order[k] == k marks a
@@ -200,11 +192,11 @@ void TDeviceGrid::SortGridRows(int column, int first, int last, int direction) {
         while (order[k] != start) {
             const size_t from = order[k];
             rows[base + k] = std::move(rows[base + from]);
-            order[k] = k;
+            order[k] = quint32(k);
             k = from;
         }
         rows[base + k] = std::move(held);
-        order[k] = k;
+        order[k] = quint32(k);
     }
     emit dataChanged(index(first - 1, 0), index(last - 1, Col::Count - 1));
 }

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <random>
 #include <unistd.h>
 
 namespace {
@@ -148,6 +149,42 @@ TEST_F(DataFileTest, LfAndCrLfFilesLoadAlike) {
         LoadDataFile(grid, file(QByteArray(lines).replace("\n", "\r\n"), "crlf.dat"), kNow));
     EXPECT_EQ(devicesOf(grid), lf);
     EXPECT_EQ(lf.size(), 3u);
+}
+
+// Enough devices for the file to span several read blocks and for the sort
+// to go by buckets. The rows come in the order of one plain stable sort of
+// the whole entries, and entries equal but for letter case (the same device
+// listed twice, say) keep their file order.
+TEST_F(DataFileTest, LargeFileLoadsInPlainSortOrder) {
+    std::mt19937 rng(11);
+    const QStringList sites = {"site", "Site", "SITE", "Hub", "hub"};
+    QByteArray bytes = "; generated\r\n";
+    Devices lines;
+    for (int i = 0; i < 30000; ++i) {
+        const unsigned r = rng();
+        const Device d = {QStringLiteral("10.0.%1.%2").arg(r % 3).arg(r / 3 % 4),
+                          QStringLiteral("%1 %2").arg(sites[int(r / 12 % 5)]).arg(r / 60 % 400),
+                          r / 24000 % 3 ? "No" : "Yes"};
+        lines.push_back(d);
+        bytes += (d[0] + '\t' + d[1] + '\t' + (d[2] == "Yes" ? "yes" : "no")).toUtf8() +
+                 (i % 7 ? "\r\n" : "\n");
+        if (i % 1000 == 0)
+            bytes += "; comment\r\nnot a device\r\n";
+    }
+    ASSERT_GT(bytes.size(), 2 * 256 * 1024);
+    const QString path = file(bytes);
+    for (const QLocale& l : {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedStates)}) {
+        TLocaleScope scope(l);
+        SCOPED_TRACE(l.name().toStdString());
+        const TTextOrder order;
+        Devices expected = lines;
+        std::stable_sort(expected.begin(), expected.end(), [&](const Device& a, const Device& b) {
+            return order.Compare(a[1] + '\t' + a[0] + '\t' + a[2],
+                                 b[1] + '\t' + b[0] + '\t' + b[2]) < 0;
+        });
+        ASSERT_TRUE(LoadDataFile(grid, path, kNow));
+        EXPECT_EQ(devicesOf(grid), expected);
+    }
 }
 
 TEST_F(DataFileTest, EveryRowStartsAYearBeforeTheLoad) {

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
+#include <numeric>
 
 namespace {
 
@@ -172,6 +173,66 @@ TEST(GridSort, LargeGridInOrderSortsFast) {
     grid.SortGridRows(Col::Location, 1, n, 1);
     EXPECT_EQ(grid.Cell(1, Col::Location), "site 000000");
     EXPECT_EQ(grid.Cell(n, Col::Location), "site 099999");
+}
+
+// Past a few thousand rows the text sort goes by buckets; rows whose keys
+// are equal (texts equal but for case) still keep their order, either way.
+TEST(GridSort, LargeTextSortIsStableBothWays) {
+    constexpr int n = 20000;
+    const QStringList names = {"alpha", "Alpha", "ALPHA", "beta", "Beta"};
+    std::vector<TGridRow> rows(n);
+    QStringList locations;
+    for (int i = 0; i < n; ++i) {
+        const int r = (i * 7919) % 1201;
+        locations << QStringLiteral("%1 %2").arg(names[r % 5]).arg(r / 5);
+        rows[size_t(i)].cells[Col::Address] = QString::number(i);
+        rows[size_t(i)].cells[Col::Location] = locations.back();
+    }
+    for (const QLocale& l : {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedStates)}) {
+        TLocaleScope scope(l);
+        const TTextOrder order;
+        for (int direction : {1, 2}) {
+            SCOPED_TRACE(l.name().toStdString() + " direction " + std::to_string(direction));
+            std::vector<int> expected(n);
+            std::iota(expected.begin(), expected.end(), 0);
+            std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) {
+                const int c = order.Compare(locations[a], locations[b]);
+                return direction == 1 ? c < 0 : c > 0;
+            });
+            TDeviceGrid grid;
+            grid.AppendRows(rows);
+            grid.SortGridRows(Col::Location, 1, n, direction);
+            QStringList want;
+            for (int i : expected)
+                want << QString::number(i);
+            EXPECT_EQ(column(grid, Col::Address), want);
+        }
+    }
+}
+
+// Each column keeps its own text, whatever else the row holds, and a copied
+// row is a row of its own.
+TEST(DeviceGridModel, EachColumnHoldsItsOwnText) {
+    std::vector<TGridRow> rows(Col::Count);
+    for (int c = 0; c < Col::Count; ++c)
+        rows[size_t(c)].cells[size_t(c)] = QStringLiteral("only %1").arg(c);
+    const std::vector<TGridRow> copy = rows;
+    rows[Col::Address].cells[Col::MaxResp] = "changed";
+    rows[Col::Status].cells[Col::Status] = "changed";
+
+    TDeviceGrid grid;
+    grid.AppendRow(Cells{"127.0.0.1", "loopback", "No"});
+    grid.AppendRows(copy);
+    ASSERT_EQ(grid.DeviceCount(), Col::Count + 1);
+    EXPECT_EQ(grid.Cell(1, Col::Location), "loopback");
+    for (int r = 0; r < Col::Count; ++r)
+        for (int c = 0; c < Col::Count; ++c)
+            EXPECT_EQ(grid.Cell(r + 2, c), r == c ? QStringLiteral("only %1").arg(c) : "")
+                << "row " << r << " column " << c;
+    grid.SetCell(2, Col::PktsSent, "12");
+    EXPECT_EQ(grid.Cell(2, Col::PktsSent), "12");
+    EXPECT_EQ(grid.data(grid.index(1, Col::PktsSent), Qt::DisplayRole).toString(), "12");
+    EXPECT_EQ(grid.Cell(2, Col::Address), "only 0");
 }
 
 TEST(DeviceGridModel, ShowsDeviceRowsUnderTheHeader) {

@@ -60,6 +60,44 @@ TEST(TextLines, NoLimitKeepsLongLines) {
               QStringList({QString(300, 'y'), "b"}));
 }
 
+// A file bigger than the blocks it is read in: a CR LF split between two
+// blocks, a line longer than a block, odd bytes past the first block, and a
+// Ctrl-Z after several blocks. Read whole or line by line, it gives the lines
+// it was made of.
+TEST(TextLines, LargeFileReadsAcrossBlocks) {
+    constexpr int kBlock = 256 * 1024;
+    QByteArray bytes;
+    QStringList expected;
+    const auto add = [&](const QByteArray& raw, const char* end, const QString& line) {
+        bytes += raw;
+        bytes += end;
+        expected << line;
+    };
+    add(QByteArray(kBlock - 12, 'a'), "\n", QString(254, 'a'));
+    add("0123456789", "\r\n", "0123456789"); // CR ends the first block, LF starts the next
+    ASSERT_EQ(bytes.at(kBlock - 1), '\r');
+    for (int i = 0; bytes.size() < 2 * kBlock - 40; ++i)
+        add(QByteArray::number(i), i % 2 ? "\r\n" : "\n", QString::number(i));
+    add(QByteArray(3 * kBlock, 'b'), "\n", QString(254, 'b'));
+    add(QByteArray("n\0ul", 5), "\r\n", "nul");
+    add("M\xfcnchen", "\r\n", QString::fromUtf8("M\xc3\xbcnchen"));
+    add("K\xc3\xb6ln", "\r\n", QString::fromUtf8("K\xc3\xb6ln"));
+    add("last\r", "", "last");
+    bytes += "\x1a" + QByteArray(kBlock, 'z') + "\r\nafter\r\n";
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("big.dat");
+    WriteTestFile(path, bytes);
+    QStringList lines;
+    ASSERT_TRUE(TextLines::ReadFile(path, lines, TextLines::kMaxDataLine));
+    EXPECT_EQ(lines, expected);
+    QStringList taken;
+    ASSERT_TRUE(TextLines::ForEachLine(path, TextLines::kMaxDataLine,
+                                       [&](QString&& line) { taken << line; }));
+    EXPECT_EQ(taken, expected);
+    EXPECT_EQ(TextLines::Split(bytes, TextLines::kMaxDataLine), expected);
+}
+
 TEST(TextLines, WriterEndsEveryLineWithCrLf) {
     QTemporaryDir dir;
     const QString path = dir.filePath("out.dat");
@@ -78,6 +116,10 @@ TEST(TextLines, ReadMissingFileFails) {
     QTemporaryDir dir;
     QStringList lines{"stale"};
     EXPECT_FALSE(TextLines::ReadFile(dir.filePath("missing"), lines));
+    EXPECT_EQ(lines, QStringList{"stale"});
+    EXPECT_FALSE(
+        TextLines::ForEachLine(dir.filePath("missing"), 0, [&](QString&& line) { lines << line; }));
+    EXPECT_EQ(lines, QStringList{"stale"});
 }
 
 TEST(TextLines, FailedWriteLeavesOldFile) {
