@@ -76,11 +76,7 @@ QString criticalText(bool critical) {
 // address TAB flag", so equal locations fall back to the address. The keys
 // are gone when this returns.
 template <class Fields> std::vector<quint32> deviceOrder(size_t n, Fields fields) {
-    const TTextOrder order;
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(n);
-    QString text;
-    for (size_t i = 0; i < n; ++i) {
+    const std::vector<QCollatorSortKey> keys = MakeSortKeys(n, [&](size_t i, QString& text) {
         const auto [location, address, critical] = fields(i);
         text.resize(0);
         text.append(location)
@@ -88,8 +84,7 @@ template <class Fields> std::vector<quint32> deviceOrder(size_t n, Fields fields
             .append(address)
             .append(QLatin1Char('\t'))
             .append(critical);
-        keys.push_back(order.Key(text));
-    }
+    });
     return StableKeyOrder(keys);
 }
 

@@ -155,18 +155,19 @@ void TDeviceGrid::SortGridRows(int column, int first, int last, int direction) {
     // Keys are computed once per row; comparing them is then cheap, so even
     // 100,000 rows sort in a fraction of a second and never need to yield.
     const bool ascending = direction == 1;
+    // Read only: a read through a writable row would make its block of
+    // statistics columns.
+    const std::vector<TGridRow>& unsorted = rows;
     std::vector<quint32> order;
     if (type == KeyType::Text) {
-        const TTextOrder textOrder;
-        std::vector<QCollatorSortKey> texts;
-        texts.reserve(n);
-        for (size_t i = 0; i < n; ++i)
-            texts.push_back(textOrder.Key(rows[base + i].cells[size_t(keyColumn)]));
+        const std::vector<QCollatorSortKey> texts = MakeSortKeys(n, [&](size_t i, QString& text) {
+            text = unsorted[base + i].cells[size_t(keyColumn)];
+        });
         order = StableKeyOrder(texts, !ascending);
     } else {
         std::vector<qint64> numbers(n);
         for (size_t i = 0; i < n; ++i) {
-            const QString& cell = rows[base + i].cells[size_t(keyColumn)];
+            const QString& cell = unsorted[base + i].cells[size_t(keyColumn)];
             if (type == KeyType::Integer) {
                 numbers[i] = cell.toLongLong(); // empty or not a number: 0
             } else {

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <numeric>
+#include <system_error>
+#include <thread>
 
 QStringList SplitText(const QString& text, const QString& separator) {
     QStringList pieces;
@@ -116,20 +118,69 @@ std::vector<quint32> StableKeyOrder(const std::vector<QCollatorSortKey>& keys, b
     // A key goes past every bound not after it, so equal keys share a bucket;
     // within one they keep their given order until the bucket sorts stably.
     std::vector<quint16> bucketOf(n);
+    const auto findBuckets = [&](size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i)
+            bucketOf[i] =
+                quint16(std::upper_bound(bounds.begin(), bounds.end(), quint32(i), before) -
+                        bounds.begin());
+    };
+    RunSideBySide([&] { findBuckets(0, n / 2); }, [&] { findBuckets(n / 2, n); });
     std::vector<quint32> start(buckets + 1, 0);
-    for (size_t i = 0; i < n; ++i) {
-        const size_t b = size_t(std::upper_bound(bounds.begin(), bounds.end(), quint32(i), before) -
-                                bounds.begin());
-        bucketOf[i] = quint16(b);
-        ++start[b + 1];
-    }
+    for (quint16 b : bucketOf)
+        ++start[size_t(b) + 1];
     std::partial_sum(start.begin(), start.end(), start.begin());
     std::vector<quint32> next(start.begin(), start.end() - 1);
     for (size_t i = 0; i < n; ++i)
         order[next[bucketOf[i]]++] = quint32(i);
-    for (size_t b = 0; b < buckets; ++b)
-        std::stable_sort(order.begin() + start[b], order.begin() + start[b + 1], before);
+    std::vector<quint16>().swap(bucketOf);
+
+    // Buckets are independent: half the keys sort on each thread.
+    const size_t middle =
+        size_t(std::lower_bound(start.begin(), start.end(), quint32(n / 2)) - start.begin());
+    const auto sortBuckets = [&](size_t from, size_t to) {
+        for (size_t b = from; b < to; ++b)
+            std::stable_sort(order.begin() + start[b], order.begin() + start[b + 1], before);
+    };
+    RunSideBySide([&] { sortBuckets(0, middle); }, [&] { sortBuckets(middle, buckets); });
     return order;
+}
+
+std::vector<QCollatorSortKey> MakeSortKeys(size_t n,
+                                           const std::function<void(size_t, QString&)>& textOf) {
+    // One collator per thread: a collator sets itself up on first use.
+    const TTextOrder order, otherOrder;
+    const auto make = [&](const TTextOrder& o, size_t from, size_t to,
+                          std::vector<QCollatorSortKey>& keys) {
+        QString text;
+        for (size_t i = from; i < to; ++i) {
+            textOf(i, text);
+            keys.push_back(o.Key(text));
+        }
+    };
+    std::vector<QCollatorSortKey> keys, rest;
+    keys.reserve(n);
+    if (n < kSideBySideFrom) {
+        make(order, 0, n, keys);
+        return keys;
+    }
+    rest.reserve(n - n / 2);
+    RunSideBySide([&] { make(order, 0, n / 2, keys); }, [&] { make(otherOrder, n / 2, n, rest); });
+    keys.insert(keys.end(), rest.begin(), rest.end());
+    return keys;
+}
+
+void RunSideBySide(const std::function<void()>& here, const std::function<void()>& there) {
+    std::optional<std::thread> thread;
+    try {
+        thread.emplace(there);
+    } catch (const std::system_error&) {
+        // No thread to be had: the same work, one part after the other.
+    }
+    here();
+    if (thread)
+        thread->join();
+    else
+        there();
 }
 
 static const QString kSinceFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
