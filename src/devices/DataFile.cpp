@@ -8,8 +8,6 @@
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
-#include <algorithm>
-#include <numeric>
 
 std::optional<TDeviceEntry> ParseDataFileLine(const QString& line) {
     if (line.startsWith(QLatin1Char(';')) || line.size() < 8)
@@ -150,7 +148,8 @@ bool LoadDataFile(TDeviceGrid& grid, const QString& path, const QDateTime& now) 
                                                                    criticalText(d.critical));
     });
 #ifdef __GLIBC__
-    // Small blocks freed stay with the process until trimmed.
+    // Small blocks freed stay with the process until trimmed: the keys'
+    // pages go back before the rows take theirs.
     malloc_trim(0);
 #endif
 
