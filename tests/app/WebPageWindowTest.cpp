@@ -259,15 +259,23 @@ TEST_F(WebPageWindowTest, AnUploadToASilentServerHoldsNothingUp) {
     b.ftpPassword = "secret";
 
     QElapsedTimer clock;
-    qint64 worstGap = 0, last = 0;
+    qint64 worstGap = 0, last = 0, worstAt = 0;
     QTimer tick;
     tick.setInterval(10);
     QObject::connect(&tick, &QTimer::timeout, [&] {
         const qint64 now = clock.elapsed();
-        worstGap = std::max(worstGap, now - last);
+        if (now - last > worstGap) {
+            worstGap = now - last;
+            worstAt = now;
+        }
         last = now;
     });
     QSignalSpy probed(&form.Session().Cycle(), &TMonitorCycle::packetDone);
+    // The first change is painted with fonts loaded on first use; that
+    // one-time cost is not what this measures.
+    ASSERT_TRUE(probed.wait(5000));
+    QTest::qWait(300);
+    probed.clear();
     QSignalSpy ended(&publisher, &TPublisher::RunEnded);
     clock.start();
     tick.start();
@@ -278,7 +286,7 @@ TEST_F(WebPageWindowTest, AnUploadToASilentServerHoldsNothingUp) {
     ASSERT_TRUE(ended.wait(10000));
     tick.stop();
 
-    EXPECT_LT(worstGap, 50) << "the GUI thread stalled";
+    EXPECT_LT(worstGap, 50) << "the GUI thread stalled, " << worstAt << " ms in";
     EXPECT_GE(clock.elapsed(), 2300); // a coarse timer may fire 5 % early
     EXPECT_GT(probed.count(), 0) << "the cycle stood still";
     EXPECT_EQ(accepted.size(), 1);
