@@ -5,6 +5,7 @@
 #include "devices/DeviceGrid.h"
 #include "devices/GridView.h"
 #include "dns/DNSResolverPage.h"
+#include "icmp/PingPageView.h"
 #include "mail/EMAILLog.h"
 #include "monitor/MonitorLog.h"
 #include "platform/ErrorGuard.h"
@@ -54,7 +55,7 @@ void TForm1::buildWindow() {
     TabSheet1 = makeTab(PageControl1, "TabSheet1", QStringLiteral("Monitor Grid"));
     QWidget* TabSheet3 = makeTab(PageControl1, "TabSheet3", QStringLiteral("Monitor Log"));
     QWidget* TabSheet2 = makeTab(PageControl1, "TabSheet2", QStringLiteral("Monitor Setup"));
-    makeTab(PageControl1, "TabSheet4", QStringLiteral("Ping"));
+    QWidget* TabSheet4 = makeTab(PageControl1, "TabSheet4", QStringLiteral("Ping"));
     TabSheet5 = makeTab(PageControl1, "TabSheet5", QStringLiteral("EMAIL Log"));
     QWidget* TabSheet6 = makeTab(PageControl1, "TabSheet6", QStringLiteral("DNS Resolver"));
     QWidget* TabSheet7 =
@@ -84,6 +85,10 @@ void TForm1::buildWindow() {
     connect(DNSPage, &TDNSResolverPage::helpRequested, this, [this](int c) { HelpContext(c); });
     auto* t6 = new QVBoxLayout(TabSheet6);
     t6->addWidget(DNSPage);
+
+    PingPage = new TPingPage(session->PingPage());
+    auto* t4 = new QVBoxLayout(TabSheet4);
+    t4->addWidget(PingPage);
 
     MonitorSetup = new TMonitorSetupPage;
     auto* t2 = new QVBoxLayout(TabSheet2);
@@ -173,9 +178,12 @@ void TForm1::buildMenus() {
     QMenu* info = menuBar()->addMenu(QStringLiteral("&Info"));
     info->setObjectName(QStringLiteral("Info1"));
     add(info, "Help1", QStringLiteral("&Help"), QKeySequence(Qt::Key_F1), [this] { Help1Click(); });
-    add(info, "Winsock1", QStringLiteral("&Winsock Information..."), {}, nullptr);
-    add(info, "SessionInformation1", QStringLiteral("Session Information..."), {}, nullptr);
-    add(info, "AboutVelmora1", QStringLiteral("&About Velmora..."), {}, nullptr);
+    add(info, "Winsock1", QStringLiteral("&Winsock Information..."), {},
+        [this] { Winsock1Click(); });
+    add(info, "SessionInformation1", QStringLiteral("Session Information..."), {},
+        [this] { SessoniInformation1Click(); });
+    add(info, "AboutVelmora1", QStringLiteral("&About Velmora..."), {},
+        [this] { AboutVelmora1Click(); });
 }
 
 void TForm1::buildTray() {

@@ -21,6 +21,7 @@ class TGridDelegate;
 class TGridView;
 class TMonitorLog;
 class TMonitorSetupPage;
+class TPingPage;
 class TSession;
 class TWebPageTab;
 class TTrayIcon;
@@ -79,6 +80,11 @@ public:
     void ActionEditGridDeviceExecute();
     void ActionDeleteGridDeviceExecute();
     void MergeintoDataGrid1Click();
+    // The Info menu's dialogs: the two modal ones open without waiting for
+    // them; every Session Information click opens another summary.
+    void Winsock1Click();
+    void SessoniInformation1Click();
+    void AboutVelmora1Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -117,9 +123,9 @@ private:
     TEMAILLog* EMAILLog = nullptr;
     TDNSResolverPage* DNSPage = nullptr;
     TMonitorSetupPage* MonitorSetup = nullptr;
+    TPingPage* PingPage = nullptr;
     TWebPageTab* WebPage = nullptr;
     TTrayIcon* TrayIcon1 = nullptr;
-    QTimer TimerPing;
 
     QAction* ActionHoldEMAIL = nullptr;
     QAction* DebugEMAIL1 = nullptr;

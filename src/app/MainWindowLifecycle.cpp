@@ -5,6 +5,7 @@
 #include "Session.h"
 #include "devices/GridView.h"
 #include "dns/DNSResolverPage.h"
+#include "icmp/PingPage.h"
 #include "mail/MailSettings.h"
 #include "platform/ErrorGuard.h"
 #include "platform/FileFolders.h"
@@ -37,9 +38,6 @@ TForm1::TForm1(Options o) : options(std::move(o)) {
     dialogs = std::make_unique<TDialogPrompts>();
     dialogs->parent = this;
     SetDefaultPrompts(dialogs.get());
-    TimerPing.setObjectName(QStringLiteral("TimerPing"));
-    TimerPing.setParent(this);
-    TimerPing.setInterval(800);
     buildWindow();
     buildMenus();
     buildTray();
@@ -80,7 +78,7 @@ void TForm1::showMonitorSettings() {
 }
 
 void TForm1::FormCreate() {
-    TimerPing.stop();
+    session->PingPage().TimerPing.stop();
     // 4.
     PageControl1->setCurrentWidget(TabSheet1);
     // 6.

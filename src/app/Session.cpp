@@ -2,9 +2,11 @@
 #include "Session.h"
 
 #include "SavedState.h"
+#include "SystemInfo.h"
 #include "devices/DataFile.h"
 #include "devices/DeviceGrid.h"
 #include "icmp/IcmpSocket.h"
+#include "icmp/PingPage.h"
 #include "icmp/Pinger.h"
 #include "mail/MailDelivery.h"
 #include "mail/SMTPClient.h"
@@ -100,6 +102,7 @@ TSession::TSession(Options o, QObject* parent) : QObject(parent), options(std::m
          [this] { return unsigned(monitor.downColor); }, [this] { return clockText; },
          [this] { return ProgramFolder() + options.executableName; }},
         this);
+    pingPage = new TPingPageEngine([this]() -> TIniFile& { return Settings(); }, this);
     publisher->TransferLog().setObjectName(QStringLiteral("TransferMemo"));
     // An error that ends a run is shown without waiting for the operator:
     // the cycle, the clock and the delivery go on meanwhile.
@@ -153,6 +156,7 @@ void TSession::Start() {
     EMAILTimer.stop();
     cycle->StopTimers();
     TimerTime.stop();
+    pingPage->TimerPing.stop();
     // 2. E-mail defaults.
     notifyAddresses.clear();
     email = TEmailSettings{};
@@ -192,9 +196,7 @@ void TSession::Start() {
         if (!probe.isOpen())
             monitorLog->Append(TPinger::SocketFailureText(probe.datagramError(), probe.rawError()));
     }
-    winsockData.version = QStringLiteral("1.1");
-    winsockData.description = QStringLiteral("POSIX sockets");
-    winsockData.systemStatus = QStringLiteral("Running");
+    winsockData = SystemSocketLayerData();
     // 10.
     lookUpLocalAddress();
     // 11. The data file, unless the grid comes from the saved state. After
@@ -241,6 +243,7 @@ void TSession::loadSettings() {
     email = TEmailSettings::Read(s);
     notifyAddresses = ReadNotifyAddresses(s);
     dnsLists = TDNSLists::Read(s);
+    pingPage->LoadList(s);
     publisher->Boxes() = TWebPageSettings::Read(s);
     emit MonitorSettingsLoaded();
     emit DNSListsChanged();
@@ -352,6 +355,8 @@ void TSession::resumeAfterFailedClose() {
     // A refused close would otherwise be retried, and fail, every second.
     closePending = false;
     TimerTime.start();
+    if (pingPage->Running() && !pingPage->WorkerBusy())
+        pingPage->TimerPing.start();
     if (socketLayerStarted && !delivery->DeliveryRunning())
         EMAILTimer.start();
     cycle->ResumeBetweenDevices();
@@ -359,6 +364,7 @@ void TSession::resumeAfterFailedClose() {
 
 void TSession::closeSequence() {
     cycle->StopTimers();
+    pingPage->TimerPing.stop();
     EMAILTimer.stop();
     TimerTime.stop();
     smtp->ClientSocket1.abort();

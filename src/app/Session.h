@@ -18,6 +18,7 @@ class TDeviceGrid;
 class TIniFile;
 class TLogModel;
 class TMailDelivery;
+class TPingPageEngine;
 class TPrompts;
 class TPublisher;
 class TSMTPClient;
@@ -73,6 +74,8 @@ public:
     TSMTPClient& Smtp() const { return *smtp; }
     // The status pages, their publication and its schedule.
     TPublisher& Publisher() const { return *publisher; }
+    // The Ping page's runs and recent list, on a pinger of their own.
+    TPingPageEngine& PingPage() const { return *pingPage; }
     // The page's Apply: its settings into the settings file.
     void ButtonApplyWebPageClick();
     // Where "Explore Grid/Log Web Pages" finds the index page.
@@ -218,6 +221,7 @@ private:
     TSMTPClient* smtp = nullptr;
     TMailDelivery* delivery = nullptr;
     TPublisher* publisher = nullptr;
+    TPingPageEngine* pingPage = nullptr;
     QTimer TimerTime;
     QTimer EMAILTimer;
 

@@ -76,6 +76,7 @@ QString TPinger::SocketFailureText(int datagramErrno, int rawErrno) {
 
 TPinger::TStart TPinger::CommonStart(TIcmpSocket& socket) {
     Replied = false;
+    Resolved = false;
     ReplyText.clear();
     Messages.clear();
     if (!socket.isOpen()) {
@@ -86,6 +87,7 @@ TPinger::TStart TPinger::CommonStart(TIcmpSocket& socket) {
     auto destination = Resolve(Host);
     if (!destination)
         return {};
+    Resolved = true;
     std::fill(replyArea.begin(), replyArea.end(), quint8(0));
     return {true, *destination};
 }

@@ -29,6 +29,9 @@ public:
     quint32 RoundTripTime = 0; // ms; kept from the last answered echo
     QStringList Messages;
     bool Replied = false;
+    // Whether Host resolved in the last call (false also when no socket
+    // could be opened before the lookup).
+    bool Resolved = false;
 
     // One echo request. True when it was sent (answered or not); false when no
     // ICMP socket can be opened, Host does not resolve or the request cannot

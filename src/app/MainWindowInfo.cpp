@@ -1,0 +1,30 @@
+// The Info menu's dialogs.
+#include "MainWindow.h"
+
+#include "InfoDialogs.h"
+#include "Session.h"
+#include "devices/SessionInfoDlg.h"
+#include "monitor/MonitorCycle.h"
+
+void TForm1::Winsock1Click() {
+    // Window-modal without a nested event loop: the cycle and the clock run
+    // on while it is open.
+    auto* dialog = new TSockInfo(*session, this);
+    dialog->open();
+}
+
+void TForm1::SessoniInformation1Click() {
+    const TMonitorCycle& cycle = session->Cycle();
+    auto* dialog = new TSessionInfoDlg(
+        session->Grid(),
+        [&cycle] {
+            return TSessionInfoDlg::TCounters{cycle.loopCount, cycle.currentRow};
+        },
+        cycle.TimerInterSite.interval(), this);
+    dialog->show();
+}
+
+void TForm1::AboutVelmora1Click() {
+    auto* dialog = new TAboutBox(this);
+    dialog->open();
+}
