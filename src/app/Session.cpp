@@ -31,6 +31,13 @@ const QString kDatFile = QStringLiteral("DATFile");
 const QString kWidth = QStringLiteral("Width");
 const QString kHeight = QStringLiteral("Height");
 
+std::optional<QString> systemHostName() {
+    char name[101] = {};
+    if (::gethostname(name, 100) != 0)
+        return std::nullopt;
+    return QString::fromLocal8Bit(name);
+}
+
 bool startPosixSockets() {
     // Sockets need no start-up here; a socket that can be opened shows the
     // layer is usable.
@@ -48,6 +55,8 @@ TSession::TSession(QObject* parent) : TSession(Options{}, parent) {}
 TSession::TSession(Options o, QObject* parent) : QObject(parent), options(std::move(o)) {
     if (!options.startSocketLayer)
         options.startSocketLayer = startPosixSockets;
+    if (!options.hostName)
+        options.hostName = systemHostName;
     if (options.settingsPath.isEmpty())
         options.settingsPath = SettingsFilePath();
     ini = std::make_unique<TIniFile>(options.settingsPath);
@@ -250,13 +259,13 @@ void TSession::loadSettings() {
 }
 
 void TSession::lookUpLocalAddress() {
-    char name[101] = {};
-    if (::gethostname(name, 100) != 0) {
+    const std::optional<QString> name = options.hostName();
+    if (!name) {
         localHostName = QStringLiteral("Unknown:");
         localHostIP.clear();
         return;
     }
-    localHostName = QString::fromLocal8Bit(name);
+    localHostName = *name;
     // Looked up without holding the event loop up.
     QHostInfo::lookupHost(localHostName, this, [this](const QHostInfo& info) {
         for (const QHostAddress& a : info.addresses())

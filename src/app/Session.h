@@ -50,6 +50,9 @@ public:
         TPrompts* prompts = nullptr;
         const TClock* clock = nullptr;
         TMonitorCycle::EchoFunction echo;
+        // This computer's name, nothing when it cannot be read; empty:
+        // gethostname(2).
+        std::function<std::optional<QString>()> hostName;
         // The name the status pages are called after; empty: the running
         // executable's.
         QString executableName;

@@ -68,6 +68,21 @@ TEST_F(InfoDialogsTest, WinsockInformationShowsTheSystemsFigures) {
     EXPECT_FALSE(d->isVisible());
 }
 
+TEST_F(InfoDialogsTest, AnUnreadableHostNameShowsUnknownAndNoAddress) {
+    TSession::Options o;
+    o.settingsPath = folder.file("other.ini");
+    o.prompts = &prompts;
+    o.echo = [](const QString&, int) { return TEchoResult{}; };
+    o.hostName = [] { return std::optional<QString>(); };
+    TSession session(o);
+    session.Start();
+    TSockInfo d(session);
+    EXPECT_EQ(d.LabelHostName->text(), "Host Name: Unknown:");
+    EXPECT_EQ(d.LabelHostIP->text(), "Host IP: ");
+    EXPECT_EQ(d.LabelVersion->text(), "Version: 2.2");
+    session.RequestClose();
+}
+
 TEST(MemoryKBText, WholeKilobytesWithTheLocalesSeparator) {
     const QLocale english(QLocale::English, QLocale::UnitedStates);
     const QLocale german(QLocale::German, QLocale::Germany);
