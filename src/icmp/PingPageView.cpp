@@ -50,9 +50,12 @@ TPingPage::TPingPage(TPingPageEngine& e, QWidget* parent) : QWidget(parent), eng
     ComboBoxPingList->setAccessibleName(QStringLiteral("Address to Ping"));
     ButtonPingPage = new QPushButton(QStringLiteral("Ping"));
     ButtonPingPage->setObjectName(QStringLiteral("ButtonPingPage"));
-    auto* address = new QHBoxLayout(GroupBoxAddress);
+    auto* address = new QHBoxLayout;
     address->addWidget(ComboBoxPingList, 1);
     address->addWidget(ButtonPingPage);
+    auto* addressGroup = new QVBoxLayout(GroupBoxAddress);
+    addressGroup->addLayout(address);
+    addressGroup->addStretch(1);
 
     MemoPingPage = new TLogPane;
     MemoPingPage->setObjectName(QStringLiteral("MemoPingPage"));
