@@ -180,11 +180,18 @@ struct TIniFile::TDoc {
         return to;
     }
 
+    // The line end a line gets from us: the file's own, except after a text
+    // that ends in CR, where LF alone would read back as CR LF and take the
+    // CR from the value.
+    Eol endFor(const TLine& l) const {
+        return eol == Eol::Lf && text(l).endsWith('\r') ? Eol::CrLf : eol;
+    }
+
     TLine ownLine(const QByteArray& bytes) const {
         TLine l;
         l.own = bytes;
         l.owned = true;
-        l.eol = eol;
+        l.eol = endFor(l);
         classify(l);
         return l;
     }
@@ -195,7 +202,7 @@ struct TIniFile::TDoc {
     // A line that gets a successor needs a line end of its own.
     void endLine(size_t i) {
         if (i < lines.size() && lines[i].eol == Eol::None)
-            lines[i].eol = eol;
+            lines[i].eol = endFor(lines[i]);
     }
 
     void insert(size_t at, std::vector<TLine> more) {
@@ -220,7 +227,7 @@ struct TIniFile::TDoc {
                 out.push_back(std::move(lines[i]));
             if (!body.empty()) {
                 if (!out.empty() && out.back().eol == Eol::None)
-                    out.back().eol = eol;
+                    out.back().eol = endFor(out.back());
                 for (TLine& l : body)
                     out.push_back(std::move(l));
                 body.clear();
@@ -244,7 +251,8 @@ struct TIniFile::TDoc {
             out += "\xEF\xBB\xBF";
         for (size_t i = 0; i < lines.size(); ++i) {
             out += text(lines[i]);
-            const Eol e = lines[i].eol == Eol::None && i + 1 < lines.size() ? eol : lines[i].eol;
+            const Eol e =
+                lines[i].eol == Eol::None && i + 1 < lines.size() ? endFor(lines[i]) : lines[i].eol;
             out += eolBytes(e);
         }
         return out;

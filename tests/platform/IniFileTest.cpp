@@ -168,6 +168,11 @@ INSTANTIATE_TEST_SUITE_P(
                   "[A]\r\nk=1\r\n[B]\r\nk=0\r\n"},
         WriteCase{"KeepsLfFileLf", "[A]\nk=1\n", [](TIniFile& i) { i.WriteInteger("A", "j", 2); },
                   "[A]\nk=1\nj=2\n"},
+        // LF alone after a text ending in CR would read back as CR LF.
+        WriteCase{"ValueEndingInCrInLfFile", "[A]\nk=1\n",
+                  [](TIniFile& i) { i.WriteString("A", "j", "2\r"); }, "[A]\nk=1\nj=2\r\r\n"},
+        WriteCase{"LastLineEndingInCrInLfFile", "[A]\nk=1\r",
+                  [](TIniFile& i) { i.WriteInteger("A", "j", 2); }, "[A]\nk=1\r\r\nj=2\n"},
         WriteCase{"BinaryBytesKept", QByteArray("[A]\r\n\x00\x1a\xff\r\nk=1\r\n", 15),
                   [](TIniFile& i) { i.WriteInteger("A", "k", 2); },
                   QByteArray("[A]\r\n\x00\x1a\xff\r\nk=2\r\n", 15)},
@@ -207,6 +212,15 @@ TEST_F(IniFileTest, SectionValuesInFileOrder) {
     EXPECT_TRUE(ini.SectionExists("DNS SETTINGS"));
     EXPECT_FALSE(ini.SectionExists("Missing"));
     EXPECT_EQ(ini.ReadSections(), QStringList({"VELMORA Settings", "DNS Settings"}));
+}
+
+TEST_F(IniFileTest, ValuesEndingInCrSurviveChangesInLfFile) {
+    given("[A]\nk=1\r");
+    ini.ReplaceSection("B", {{"x", "y\r"}});
+    ini.WriteString("A", "j", "\r");
+    const TIniFile again(path);
+    EXPECT_EQ(again.ReadSection("A"), TIniFile::Entries({{"k", "1\r"}, {"j", "\r"}}));
+    EXPECT_EQ(again.ReadString("B", "x", QString()), "y\r");
 }
 
 TEST_F(IniFileTest, ReplaceSectionOfManyKeysRoundTrips) {

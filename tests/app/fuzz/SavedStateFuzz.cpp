@@ -2,6 +2,7 @@
 // RestoreSavedState, as start-up does with "Save State on Exit:" ticked,
 // into exactly the rows, log lines and alerts its sections list; the grid so
 // restored must sort by every column and survive a save and a restore again.
+#include "FuzzCheck.h"
 #include "FuzzFile.h"
 #include "app/SavedState.h"
 #include "devices/DeviceGrid.h"
@@ -13,11 +14,6 @@
 #include <cstdlib>
 
 namespace {
-
-void check(bool ok) {
-    if (!ok)
-        std::abort();
-}
 
 struct TRestored {
     TDeviceGrid grid;
@@ -63,10 +59,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return ini.ReadSection(QString::fromLatin1(section)).size();
     };
     const qsizetype rows = count("SaveOnExit_Grid");
-    check(first.grid.DeviceCount() == (rows == 0 ? 1 : rows));
-    check(first.monitorLog.Count() == count("SaveOnExit_VelmoraLog"));
-    check(first.emailLog.Count() == count("SaveOnExit_EMAILLog"));
-    check(qsizetype(first.queue.Count()) == count("SaveOnExit_EMAILQueue"));
+    FUZZ_CHECK(first.grid.DeviceCount() == (rows == 0 ? 1 : rows));
+    FUZZ_CHECK(first.monitorLog.Count() == count("SaveOnExit_VelmoraLog"));
+    FUZZ_CHECK(first.emailLog.Count() == count("SaveOnExit_EMAILLog"));
+    FUZZ_CHECK(qsizetype(first.queue.Count()) == count("SaveOnExit_EMAILQueue"));
 
     // Saved, then restored again, everything comes back as it was.
     TFuzzFile::Write(saved, nullptr, 0);
@@ -75,18 +71,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                           first.currentRow});
     TRestored second;
     second.restore(out, now);
-    check(second.grid.DeviceCount() == first.grid.DeviceCount());
+    FUZZ_CHECK(second.grid.DeviceCount() == first.grid.DeviceCount());
     for (int r = 1; r < first.grid.RowCount(); ++r)
-        check(second.grid.Row(r).cells == first.grid.Row(r).cells);
-    check(second.monitorLog.Lines() == first.monitorLog.Lines());
-    check(second.emailLog.Lines() == first.emailLog.Lines());
-    check(sameQueue(second.queue, first.queue));
-    check(second.currentRow == first.currentRow);
+        FUZZ_CHECK(second.grid.Row(r).cells == first.grid.Row(r).cells);
+    FUZZ_CHECK(second.monitorLog.Lines() == first.monitorLog.Lines());
+    FUZZ_CHECK(second.emailLog.Lines() == first.emailLog.Lines());
+    FUZZ_CHECK(sameQueue(second.queue, first.queue));
+    FUZZ_CHECK(second.currentRow == first.currentRow);
 
     // The operator may sort the restored grid by any column, both ways.
     const int last = first.grid.DeviceCount();
     for (int column = 0; column < Col::Count; ++column)
         first.grid.SortGridRows(column, 1, last, column % 2 ? 1 : -1);
-    check(first.grid.DeviceCount() == last);
+    FUZZ_CHECK(first.grid.DeviceCount() == last);
     return 0;
 }

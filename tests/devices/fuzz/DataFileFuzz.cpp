@@ -1,6 +1,7 @@
 // libFuzzer target: any data file must load through LoadDataFile, the path
 // start-up and Reload take, into rows that each hold an accepted device
 // line, in the grid's order, and that write back to the same device.
+#include "FuzzCheck.h"
 #include "FuzzFile.h"
 #include "devices/DataFile.h"
 #include "devices/DeviceGrid.h"
@@ -10,14 +11,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-namespace {
-
-void check(bool ok) {
-    if (!ok)
-        std::abort();
-}
-
-} // namespace
+namespace {} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const TFuzzFile file(QStringLiteral("velmora.dat"));
@@ -25,9 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         QDateTime::fromString(QStringLiteral("2026-03-04T05:06:07"), Qt::ISODate);
     file.Write(data, size);
     TDeviceGrid grid;
-    check(LoadDataFile(grid, file.Path(), now));
-    check(grid.DeviceCount() >= 1);
-    check(grid.HeaderFixed());
+    FUZZ_CHECK(LoadDataFile(grid, file.Path(), now));
+    FUZZ_CHECK(grid.DeviceCount() >= 1);
+    FUZZ_CHECK(grid.HeaderFixed());
 
     qsizetype accepted = 0;
     for (const QString& line : TextLines::Split(
@@ -36,29 +30,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (ParseDataFileLine(line))
             ++accepted;
     if (accepted == 0) {
-        check(grid.DeviceCount() == 1 && grid.Cell(1, Col::Location) == QLatin1String("loopback"));
+        FUZZ_CHECK(grid.DeviceCount() == 1 &&
+                   grid.Cell(1, Col::Location) == QLatin1String("loopback"));
         return 0;
     }
-    check(grid.DeviceCount() == accepted);
+    FUZZ_CHECK(grid.DeviceCount() == accepted);
 
     const TTextOrder order;
     QString previous;
     for (int r = 1; r < grid.RowCount(); ++r) {
         const TDeviceEntry e{grid.Cell(r, Col::Address), grid.Cell(r, Col::Location),
                              grid.Cell(r, Col::Critical)};
-        check(IsValidAddress(e.address));
-        check(!e.location.contains(QLatin1Char('\t')));
-        check(e.critical == QLatin1String("Yes") || e.critical == QLatin1String("No"));
+        FUZZ_CHECK(IsValidAddress(e.address));
+        FUZZ_CHECK(!e.location.contains(QLatin1Char('\t')));
+        FUZZ_CHECK(e.critical == QLatin1String("Yes") || e.critical == QLatin1String("No"));
         // Cut lines are cut between characters, never inside one.
-        check(e.location.size() <= TextLines::kMaxDataLine && e.location.isValidUtf16());
-        check(!grid.Cell(r, Col::SinceKey).isEmpty() && grid.Cell(r, Col::Status).isEmpty());
+        FUZZ_CHECK(e.location.size() <= TextLines::kMaxDataLine && e.location.isValidUtf16());
+        FUZZ_CHECK(!grid.Cell(r, Col::SinceKey).isEmpty() && grid.Cell(r, Col::Status).isEmpty());
         // Saving the grid as a data file gives back the same device.
         const std::optional<TDeviceEntry> again = ParseDataFileLine(DataFileLine(e));
-        check(again && again->address == e.address && again->location == e.location &&
-              again->critical == e.critical);
+        FUZZ_CHECK(again && again->address == e.address && again->location == e.location &&
+                   again->critical == e.critical);
         const QString sortText =
             e.location + QLatin1Char('\t') + e.address + QLatin1Char('\t') + e.critical;
-        check(r == 1 || order.Key(previous).compare(order.Key(sortText)) <= 0);
+        FUZZ_CHECK(r == 1 || order.Key(previous).compare(order.Key(sortText)) <= 0);
         previous = sortText;
     }
     return 0;

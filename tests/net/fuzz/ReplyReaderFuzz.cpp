@@ -2,9 +2,11 @@
 // the reply reader must cut it into the same bounded replies as when it all
 // arrives at once, and hold no more than its bounds allow.
 //
-// Input: one byte that says how often the rest is sent (so that the reply
-// bounds can be reached), then the bytes the server sends. The sizes of the
+// Input: one byte that says how often the rest is sent (from 0xf0 on, 2 to
+// 17 times, so that the reply bounds can be reached; otherwise once), then
+// the bytes the server sends. The sizes of the
 // pieces come from the same bytes, read from the end.
+#include "FuzzCheck.h"
 #include "net/ReplyEngine.h"
 
 #include <cstdint>
@@ -12,11 +14,6 @@
 #include <vector>
 
 namespace {
-
-void check(bool ok) {
-    if (!ok)
-        std::abort();
-}
 
 struct TResult {
     std::vector<TReply> replies;
@@ -34,20 +31,20 @@ void take(TReplyReader& reader, TResult& result) {
 }
 
 void checkReply(const TReply& reply) {
-    check(!reply.lines.isEmpty() && reply.lines.size() <= TReplyReader::kMaxReplyLines);
+    FUZZ_CHECK(!reply.lines.isEmpty() && reply.lines.size() <= TReplyReader::kMaxReplyLines);
     for (const QString& line : reply.lines)
-        check(line.size() <= TReplyReader::kMaxLine && !line.contains(QLatin1Char('\n')));
+        FUZZ_CHECK(line.size() <= TReplyReader::kMaxLine && !line.contains(QLatin1Char('\n')));
     const QString& last = reply.lines.last();
     if (reply.code != 0) {
-        check(reply.code >= 0 && reply.code <= 999 && last.size() >= 3 &&
-              last.left(3).toInt() == reply.code);
+        FUZZ_CHECK(reply.code >= 0 && reply.code <= 999 && last.size() >= 3 &&
+                   last.left(3).toInt() == reply.code);
     }
     if (reply.lines.size() > 1) {
         // A multi-line reply opens with "ddd-" and ends on its own code.
         const QString& opening = reply.lines.first();
-        check(opening.size() >= 4 && opening[3] == QLatin1Char('-') &&
-              opening.left(3) == last.left(3) && reply.code == last.left(3).toInt());
-        check(last.size() == 3 || last[3] == QLatin1Char(' '));
+        FUZZ_CHECK(opening.size() >= 4 && opening[3] == QLatin1Char('-') &&
+                   opening.left(3) == last.left(3) && reply.code == last.left(3).toInt());
+        FUZZ_CHECK(last.size() == 3 || last[3] == QLatin1Char(' '));
     }
 }
 
@@ -65,7 +62,7 @@ bool sameReplies(const std::vector<TReply>& a, const std::vector<TReply>& b) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1)
         return 0;
-    const int repeats = 1 + (data[0] & 0x0f);
+    const int repeats = data[0] >= 0xf0 ? 2 + (data[0] & 0x0f) : 1;
     const QByteArray payload(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
     QByteArray stream;
     for (int i = 0; i < repeats; ++i)
@@ -96,24 +93,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (pieces.overflowed)
                 break;
             // Unread bytes never pile up beyond one line and one reply.
-            check(reader.Buffered() <= TReplyReader::kMaxLine + TReplyReader::kMaxReplyBytes);
+            FUZZ_CHECK(reader.Buffered() <= TReplyReader::kMaxLine + TReplyReader::kMaxReplyBytes);
         }
         pieces.buffered = reader.Buffered();
         // Once overflowed, the reader takes nothing until cleared.
         if (reader.Overflowed()) {
             reader.Feed(QByteArrayLiteral("220 again\r\n"));
-            check(!reader.TakeReply() && reader.Buffered() == 0);
+            FUZZ_CHECK(!reader.TakeReply() && reader.Buffered() == 0);
             reader.Clear();
             reader.Feed(QByteArrayLiteral("220 again\r\n"));
             const std::optional<TReply> again = reader.TakeReply();
-            check(again && again->code == 220);
+            FUZZ_CHECK(again && again->code == 220);
         }
     }
 
     for (const TReply& r : whole.replies)
         checkReply(r);
-    check(whole.overflowed == pieces.overflowed);
-    check(sameReplies(pieces.replies, whole.replies));
-    check(pieces.buffered == whole.buffered);
+    FUZZ_CHECK(whole.overflowed == pieces.overflowed);
+    FUZZ_CHECK(sameReplies(pieces.replies, whole.replies));
+    FUZZ_CHECK(pieces.buffered == whole.buffered);
     return 0;
 }

@@ -1,6 +1,7 @@
 // libFuzzer target: any settings file must parse, every section and key
 // must read back as the section listing shows it, and a change to one
 // section must leave every other section as it was.
+#include "FuzzCheck.h"
 #include "FuzzFile.h"
 #include "platform/IniFile.h"
 
@@ -9,11 +10,6 @@
 #include <cstdlib>
 
 namespace {
-
-void check(bool ok) {
-    if (!ok)
-        std::abort();
-}
 
 bool sameName(const QString& a, const QString& b) {
     return a.compare(b, Qt::CaseInsensitive) == 0;
@@ -33,7 +29,7 @@ void othersUnchanged(const TIniFile& ini, const QStringList& sections,
                      const QList<TIniFile::Entries>& before, const QString& skip) {
     for (qsizetype i = 0; i < sections.size(); ++i)
         if (!sameName(sections[i], skip))
-            check(ini.ReadSection(sections[i]) == before[i]);
+            FUZZ_CHECK(ini.ReadSection(sections[i]) == before[i]);
 }
 
 } // namespace
@@ -42,23 +38,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const TFuzzFile file(QStringLiteral("velmora.ini"));
     file.Write(data, size);
     TIniFile ini(file.Path());
-    check(ini.Readable());
+    FUZZ_CHECK(ini.Readable());
 
     const QStringList sections = ini.ReadSections();
     QList<TIniFile::Entries> before;
     for (const QString& s : sections) {
-        check(ini.SectionExists(s));
-        check(!s.contains(QLatin1Char(']')));
+        FUZZ_CHECK(ini.SectionExists(s));
+        FUZZ_CHECK(!s.contains(QLatin1Char(']')));
         const TIniFile::Entries entries = ini.ReadSection(s);
         // Values list every line that is not blank or a comment, entries
         // only those with "=".
-        check(ini.ReadSectionValues(s).size() >= entries.size());
+        FUZZ_CHECK(ini.ReadSectionValues(s).size() >= entries.size());
         for (const auto& [k, v] : entries) {
-            check(!k.contains(QLatin1Char('=')));
-            check(ini.ReadString(s, k, QStringLiteral("<none>")) == *firstValue(entries, k));
+            FUZZ_CHECK(!k.contains(QLatin1Char('=')));
+            FUZZ_CHECK(ini.ReadString(s, k, QStringLiteral("<none>")) == *firstValue(entries, k));
             const int a = ini.ReadInteger(s, k, 1), b = ini.ReadInteger(s, k, 2);
-            check(a == b || (a == 1 && b == 2));
-            check(ini.ReadBool(s, k, false) == (ini.ReadInteger(s, k, 0) != 0));
+            FUZZ_CHECK(a == b || (a == 1 && b == 2));
+            FUZZ_CHECK(ini.ReadBool(s, k, false) == (ini.ReadInteger(s, k, 0) != 0));
         }
         before << entries;
     }
@@ -82,20 +78,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!replaced)
         expected.append({key, value});
     ini.WriteString(target, key, value);
-    check(ini.ReadString(target, key, QString()) == value);
-    check(ini.ReadSection(target) == expected);
-    check(ini.ReadSections() == sections);
+    FUZZ_CHECK(ini.ReadString(target, key, QString()) == value);
+    FUZZ_CHECK(ini.ReadSection(target) == expected);
+    FUZZ_CHECK(ini.ReadSections() == sections);
     othersUnchanged(ini, sections, before, target);
 
     ini.ReplaceSection(target, before[chosen]);
-    check(ini.ReadSection(target) == before[chosen]);
+    FUZZ_CHECK(ini.ReadSection(target) == before[chosen]);
     othersUnchanged(ini, sections, before, target);
 
     ini.EraseSection(target);
-    check(!ini.SectionExists(target));
+    FUZZ_CHECK(!ini.SectionExists(target));
     QStringList rest = sections;
     rest.removeAt(chosen);
-    check(ini.ReadSections() == rest);
+    FUZZ_CHECK(ini.ReadSections() == rest);
     othersUnchanged(ini, sections, before, target);
     return 0;
 }
