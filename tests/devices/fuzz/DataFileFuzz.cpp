@@ -1,6 +1,6 @@
 // libFuzzer target: any data file must load through LoadDataFile, the path
-// start-up and Reload take, into rows that each hold an accepted device
-// line, in the grid's order, and that write back to the same device.
+// start-up and Reload take, into one row per accepted device line, each a
+// valid device, in the grid's order.
 #include "FuzzCheck.h"
 #include "FuzzFile.h"
 #include "devices/DataFile.h"
@@ -47,10 +47,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // Cut lines are cut between characters, never inside one.
         FUZZ_CHECK(e.location.size() <= TextLines::kMaxDataLine && e.location.isValidUtf16());
         FUZZ_CHECK(!grid.Cell(r, Col::SinceKey).isEmpty() && grid.Cell(r, Col::Status).isEmpty());
-        // Saving the grid as a data file gives back the same device.
-        const std::optional<TDeviceEntry> again = ParseDataFileLine(DataFileLine(e));
-        FUZZ_CHECK(again && again->address == e.address && again->location == e.location &&
-                   again->critical == e.critical);
         const QString sortText =
             e.location + QLatin1Char('\t') + e.address + QLatin1Char('\t') + e.critical;
         FUZZ_CHECK(r == 1 || order.Key(previous).compare(order.Key(sortText)) <= 0);
