@@ -40,7 +40,10 @@ std::optional<QString> TReplyReader::takeLine() {
     const qsizetype end = buffer.indexOf('\n', std::max(pos, scanned));
     if (end < 0) {
         scanned = buffer.size();
-        if (buffer.size() - pos > kMaxLine)
+        // A CR last may be the start of the line's CR LF, whose LF is still
+        // on its way: the line is not too long for it.
+        const qsizetype held = buffer.size() - pos - (buffer.endsWith('\r') ? 1 : 0);
+        if (held > kMaxLine)
             overflow();
         return std::nullopt;
     }

@@ -39,6 +39,10 @@ TEST(ReplyReader, RepliesAcrossReads) {
          {{"211-status", "  text", "214 not the end", "211 end"}}},
         {"two replies in one read", {"220 a\r\n250 b\r\n"}, {220, 250}, {{"220 a"}, {"250 b"}}},
         {"bare LF", {"221 bye\n"}, {221}, {{"221 bye"}}},
+        {"longest line, its CR and LF in two reads",
+         {"220 " + QByteArray(TReplyReader::kMaxLine - 4, 'x') + "\r", "\n"},
+         {220},
+         {{"220 " + QString(TReplyReader::kMaxLine - 4, 'x')}}},
         {"no code", {"hello\r\n"}, {0}, {{"hello"}}},
         {"short code", {"25\r\n"}, {0}, {{"25"}}},
     };
