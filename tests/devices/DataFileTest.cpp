@@ -114,6 +114,10 @@ INSTANTIATE_TEST_SUITE_P(
                   {"10.0.0.9", "Hub", "No"},
                   {"10.0.0.2", "Hubs", "No"}}},
         LoadCase{"Line254Loads", k254 + "\r\n", {{"10.0.0.1", QString(245, 'L'), "No"}}},
+        // U+1F600 takes characters 254 and 255: the cut leaves it out whole.
+        LoadCase{"CutFallsBetweenCharacters",
+                 "10.0.0.1\t" + QByteArray(244, 'L') + "\xF0\x9F\x98\x80\tYes\r\n",
+                 {{"10.0.0.1", QString(244, 'L'), "No"}}},
         LoadCase{"OverlongLineIsCutAndTheRestLoads",
                  k300 + "\r\n" + QByteArray(5000, 'x') + "\r\n10.0.0.3\tafter\r\n",
                  {{"10.0.0.3", "after", "No"}, {"10.0.0.2", QString(245, 'M'), "No"}}},
