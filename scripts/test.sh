@@ -5,4 +5,11 @@ here=$(cd "$(dirname "$0")" && pwd)
 "$here/setup.sh"
 "$here/build.sh"
 cd "${VELMORA_BUILD:-$here/../build}"
-ctest --output-on-failure --timeout 600 -j2 "$@"
+# The tests that time the event loop's gaps (a 10 ms timer must never wait
+# 50 ms) run on their own after the rest, so that another test's load on
+# the machine cannot make a gap that the program did not.
+timing='EventLoopNeverStalls|HoldsNothingUp|WindowAnswers|KeepsTheEventLoop|HoldsNeitherTheLoop'
+status=0
+ctest --output-on-failure --timeout 600 -j2 -E "$timing" "$@" || status=$?
+ctest --output-on-failure --timeout 600 -R "$timing" "$@" || status=$?
+exit $status
