@@ -199,6 +199,9 @@ private:
     // A refusal of an edit: at once, or after the current step of the cycle
     // when a pending edit is applied there.
     void tell(const QString& text, const QString& title);
+    // The address rule and a location: tells the operator and returns true
+    // when either fails.
+    bool fieldsRefused(const QString& address, const QString& location);
     void updateRow(int row, const QString& address, bool update, const QString& critical,
                    const QString& location, const QString& previous);
     void sortByColumn(int column);

@@ -42,6 +42,18 @@ void TSession::tell(const QString& text, const QString& title) {
     });
 }
 
+bool TSession::fieldsRefused(const QString& address, const QString& location) {
+    if (!AddressRuleHolds(address)) {
+        tell(invalidAddressText(address), kInvalidAddress);
+        return true;
+    }
+    if (location.isEmpty()) {
+        tell(QStringLiteral("Location cannot be blank."), QStringLiteral("Invalid Location"));
+        return true;
+    }
+    return false;
+}
+
 void TSession::InsertGridDevice(const QString& address, const QString& location, bool append,
                                 const QString& critical) {
     for (int r = 1; r < grid->RowCount(); ++r)
@@ -50,14 +62,8 @@ void TSession::InsertGridDevice(const QString& address, const QString& location,
                  QStringLiteral("Duplicate IP Address"));
             return;
         }
-    if (!AddressRuleHolds(address)) {
-        tell(invalidAddressText(address), kInvalidAddress);
+    if (fieldsRefused(address, location))
         return;
-    }
-    if (location.isEmpty()) {
-        tell(QStringLiteral("Location cannot be blank."), QStringLiteral("Invalid Location"));
-        return;
-    }
     if (cycle->cycleBusy) {
         pendingEdits.insert = TPendingEdits::Insert{address, location, critical, append};
         return;
@@ -77,14 +83,8 @@ void TSession::InsertGridDevice(const QString& address, const QString& location,
 
 void TSession::UpdateGridDevice(const QString& previous, const QString& address, bool update,
                                 const QString& critical, const QString& location) {
-    if (!AddressRuleHolds(address)) {
-        tell(invalidAddressText(address), kInvalidAddress);
+    if (fieldsRefused(address, location))
         return;
-    }
-    if (location.isEmpty()) {
-        tell(QStringLiteral("Location cannot be blank."), QStringLiteral("Invalid Location"));
-        return;
-    }
     if (cycle->cycleBusy) {
         pendingEdits.edit = TPendingEdits::Edit{previous, address, location, critical, update};
         return;

@@ -5,6 +5,7 @@
 #include "mail/SMTPClient.h"
 #include "monitor/MonitorCycle.h"
 
+#include "StallMeter.h"
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -37,16 +38,7 @@ TEST(CloseDuringDelivery, WindowAnswersAndTheCloseWaitsForTheDelivery) {
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
 
-    QElapsedTimer clock;
-    qint64 worstGap = 0, last = 0;
-    QTimer tick;
-    tick.setInterval(10);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        worstGap = std::max(worstGap, clock.elapsed() - last);
-        last = clock.elapsed();
-    });
-    clock.start();
-    tick.start();
+    TStallMeter meter;
 
     QSignalSpy finished(&form.Session().Delivery(), &TMailDelivery::DeliveryFinished);
     form.Session().Delivery().EMAILTimerTimer();
@@ -58,10 +50,10 @@ TEST(CloseDuringDelivery, WindowAnswersAndTheCloseWaitsForTheDelivery) {
     EXPECT_TRUE(form.isVisible());
 
     ASSERT_TRUE(finished.wait(10000));
-    tick.stop();
+    meter.Stop();
     EXPECT_EQ(finished.at(0).at(0).toBool(), false);
     EXPECT_EQ(form.Session().Queue().Count(), 1u) << "an undelivered entry stays queued";
-    EXPECT_LT(worstGap, 50) << "the GUI thread stalled";
+    EXPECT_LT(meter.WorstGap(), 50) << "the GUI thread stalled, " << meter.WorstAt() << " ms in";
     form.TimerTimeTimer();
     EXPECT_FALSE(form.isVisible());
 }

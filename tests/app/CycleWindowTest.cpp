@@ -1,3 +1,4 @@
+#include "StallMeter.h"
 #include "TestSupport.h"
 #include "app/MainWindow.h"
 #include "app/MonitorSetupPage.h"
@@ -143,20 +144,7 @@ TEST_F(CycleWindowTest, WindowAnswersWhileAnEchoWaitsAndACloseWaitsForIt) {
     echoAnswers(false, 2500); // an echo and its retry: 5 s without an answer
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    QElapsedTimer clock;
-    qint64 worstGap = 0, last = 0, worstAt = 0;
-    QTimer tick;
-    tick.setInterval(10);
-    clock.start();
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        const qint64 now = clock.elapsed();
-        if (now - last > worstGap) {
-            worstGap = now - last;
-            worstAt = now;
-        }
-        last = now;
-    });
-    tick.start();
+    TStallMeter meter;
     Named<TMonitorSetupPage>((*form), "MonitorSetup")->UpDownVelmoraPacketsPerSite->setValue(1);
     startProbe(1);
     QTest::qWait(300);
@@ -164,9 +152,9 @@ TEST_F(CycleWindowTest, WindowAnswersWhileAnEchoWaitsAndACloseWaitsForIt) {
     EXPECT_TRUE(form->Session().ClosePending());
     QSignalSpy done(&form->Session().Cycle(), &TMonitorCycle::packetDone);
     ASSERT_TRUE(done.wait(8000));
-    tick.stop();
-    EXPECT_GE(clock.elapsed(), 4900);
-    EXPECT_LT(worstGap, 50) << "the GUI thread stalled, " << worstAt << " ms in";
+    meter.Stop();
+    EXPECT_GE(meter.Elapsed(), 4900);
+    EXPECT_LT(meter.WorstGap(), 50) << "the GUI thread stalled, " << meter.WorstAt() << " ms in";
     EXPECT_EQ(form->Session().Grid().Cell(1, Col::Status), "DOWN");
     EXPECT_TRUE(form->isVisible());
     form->TimerTimeTimer(); // the clock retries the close

@@ -6,6 +6,7 @@
 #include "mail/MailDelivery.h"
 #include "platform/IniFile.h"
 
+#include "StallMeter.h"
 #include <QFile>
 #include <QSslCertificate>
 #include <QSslConfiguration>
@@ -251,8 +252,9 @@ TEST_F(SMTPSubmissionTest, PlainDialogueUnchangedWithoutTheNewKeys) {
     {
         QFile f(ini.FileName());
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("[VELMORA Settings]\r\nYourEMAILAddress=velmora@velmora.test\r\nMXAddress=127.0.0.1\r\n"
-                "UseMXAddress=1\r\n");
+        f.write(
+            "[VELMORA Settings]\r\nYourEMAILAddress=velmora@velmora.test\r\nMXAddress=127.0.0.1\r\n"
+            "UseMXAddress=1\r\n");
     }
     rig.email = TEmailSettings::Read(ini);
     EXPECT_EQ(rig.email.mxPort, 25);
@@ -383,24 +385,15 @@ TEST_F(SMTPSubmissionTest, SilentTlsPeerHoldsNeitherTheLoopNorTheAttempt) {
                           Case{"STARTTLS", agrees.Port(), TMailSecurity::StartTls}}) {
         SCOPED_TRACE(c.name);
         UseServer(c.port, c.security);
-        QElapsedTimer clock;
-        qint64 last = 0, worstGap = 0;
-        QTimer tick;
-        tick.setInterval(10);
-        QObject::connect(&tick, &QTimer::timeout, [&] {
-            worstGap = std::max(worstGap, clock.elapsed() - last);
-            last = clock.elapsed();
-        });
-        clock.start();
-        tick.start();
+        TStallMeter meter;
         const std::optional<bool> outcome =
             rig.Deliver("ops@velmora.test", "Velmora Alert", kBody, 5000);
-        const qint64 took = clock.elapsed();
-        tick.stop();
+        const qint64 took = meter.Elapsed();
+        meter.Stop();
         EXPECT_EQ(outcome, std::optional<bool>(false));
         EXPECT_GE(took, kTimeout - 50);
         EXPECT_LT(took, kTimeout + 400);
-        EXPECT_LT(worstGap, 50);
+        EXPECT_LT(meter.WorstGap(), 50);
         EXPECT_FALSE(rig.client.Busy());
     }
     EXPECT_TRUE(agrees.Received().startsWith("EHLO [127.0.0.1]\r\nSTARTTLS\r\n"));
