@@ -1,66 +1,34 @@
 #include "AiosmtpdServer.h"
 
+#include "PythonServer.h"
 #include <QDir>
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QTcpSocket>
-#include <QThread>
-
-namespace {
-// Debian installs the module for its own interpreter, which need not be the
-// first python3 on PATH.
-QString Python() {
-    for (const QString& p : {QStringLiteral("/usr/bin/python3"), QStringLiteral("python3")}) {
-        QProcess probe;
-        probe.start(p, {"-c", "import aiosmtpd"});
-        if (probe.waitForFinished(10000) && probe.exitStatus() == QProcess::NormalExit &&
-            probe.exitCode() == 0)
-            return p;
-    }
-    return QString();
-}
-} // namespace
 
 bool TAiosmtpdServer::Available() {
-    return !Python().isEmpty();
+    return !PythonServer::Interpreter("aiosmtpd").isEmpty();
 }
 
 TAiosmtpdServer::TAiosmtpdServer(const QString& address, quint16 port, const QString& dir)
     : maildir(dir) {
-    const QString python = Python();
+    const QString python = PythonServer::Interpreter("aiosmtpd");
     if (python.isEmpty()) {
         error = "python3-aiosmtpd is not installed";
         return;
     }
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(python, {"-m", "aiosmtpd", "-n", "-l", address + ":" + QString::number(port),
-                           "-c", "aiosmtpd.handlers.Mailbox", dir});
-    if (!process.waitForStarted(5000)) {
-        error = "aiosmtpd did not start: " + process.errorString();
-        return;
-    }
-    // Up once it greets.
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < 10000 && process.state() == QProcess::Running) {
-        QTcpSocket probe;
-        probe.connectToHost(address, port);
-        if (probe.waitForConnected(500) && probe.waitForReadyRead(2000) &&
-            probe.readAll().startsWith("220")) {
-            probe.write("QUIT\r\n");
-            probe.waitForBytesWritten(1000);
-            return;
-        }
-        QThread::msleep(100);
-    }
-    error = "aiosmtpd did not come up: " + QString::fromLocal8Bit(process.readAll());
+    error = PythonServer::StartAndAwaitGreeting(process, python,
+                                                {"-m", "aiosmtpd", "-n", "-l",
+                                                 address + ":" + QString::number(port), "-c",
+                                                 "aiosmtpd.handlers.Mailbox", dir},
+                                                address, port, QStringLiteral("aiosmtpd"));
 }
 
 TAiosmtpdServer::TAiosmtpdServer(const QString& address, quint16 port, const QString& dir,
                                  const Options& options)
     : maildir(dir) {
-    const QString python = Python();
+    const QString python = PythonServer::Interpreter("aiosmtpd");
     if (python.isEmpty()) {
         error = "python3-aiosmtpd is not installed";
         return;
@@ -103,13 +71,7 @@ TAiosmtpdServer::TAiosmtpdServer(const QString& address, quint16 port, const QSt
 }
 
 TAiosmtpdServer::~TAiosmtpdServer() {
-    if (process.state() != QProcess::NotRunning) {
-        process.terminate();
-        if (!process.waitForFinished(3000)) {
-            process.kill();
-            process.waitForFinished(3000);
-        }
-    }
+    PythonServer::Stop(process);
 }
 
 QStringList TAiosmtpdServer::Messages() const {
