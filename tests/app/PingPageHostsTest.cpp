@@ -213,6 +213,11 @@ TEST_F(PingPageHostsTest, TraceToASilentHopKeepsTheEventLoopAndTheCycleGoing) {
     cycle.SetIntervals(100, 1);
     QSignalSpy echoes(&cycle, &TMonitorCycle::packetDone);
     cycle.TimerInterSite.start();
+    // The first change is painted with fonts loaded on first use; that
+    // one-time cost is not what this measures.
+    ASSERT_TRUE(echoes.wait(5000));
+    QTest::qWait(300);
+    echoes.clear();
 
     set("10.231.2.2", 4, 1, true);
     QSignalSpy hopDone(&engine(), &TPingPageEngine::ProbeFinished);
@@ -222,7 +227,8 @@ TEST_F(PingPageHostsTest, TraceToASilentHopKeepsTheEventLoopAndTheCycleGoing) {
     ASSERT_TRUE(hopDone.wait(6000));
     meter.Stop();
     cycle.StopTimers();
-    EXPECT_LT(meter.WorstGap(), 50) << "longest gap between two 10 ms ticks";
+    EXPECT_LT(meter.WorstGap(), 50)
+        << "longest gap between two 10 ms ticks, " << meter.WorstAt() << " ms in";
     std::cout << "longest gap between 10 ms ticks: " << meter.WorstGap() << " ms\n";
     EXPECT_GE(echoes.count(), 2);
     EXPECT_EQ(grid.Cell(1, Col::Status), "Up");
