@@ -176,17 +176,17 @@ TWebPageTab::TWebPageTab(TPublisher& p, QWidget* parent) : QWidget(parent), publ
             [this](bool on) { publisher.CheckBoxAnonymousAccountClick(on); });
     connect(&publisher, &TPublisher::BoxesChanged, this, &TWebPageTab::ShowBoxes);
 
-    connect(ButtonWebPageTransferFile, &QPushButton::clicked, this,
-            [this] { Guarded([this] { publisher.ButtonWebPageTransferFileClick(); }); });
+    // A run in progress is not started twice: the button waits for its end.
+    connect(ButtonWebPageTransferFile, &QPushButton::clicked, this, [this] {
+        Guarded([this] { publisher.ButtonWebPageTransferFileClick(); });
+        ButtonWebPageTransferFile->setEnabled(!publisher.Running());
+    });
     connect(ButtonApplyWebPage, &QPushButton::clicked, this, &TWebPageTab::applyClicked);
     connect(SpeedButtonWebPageHelp, &QToolButton::clicked, this, &TWebPageTab::helpClicked);
     connect(SpeedButton6, &QToolButton::clicked, this, &TWebPageTab::exploreClicked);
     connect(SpeedButton1, &QToolButton::clicked, this, &TWebPageTab::SpeedButton1Click);
-    // A run in progress is not started twice.
     connect(&publisher, &TPublisher::RunEnded, this,
             [this] { ButtonWebPageTransferFile->setEnabled(true); });
-    connect(ButtonWebPageTransferFile, &QPushButton::clicked, this,
-            [this] { ButtonWebPageTransferFile->setEnabled(!publisher.Running()); });
 }
 
 void TWebPageTab::ShowBoxes() {
