@@ -37,6 +37,10 @@ int main(int argc, char** argv) {
         return commandLine.exitCode;
     QCoreApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Velmora"));
+    // Before the lock appears: a supervisor that sees the lock may stop us at
+    // once, and that stop must still go through the close rule. A signal that
+    // comes before the session exists waits in the pipe until the loop runs.
+    TTerminationSignals terminations;
 
     const QString settingsPath = SettingsFilePath();
     TInstanceLock lock(settingsPath);
@@ -80,7 +84,6 @@ int main(int argc, char** argv) {
     QObject::connect(&session, &TSession::CloseRetry, &app, tryClose);
 
     bool closeWanted = false;
-    TTerminationSignals terminations;
     QObject::connect(&terminations, &TTerminationSignals::Requested, &app, [&] {
         if (session.StartingUp())
             closeWanted = true;

@@ -15,6 +15,7 @@
 #include <QTest>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -236,6 +237,29 @@ TEST(HeadlessProgram, PublishesTheStatusPagesOnTheSchedule) {
     EXPECT_TRUE(
         ReadTestFile(d.filePath("www/velmora.htm")).contains("<td align=\"left\">127.0.0.1</td>"));
     EXPECT_FALSE(QFile::exists(d.filePath("velmora-headless.htm")));
+}
+
+// A supervisor may stop the service the moment its lock appears: that stop
+// still goes through the close rule and ends it with status 0.
+TEST(HeadlessProgram, ASIGTERMAsSoonAsTheLockAppearsEndsItCleanly) {
+    QTemporaryDir d;
+    ASSERT_TRUE(QFile::copy(VELMORA_HEADLESS, d.filePath("velmora-headless")));
+    WriteTestFile(d.filePath("velmora.ini"), "[DNS Settings]\r\nDNS-0=127.0.0.1\r\n");
+    const QByteArray lock = QFile::encodeName(d.filePath("velmora.ini.lock"));
+    for (int i = 0; i < 10; ++i) {
+        QFile::remove(d.filePath("velmora.ini.lock"));
+        QProcess p;
+        p.start(d.filePath("velmora-headless"), {});
+        ASSERT_TRUE(p.waitForStarted(5000));
+        QElapsedTimer t;
+        t.start();
+        while (::access(lock.constData(), F_OK) != 0 && t.elapsed() < 10000)
+            ::usleep(200);
+        ::kill(pid_t(p.processId()), SIGTERM);
+        ASSERT_TRUE(p.waitForFinished(10000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << "start " << i;
+        EXPECT_EQ(p.exitCode(), 0) << "start " << i;
+    }
 }
 
 // One instance per settings file: a second start names the lock and its
