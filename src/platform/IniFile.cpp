@@ -4,6 +4,7 @@
 #include "VelmoraError.h"
 
 #include <QFile>
+#include <QStringDecoder>
 #include <sys/stat.h>
 #include <vector>
 
@@ -65,6 +66,11 @@ QByteArrayView trimmedView(QByteArrayView v) {
 }
 
 QString decode(QByteArrayView v) {
+    // A key or value may begin with U+FEFF (from a log line or a reply);
+    // the plain UTF-8 decoder would drop it as a byte order mark. The file's
+    // own mark is taken off before any line is read.
+    if (v.startsWith("\xEF\xBB\xBF") && v.isValidUtf8())
+        return QStringDecoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom)(v);
     return TextLines::DecodeLine(QByteArray::fromRawData(v.data(), v.size()));
 }
 

@@ -8,8 +8,8 @@
 #include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -124,6 +124,13 @@ TEST_F(IniFileTest, StringsComeBackAsWritten) {
     ini.WriteString("Web Page Settings", "Unicode", QString::fromUtf8("M\xc3\xbcnchen"));
     EXPECT_EQ(ini.ReadString("Web Page Settings", "Unicode", ""),
               QString::fromUtf8("M\xc3\xbcnchen"));
+    // U+FEFF at the start of a value or key is text, not a byte order mark.
+    const QString marked = QString(QChar(0xFEFF)) + QChar(0xFEFF) + "[x";
+    ini.WriteString("Web Page Settings", "Marked", marked);
+    ini.ReplaceSection("Saved", {{marked, marked}});
+    const TIniFile again(path);
+    EXPECT_EQ(again.ReadString("Web Page Settings", "Marked", ""), marked);
+    EXPECT_EQ(again.ReadSection("Saved"), (TIniFile::Entries{{marked, marked}}));
 }
 
 // Every change: the file's bytes before and after.
