@@ -111,10 +111,9 @@ bool ForEachLine(const QString& path, int maxChars, const std::function<void(QSt
     if (!f.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return false;
     TLineCutter cutter(maxChars, take);
-    // Sized to the file, so a small file costs no 256 KiB buffer; one byte
-    // more shows the end in the first read. A file that grows, or one with
-    // no size (a pipe), is read on in blocks.
-    QByteArray block(std::clamp<qint64>(f.size() + 1, 4096, 256 * 1024), Qt::Uninitialized);
+    // Sized to the file, so a small file costs no 256 KiB buffer. A file
+    // that grows, or one with no size (a pipe), is read on in blocks.
+    QByteArray block(std::clamp<qint64>(f.size(), 4096, 256 * 1024), Qt::Uninitialized);
     for (;;) {
         const qint64 n = f.read(block.data(), block.size());
         if (n < 0)
