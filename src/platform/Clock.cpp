@@ -12,4 +12,6 @@ const TClock& Clock() {
     return c ? *c : systemClock;
 }
 
-void SetClock(const TClock* clock) { installed.store(clock); }
+void SetClock(const TClock* clock) {
+    installed.store(clock);
+}

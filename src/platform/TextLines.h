@@ -39,8 +39,7 @@ enum class TNewFile { Default, OwnerOnly };
 
 // Replaces the file's contents with `data` atomically. Returns false and
 // leaves the old file intact on any failure, a full disk included.
-bool WriteBytes(const QString& path, const QByteArray& data,
-                TNewFile newFile = TNewFile::Default);
+bool WriteBytes(const QString& path, const QByteArray& data, TNewFile newFile = TNewFile::Default);
 
 // Encodes lines with CR LF after each.
 QByteArray Join(const QStringList& lines);
