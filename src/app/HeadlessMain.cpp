@@ -70,6 +70,9 @@ int main(int argc, char** argv) {
     }
     QObject::connect(&session.MonitorLog(), &TLogModel::Appended,
                      [](const QString& line) { printLine(stdout, line); });
+    // Without a window these lines are the only sign that alerts go out.
+    QObject::connect(&session.EmailLog(), &TLogModel::Appended,
+                     [](const QString& line) { printLine(stdout, "EMAIL Log: " + line); });
     QObject::connect(&session.Publisher().TransferLog(), &TLogModel::Appended,
                      [](const QString& line) { printLine(stdout, "Transfer Log: " + line); });
 

@@ -140,6 +140,9 @@ TEST_F(HeadlessHostsTest, DownLineMailSavedStateAndASecondStart) {
     ASSERT_EQ(got.size(), 1) << out.toStdString();
     EXPECT_TRUE(got[0].contains("Subject: Velmora Alert"));
     EXPECT_TRUE(got[0].contains("flaky [ 10.231.3.2 ]  DOWN on: "));
+    // The delivery is reported on standard output, the service's journal.
+    EXPECT_TRUE(waitForLine(first, "EMAIL Log: EMAIL sent to: ", 10000)) << out.toStdString();
+    EXPECT_TRUE(out.contains("EMAIL Log: Message Body: flaky [ 10.231.3.2 ]  DOWN on: "));
     EXPECT_EQ(terminate(first), 0) << QString::fromUtf8(first.readAllStandardError()).toStdString();
 
     const QByteArray ini = ReadTestFile(dir.filePath("velmora.ini"));
