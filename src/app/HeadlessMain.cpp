@@ -24,6 +24,12 @@ void printLine(FILE* to, const QString& line) {
     std::fflush(to);
 }
 
+// A pane's blank spacer lines would be noise in a journal.
+void printLogLine(const char* log, const QString& line) {
+    if (!line.trimmed().isEmpty())
+        printLine(stdout, QLatin1String(log) + line);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -72,9 +78,9 @@ int main(int argc, char** argv) {
                      [](const QString& line) { printLine(stdout, line); });
     // Without a window these lines are the only sign that alerts go out.
     QObject::connect(&session.EmailLog(), &TLogModel::Appended,
-                     [](const QString& line) { printLine(stdout, "EMAIL Log: " + line); });
+                     [](const QString& line) { printLogLine("EMAIL Log: ", line); });
     QObject::connect(&session.Publisher().TransferLog(), &TLogModel::Appended,
-                     [](const QString& line) { printLine(stdout, "Transfer Log: " + line); });
+                     [](const QString& line) { printLogLine("Transfer Log: ", line); });
 
     auto tryClose = [&] {
         try {

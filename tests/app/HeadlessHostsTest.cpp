@@ -143,6 +143,8 @@ TEST_F(HeadlessHostsTest, DownLineMailSavedStateAndASecondStart) {
     // The delivery is reported on standard output, the service's journal.
     EXPECT_TRUE(waitForLine(first, "EMAIL Log: EMAIL sent to: ", 10000)) << out.toStdString();
     EXPECT_TRUE(out.contains("EMAIL Log: Message Body: flaky [ 10.231.3.2 ]  DOWN on: "));
+    EXPECT_TRUE(waitForLine(first, "EMAIL Log: EMAIL queue is empty.", 10000));
+    EXPECT_FALSE(out.contains("EMAIL Log: \n")) << "no blank spacer lines";
     EXPECT_EQ(terminate(first), 0) << QString::fromUtf8(first.readAllStandardError()).toStdString();
 
     const QByteArray ini = ReadTestFile(dir.filePath("velmora.ini"));
