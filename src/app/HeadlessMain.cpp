@@ -103,6 +103,24 @@ int main(int argc, char** argv) {
     session.Start();
     if (!session.SocketLayerStarted())
         return 1;
+    // The window would show an empty grid or the loopback row; a service
+    // must not watch nothing without a word.
+    switch (session.DataFileAtStart()) {
+    case TSession::TDataFileStart::Missing:
+        printLine(stderr, QStringLiteral("velmora-headless: the data file %1 does not exist; "
+                                         "only the loopback row is monitored")
+                              .arg(session.DataFile()));
+        break;
+    case TSession::TDataFileStart::Unreadable:
+        printLine(stderr,
+                  QStringLiteral("velmora-headless: cannot read the data file %1; no device is "
+                                 "monitored")
+                      .arg(session.DataFile()));
+        break;
+    case TSession::TDataFileStart::NotUsed:
+    case TSession::TDataFileStart::Loaded:
+        break;
+    }
     if (closeWanted)
         QMetaObject::invokeMethod(&app, tryClose, Qt::QueuedConnection);
     app.exec();

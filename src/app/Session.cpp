@@ -212,8 +212,13 @@ void TSession::Start() {
     // a crash before any clean close only the queue was saved: the devices
     // then come from the data file as usual.
     const bool restore = monitor.saveStateOnExit && settingsFound;
-    if (!restore || !SavedGridExists(Settings()))
-        LoadDataFile(*grid, datFile, Now().now());
+    if (!restore || !SavedGridExists(Settings())) {
+        const bool opened = LoadDataFile(*grid, datFile, Now().now());
+        if (!datFile.isEmpty())
+            dataFileAtStart = !opened                       ? TDataFileStart::Unreadable
+                              : QFileInfo(datFile).isFile() ? TDataFileStart::Loaded
+                                                            : TDataFileStart::Missing;
+    }
     // 12. An empty queue; every device row starts with a cleared
     // notification record (the rows carry them).
     queue.Clear();

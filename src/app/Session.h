@@ -67,6 +67,10 @@ public:
     bool SettingsFound() const { return settingsFound; }
     bool SocketLayerStarted() const { return socketLayerStarted; }
     bool StartingUp() const { return startingUp; }
+    // How the start-up load of the configured data file went; the grid
+    // shows the outcome, a front end without one says it.
+    enum class TDataFileStart { NotUsed, Loaded, Missing, Unreadable };
+    TDataFileStart DataFileAtStart() const { return dataFileAtStart; }
 
     TDeviceGrid& Grid() const { return *grid; }
     TMonitorCycle& Cycle() const { return *cycle; }
@@ -240,6 +244,7 @@ private:
     bool startingUp = true;
     bool settingsFound = false;
     bool socketLayerStarted = false;
+    TDataFileStart dataFileAtStart = TDataFileStart::NotUsed;
     bool closePending = false;
     bool closed = false;
     QString clockText;

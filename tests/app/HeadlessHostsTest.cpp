@@ -300,3 +300,51 @@ TEST(HeadlessProgram, ASecondInstanceOnTheSameFolderRefusesToRun) {
 }
 
 } // namespace
+
+// A service must not watch nothing without a word: a configured data file
+// that is missing or cannot be read is named on standard error. Root reads
+// any file, so as root the program runs as nobody.
+TEST(HeadlessProgram, ADataFileItCannotUseIsNamedOnStandardError) {
+    struct Case {
+        const char* name;
+        QFileDevice::Permissions mode; // 0: the file is not there
+        QString said;                  // empty: nothing is said of it
+    };
+    const QFileDevice::Permissions readable = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                              QFileDevice::ReadOther | QFileDevice::ReadGroup;
+    const Case cases[] = {
+        {"missing", {}, "does not exist; only the loopback row is monitored"},
+        {"unreadable", QFileDevice::WriteOwner, "cannot read the data file"},
+        {"readable", readable, QString()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir d;
+        ASSERT_TRUE(QFile(d.path()).setPermissions(QFileDevice::Permissions(0x7777)));
+        ASSERT_TRUE(QFile::copy(VELMORA_HEADLESS, d.filePath("velmora-headless")));
+        const QString data = d.filePath("devices.dat");
+        if (c.mode) {
+            WriteTestFile(data, "127.0.0.1\tLocal host\r\n");
+            ASSERT_TRUE(QFile(data).setPermissions(c.mode));
+        }
+        WriteTestFile(d.filePath("velmora.ini"), "[VELMORA Settings]\r\nDATFile=" + data.toUtf8() +
+                                                     "\r\n[DNS Settings]\r\nDNS-0=127.0.0.1\r\n");
+        QStringList args{d.filePath("velmora-headless")};
+        if (::geteuid() == 0)
+            args = QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"} + args;
+        QProcess p;
+        p.start(::geteuid() == 0 ? "setpriv" : args.takeFirst(), args);
+        ASSERT_TRUE(p.waitForStarted(5000));
+        QTest::qWait(1500);
+        ::kill(pid_t(p.processId()), SIGTERM);
+        ASSERT_TRUE(p.waitForFinished(10000));
+        EXPECT_EQ(p.exitCode(), 0);
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        if (c.said.isEmpty()) {
+            EXPECT_FALSE(err.contains("data file")) << err.toStdString();
+        } else {
+            EXPECT_TRUE(err.contains(data)) << err.toStdString();
+            EXPECT_TRUE(err.contains(c.said)) << err.toStdString();
+        }
+    }
+}
