@@ -313,7 +313,7 @@ TEST(HeadlessProgram, ADataFileItCannotUseIsNamedOnStandardError) {
     const QFileDevice::Permissions readable = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                               QFileDevice::ReadOther | QFileDevice::ReadGroup;
     const Case cases[] = {
-        {"missing", {}, "does not exist; only the loopback row is monitored"},
+        {"missing", {}, "is not there or not a file; only the loopback row is monitored"},
         {"unreadable", QFileDevice::WriteOwner, "cannot read the data file"},
         {"readable", readable, QString()},
     };
