@@ -107,14 +107,14 @@ int main(int argc, char** argv) {
     // must not watch nothing without a word.
     switch (session.DataFileAtStart()) {
     case TSession::TDataFileStart::Missing:
-        printLine(stderr,
-                  QStringLiteral("velmora-headless: the data file %1 is not there or not a file; "
-                                 "only the loopback row is monitored")
-                      .arg(session.DataFile()));
+        printLine(stderr, QStringLiteral(
+                              "velmora-headless: the data file \"%1\" is not there or not a file; "
+                              "only the loopback row is monitored")
+                              .arg(session.DataFile()));
         break;
     case TSession::TDataFileStart::Unreadable:
         printLine(stderr,
-                  QStringLiteral("velmora-headless: cannot read the data file %1; no device is "
+                  QStringLiteral("velmora-headless: cannot read the data file \"%1\"; no device is "
                                  "monitored")
                       .arg(session.DataFile()));
         break;

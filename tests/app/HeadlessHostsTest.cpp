@@ -343,7 +343,7 @@ TEST(HeadlessProgram, ADataFileItCannotUseIsNamedOnStandardError) {
         if (c.said.isEmpty()) {
             EXPECT_FALSE(err.contains("data file")) << err.toStdString();
         } else {
-            EXPECT_TRUE(err.contains(data)) << err.toStdString();
+            EXPECT_TRUE(err.contains('"' + data + '"')) << err.toStdString();
             EXPECT_TRUE(err.contains(c.said)) << err.toStdString();
         }
     }
