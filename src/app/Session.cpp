@@ -215,9 +215,9 @@ void TSession::Start() {
     if (!restore || !SavedGridExists(Settings())) {
         const bool opened = LoadDataFile(*grid, datFile, Now().now());
         if (!datFile.isEmpty())
-            dataFileAtStart = !opened                       ? TDataFileStart::Unreadable
-                              : QFileInfo(datFile).isFile() ? TDataFileStart::Loaded
-                                                            : TDataFileStart::Missing;
+            dataFileAtStart = !NamesDataFile(datFile) ? TDataFileStart::Missing
+                              : opened                ? TDataFileStart::Loaded
+                                                      : TDataFileStart::Unreadable;
     }
     // 12. An empty queue; every device row starts with a cleared
     // notification record (the rows carry them).

@@ -153,7 +153,7 @@ void TSession::ActionDeleteGridDeviceExecute() {
 }
 
 void TSession::MergeFileIntoGrid(const QString& path, bool append) {
-    if (path.isEmpty() || !QFileInfo(path).isFile())
+    if (!NamesDataFile(path))
         return;
     if (cycle->cycleBusy) {
         pendingEdits.merge = TPendingEdits::Merge{path, append};

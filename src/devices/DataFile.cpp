@@ -116,9 +116,13 @@ void AddLoopbackRow(TDeviceGrid& grid, const QDateTime& now) {
     grid.SetHeaderFixed(true);
 }
 
+bool NamesDataFile(const QString& path) {
+    return !path.isEmpty() && QFileInfo(path).isFile();
+}
+
 bool LoadDataFile(TDeviceGrid& grid, const QString& path, const QDateTime& now) {
     grid.SetGridHeader();
-    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+    if (!NamesDataFile(path)) {
         AddLoopbackRow(grid, now);
         return true;
     }

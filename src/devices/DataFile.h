@@ -22,6 +22,10 @@ std::optional<TDeviceEntry> ParseDataFileLine(const QString& line);
 // start-up (by location, then address); nothing when it cannot be read.
 std::optional<std::vector<TDeviceEntry>> ReadDataFileEntries(const QString& path);
 
+// Whether `path` names a file to load; when it does not, a load gives the
+// loopback row.
+bool NamesDataFile(const QString& path);
+
 // Rebuilds every device row from the file at `path`. An empty path, a missing
 // file or a file without an accepted line gives the loopback row. Returns
 // false only when the file exists but cannot be read; the grid then holds its
