@@ -299,8 +299,6 @@ TEST(HeadlessProgram, ASecondInstanceOnTheSameFolderRefusesToRun) {
     third.waitForFinished(10000);
 }
 
-} // namespace
-
 // A service must not watch nothing without a word: a configured data file
 // that is missing or cannot be read is named on standard error. Root reads
 // any file, so as root the program runs as nobody.
@@ -320,6 +318,7 @@ TEST(HeadlessProgram, ADataFileItCannotUseIsNamedOnStandardError) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         QTemporaryDir d;
+        // nobody writes the lock beside the settings.
         ASSERT_TRUE(QFile(d.path()).setPermissions(QFileDevice::Permissions(0x7777)));
         ASSERT_TRUE(QFile::copy(VELMORA_HEADLESS, d.filePath("velmora-headless")));
         const QString data = d.filePath("devices.dat");
@@ -348,3 +347,5 @@ TEST(HeadlessProgram, ADataFileItCannotUseIsNamedOnStandardError) {
         }
     }
 }
+
+} // namespace
