@@ -127,7 +127,8 @@ void TSession::ActionDeleteGridDeviceExecute() {
         return;
     if (!Prompter().AskYesNo(QStringLiteral("Are you sure you want to delete: ") +
                                  grid->Cell(row, Col::Address) + QStringLiteral(" ?"),
-                             QStringLiteral("Delete Velmora Device from Grid")))
+                             QStringLiteral("Delete Velmora Device from Grid"),
+                             TPrompts::Icon::None))
         return;
     // The cycle ran on while the question was open.
     if (cycle->cycleBusy) {
@@ -144,7 +145,7 @@ void TSession::ActionDeleteGridDeviceExecute() {
         return;
     if (!Prompter().AskYesNo(QStringLiteral("Do you want to update ") + DataFileName() +
                                  QStringLiteral(" ?"),
-                             QStringLiteral("Velmora DAT File Update")))
+                             QStringLiteral("Velmora DAT File Update"), TPrompts::Icon::None))
         return;
     TDeleteRule rule;
     for (int r = 1; r < grid->RowCount(); ++r)

@@ -107,7 +107,9 @@ TPingPage::TPingPage(TPingPageEngine& e, QWidget* parent) : QWidget(parent), eng
     connect(&engine, &TPingPageEngine::CaptionChanged, ButtonPingPage, &QPushButton::setText);
     connect(&engine, &TPingPageEngine::ListChanged, this, &TPingPage::RefreshList);
     connect(ButtonPingPage, &QPushButton::clicked, this, [this] { ButtonPingPageClick(); });
-    connect(CheckBoxPingTR, &QCheckBox::clicked, this, [this] { CheckBoxPingTRClick(); });
+    // The box's state, not its click: a screen reader's toggle action and
+    // setChecked change it without a click.
+    connect(CheckBoxPingTR, &QCheckBox::toggled, this, [this] { CheckBoxPingTRClick(); });
     ComboBoxPingList->installEventFilter(this);
     ComboBoxPingList->lineEdit()->installEventFilter(this);
     RefreshList();

@@ -4,6 +4,16 @@
 
 #include <utility>
 
+namespace {
+
+// Said for an echo and for a trace alike, so that a typing error in the
+// address box never leaves the results empty.
+QString UnresolvedLine(const QString& host) {
+    return host + QStringLiteral(" : Host name could not be resolved.");
+}
+
+} // namespace
+
 TPingWorker::TPingWorker(std::shared_ptr<TPinger> p, TPingProbeParams pp, TProbeWrapper w,
                          QObject* parent)
     : QThread(parent), params(std::move(pp)), pinger(std::move(p)), wrapper(std::move(w)),
@@ -27,6 +37,8 @@ void TPingThread2::probe(TPinger& pinger, TPingProbeResult& out) {
     pinger.Echo();
     if (pinger.Replied)
         out.lines << pinger.ReplyText;
+    else if (!pinger.Resolved && pinger.Messages.isEmpty())
+        out.lines << UnresolvedLine(params.host);
     else
         out.lines << pinger.Messages;
 }
@@ -57,5 +69,5 @@ void TTraceThread::probe(TPinger& pinger, TPingProbeResult& out) {
     line += QLatin1Char('\t') + out.lastAnswer;
     out.lines << line;
     if (out.unresolved)
-        out.lines << params.host + QStringLiteral(" : Host name could not be resolved.");
+        out.lines << UnresolvedLine(params.host);
 }

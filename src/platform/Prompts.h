@@ -39,8 +39,8 @@ public:
     void Inform(const QString& text, const QString& caption) {
         Message(text, caption, Buttons::Ok, Icon::Information);
     }
-    bool AskYesNo(const QString& text, const QString& caption) {
-        return Message(text, caption, Buttons::YesNo, Icon::Question) == Answer::Yes;
+    bool AskYesNo(const QString& text, const QString& caption, Icon icon = Icon::Question) {
+        return Message(text, caption, Buttons::YesNo, icon) == Answer::Yes;
     }
 };
 

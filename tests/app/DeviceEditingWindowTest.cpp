@@ -183,6 +183,10 @@ TEST_F(DeviceEditingWindowTest, DeleteFromThePopupAsksAndRewritesTheFile) {
     sg->ActionDeleteGridDevice->trigger();
     ASSERT_EQ(prompts.messages.size(), 2u);
     EXPECT_EQ(prompts.messages[0].text, "Are you sure you want to delete: 10.0.0.1 ?");
+    // Both questions are plain boxes, without the question-mark icon.
+    EXPECT_EQ(prompts.messages[0].icon, TPrompts::Icon::None);
+    EXPECT_EQ(prompts.messages[1].caption, "Velmora DAT File Update");
+    EXPECT_EQ(prompts.messages[1].icon, TPrompts::Icon::None);
     EXPECT_EQ(form->Session().Grid().RowCount(), 2);
     EXPECT_EQ(ReadTestFile(dat()), "10.0.0.2\tbeta\tYes\r\n");
     // One device left: the entry is hidden, edit and insert stay.

@@ -188,6 +188,13 @@ TEST_F(PingPageHostsTest, TraceToANameThatDoesNotResolveEndsAfterOneHop) {
                                     "no-such-host.invalid : Host name could not be resolved."}));
 }
 
+TEST_F(PingPageHostsTest, AnEchoToANameThatDoesNotResolveSaysSo) {
+    set("no-such-host.invalid", 1, 1);
+    ASSERT_TRUE(run(30000));
+    EXPECT_EQ(lines(), QStringList{"no-such-host.invalid : Host name could not be resolved."});
+    EXPECT_EQ(engine().PacketCount(), 1);
+}
+
 TEST_F(PingPageHostsTest, TraceToASilentHopKeepsTheEventLoopAndTheCycleGoing) {
     // The monitoring cycle probes the answering host meanwhile, on its own
     // pinger, from the same namespace.

@@ -11,6 +11,7 @@
 #include "platform/IniFile.h"
 #include "ui/LogPane.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -20,6 +21,8 @@
 #include <QSpinBox>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -166,15 +169,32 @@ TEST_F(PingPageWindowTest, RecentListOfTenSavedInOneWriteAndLoadedAtStartUp) {
 }
 
 TEST_F(PingPageWindowTest, TraceRouteDisablesThePacketControls) {
-    page->CheckBoxPingTR->click();
-    ASSERT_TRUE(page->CheckBoxPingTR->isChecked());
-    EXPECT_FALSE(page->EditPingPackets->isEnabled());
-    EXPECT_FALSE(page->UpDownPingPackets->isEnabled());
-    EXPECT_FALSE(page->LabelPingPackets->isEnabled());
-    EXPECT_TRUE(page->EditPingTimeOut->isEnabled());
-    page->CheckBoxPingTR->click();
-    EXPECT_TRUE(page->EditPingPackets->isEnabled());
-    EXPECT_TRUE(page->LabelPingPackets->isEnabled());
+    // A mouse click, a screen reader's toggle action (what AT-SPI calls) and
+    // the space key each tick and untick the box; the packet controls follow
+    // its state whichever way it changed.
+    QAccessibleInterface* box = QAccessible::queryAccessibleInterface(page->CheckBoxPingTR);
+    ASSERT_NE(box, nullptr);
+    ASSERT_NE(box->actionInterface(), nullptr);
+    ASSERT_TRUE(
+        box->actionInterface()->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+    const std::pair<const char*, std::function<void()>> ways[] = {
+        {"click", [&] { page->CheckBoxPingTR->click(); }},
+        {"accessible toggle",
+         [&] { box->actionInterface()->doAction(QAccessibleActionInterface::toggleAction()); }},
+        {"space key", [&] { QTest::keyClick(page->CheckBoxPingTR, Qt::Key_Space); }},
+    };
+    for (const auto& [how, tick] : ways) {
+        tick();
+        ASSERT_TRUE(page->CheckBoxPingTR->isChecked()) << how;
+        EXPECT_FALSE(page->EditPingPackets->isEnabled()) << how;
+        EXPECT_FALSE(page->UpDownPingPackets->isEnabled()) << how;
+        EXPECT_FALSE(page->LabelPingPackets->isEnabled()) << how;
+        EXPECT_TRUE(page->EditPingTimeOut->isEnabled()) << how;
+        tick();
+        ASSERT_FALSE(page->CheckBoxPingTR->isChecked()) << how;
+        EXPECT_TRUE(page->EditPingPackets->isEnabled()) << how;
+        EXPECT_TRUE(page->LabelPingPackets->isEnabled()) << how;
+    }
 }
 
 TEST_F(PingPageWindowTest, EnterInTheAddressBoxClicksTheButton) {

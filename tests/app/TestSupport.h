@@ -17,6 +17,7 @@ class TScriptedPrompts : public TPrompts {
 public:
     struct Asked {
         QString text, caption;
+        Icon icon = Icon::None;
     };
     std::vector<Asked> messages;
     std::deque<Answer> answers;    // next answers; Ok/Yes-less default: Ok
@@ -28,8 +29,8 @@ public:
     TScriptedPrompts() { SetPrompts(this); }
     ~TScriptedPrompts() override { SetPrompts(nullptr); }
 
-    Answer Message(const QString& text, const QString& caption, Buttons, Icon) override {
-        messages.push_back({text, caption});
+    Answer Message(const QString& text, const QString& caption, Buttons, Icon icon) override {
+        messages.push_back({text, caption, icon});
         if (answers.empty())
             return Answer::Ok;
         Answer a = answers.front();
