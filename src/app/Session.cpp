@@ -101,6 +101,7 @@ TSession::TSession(Options o, QObject* parent) : QObject(parent), options(std::m
                                   [this] { emit ShowEmailLogRequested(); },
                                   [this] { return closePending; }},
                                  this);
+    delivery->UseClock(options.clock);
     queue.SetOnChange([this] { saveQueue(); });
 
     if (options.executableName.isEmpty())
