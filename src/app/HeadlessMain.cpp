@@ -49,6 +49,12 @@ void printLine(FILE* to, const QString& line) {
     std::fflush(to);
 }
 
+// "1 device", "3 lines".
+QString Counted(qsizetype n, const char* noun) {
+    return QString::number(n) + QLatin1Char(' ') + QLatin1String(noun) +
+           (n == 1 ? QString() : QStringLiteral("s"));
+}
+
 // A pane's blank spacer lines would be noise in a journal.
 void printLogLine(const char* log, const QString& line) {
     if (!line.trimmed().isEmpty())
@@ -143,8 +149,20 @@ int main(int argc, char** argv) {
                                  "monitored")
                       .arg(session.DataFile()));
         break;
-    case TSession::TDataFileStart::NotUsed:
     case TSession::TDataFileStart::Loaded:
+        // A file written with commas in place of tabs loads nothing at all.
+        if (const TDataFileLoadReport& r = session.DataFileReport(); r.ignored > 0)
+            printLine(stderr,
+                      QStringLiteral("velmora-headless: the data file \"%1\": %2 loaded, %3 "
+                                     "ignored (the first, line %4: %5)%6")
+                          .arg(session.DataFile(), Counted(r.loaded, "device"),
+                               Counted(r.ignored, "line"), QString::number(r.firstIgnoredLine),
+                               IgnoredLineText(r.firstReason),
+                               r.loaded == 0 ? QStringLiteral("; only the loopback row "
+                                                              "is monitored")
+                                             : QString()));
+        break;
+    case TSession::TDataFileStart::NotUsed:
         break;
     }
     if (closeWanted)

@@ -214,7 +214,7 @@ void TSession::Start() {
     // then come from the data file as usual.
     const bool restore = monitor.saveStateOnExit && settingsFound;
     if (!restore || !SavedGridExists(Settings())) {
-        const bool opened = LoadDataFile(*grid, datFile, Now().now());
+        const bool opened = LoadDataFile(*grid, datFile, Now().now(), &dataFileReport);
         if (!datFile.isEmpty())
             dataFileAtStart = !NamesDataFile(datFile) ? TDataFileStart::Missing
                               : opened                ? TDataFileStart::Loaded

@@ -1,5 +1,6 @@
 // What velmora-headless writes, read as a journal reads it: one line per log
-// entry, whatever the entry holds. The real binary, on loopback only.
+// entry, whatever the entry holds, and a word at start-up about data-file
+// lines it left out. The real binary, on loopback only.
 #include "TestFiles.h"
 
 #include <QDir>
@@ -106,6 +107,45 @@ TEST(HeadlessOutput, EveryEntryIsOneLineWithItsPrefix) {
         }
     }
     EXPECT_TRUE(sawUp) << run.out.toStdString();
+}
+
+// A data file that loads badly says so once, on standard error, at
+// start-up: devices loaded, lines ignored, the first with its reason. Lines
+// left out on purpose (comments, blank lines) are not counted.
+TEST(HeadlessOutput, IgnoredDataFileLinesAreCountedOnStandardError) {
+    struct Case {
+        const char* name;
+        QByteArray contents;
+        QString said; // after the quoted path; empty: nothing at all
+    };
+    const Case cases[] = {
+        {"written with commas", "10.0.0.1,router,Yes\r\n10.0.0.2,switch,No\r\n",
+         ": 0 devices loaded, 2 lines ignored (the first, line 1: wrong field count); only the "
+         "loopback row is monitored"},
+        {"one good line among faults",
+         "; devices\r\n\r\n127.0.0.1\tlocal\r\n1.2.3\r\n10.0.0.300\tbad\r\n",
+         ": 1 device loaded, 2 lines ignored (the first, line 4: too short)"},
+        {"a bad address", "127.0.0.1\tlocal\tyes\r\n127.0.0.2\tlocal 2\r\n10.0.0.300\tbad\r\n",
+         ": 2 devices loaded, 1 line ignored (the first, line 3: bad address)"},
+        {"comments and blank lines only", "; nothing yet\r\n\r\n        \r\n", QString()},
+        {"clean", "127.0.0.1\tlocal\r\n", QString()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString data = dir.filePath("devices.dat");
+        WriteTestFile(data, c.contents);
+        QByteArray ini = Ini(data);
+        ini.replace("VelmoraInterSiteDelay=1", "VelmoraInterSiteDelay=60");
+        const TRun run = RunHeadless(dir, ini, {}, 1500);
+        EXPECT_EQ(run.exitCode, 0);
+        const QStringList said = run.err.split('\n', Qt::SkipEmptyParts);
+        if (c.said.isEmpty())
+            EXPECT_EQ(said, QStringList{}) << run.err.toStdString();
+        else
+            EXPECT_EQ(said, QStringList{"velmora-headless: the data file \"" + data + '"' + c.said})
+                << run.err.toStdString();
+    }
 }
 
 } // namespace
