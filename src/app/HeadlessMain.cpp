@@ -17,11 +17,42 @@
 
 namespace {
 
+// One entry, one line: a line break inside an entry (a message of several
+// lines, a location typed with a CR) would end the journal's line early and
+// let the rest pass for a line of its own. Control characters are shown
+// escaped; a tab, which separates the fields of a log line, stays.
+QString OneLine(const QString& entry) {
+    QString out;
+    out.reserve(entry.size());
+    for (const QChar c : entry) {
+        const char16_t u = c.unicode();
+        if (u == u'\t')
+            out += c;
+        else if (u == u'\r')
+            out += QLatin1String("\\r");
+        else if (u == u'\n')
+            out += QLatin1String("\\n");
+        else if (u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0))
+            out += QStringLiteral("\\x%1").arg(unsigned(u), 2, 16, QLatin1Char('0'));
+        else if (u == 0x2028 || u == 0x2029) // line and paragraph separators
+            out += QStringLiteral("\\u%1").arg(unsigned(u), 4, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
 void printLine(FILE* to, const QString& line) {
-    const QByteArray bytes = line.toUtf8();
+    const QByteArray bytes = OneLine(line).toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to);
     std::fputc('\n', to);
     std::fflush(to);
+}
+
+// "1 device", "3 lines".
+QString Counted(qsizetype n, const char* noun) {
+    return QString::number(n) + QLatin1Char(' ') + QLatin1String(noun) +
+           (n == 1 ? QString() : QStringLiteral("s"));
 }
 
 // A pane's blank spacer lines would be noise in a journal.
@@ -118,8 +149,20 @@ int main(int argc, char** argv) {
                                  "monitored")
                       .arg(session.DataFile()));
         break;
-    case TSession::TDataFileStart::NotUsed:
     case TSession::TDataFileStart::Loaded:
+        // A file written with commas in place of tabs loads nothing at all.
+        if (const TDataFileLoadReport& r = session.DataFileReport(); r.ignored > 0)
+            printLine(stderr,
+                      QStringLiteral("velmora-headless: the data file \"%1\": %2 loaded, %3 "
+                                     "ignored (the first, line %4: %5)%6")
+                          .arg(session.DataFile(), Counted(r.loaded, "device"),
+                               Counted(r.ignored, "line"), QString::number(r.firstIgnoredLine),
+                               IgnoredLineText(r.firstReason),
+                               r.loaded == 0 ? QStringLiteral("; only the loopback row "
+                                                              "is monitored")
+                                             : QString()));
+        break;
+    case TSession::TDataFileStart::NotUsed:
         break;
     }
     if (closeWanted)

@@ -101,6 +101,7 @@ TSession::TSession(Options o, QObject* parent) : QObject(parent), options(std::m
                                   [this] { emit ShowEmailLogRequested(); },
                                   [this] { return closePending; }},
                                  this);
+    delivery->UseClock(options.clock);
     queue.SetOnChange([this] { saveQueue(); });
 
     if (options.executableName.isEmpty())
@@ -213,7 +214,7 @@ void TSession::Start() {
     // then come from the data file as usual.
     const bool restore = monitor.saveStateOnExit && settingsFound;
     if (!restore || !SavedGridExists(Settings())) {
-        const bool opened = LoadDataFile(*grid, datFile, Now().now());
+        const bool opened = LoadDataFile(*grid, datFile, Now().now(), &dataFileReport);
         if (!datFile.isEmpty())
             dataFileAtStart = !NamesDataFile(datFile) ? TDataFileStart::Missing
                               : opened                ? TDataFileStart::Loaded

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "devices/DataFile.h"
 #include "dns/DNSSettings.h"
 #include "mail/AlertQueue.h"
 #include "mail/MailSettings.h"
@@ -71,6 +72,8 @@ public:
     // shows the outcome, a front end without one says it.
     enum class TDataFileStart { NotUsed, Loaded, Missing, Unreadable };
     TDataFileStart DataFileAtStart() const { return dataFileAtStart; }
+    // Devices loaded and lines left out by that load.
+    const TDataFileLoadReport& DataFileReport() const { return dataFileReport; }
 
     TDeviceGrid& Grid() const { return *grid; }
     TMonitorCycle& Cycle() const { return *cycle; }
@@ -245,6 +248,7 @@ private:
     bool settingsFound = false;
     bool socketLayerStarted = false;
     TDataFileStart dataFileAtStart = TDataFileStart::NotUsed;
+    TDataFileLoadReport dataFileReport;
     bool closePending = false;
     bool closed = false;
     QString clockText;

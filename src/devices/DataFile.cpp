@@ -43,6 +43,29 @@ std::optional<TDeviceEntry> ParseDataFileLine(const QString& line) {
     return e;
 }
 
+QString IgnoredLineText(TIgnoredLine reason) {
+    switch (reason) {
+    case TIgnoredLine::BadAddress:
+        return QStringLiteral("bad address");
+    case TIgnoredLine::FieldCount:
+        return QStringLiteral("wrong field count");
+    case TIgnoredLine::TooShort:
+        return QStringLiteral("too short");
+    }
+    return {};
+}
+
+std::optional<TIgnoredLine> DataFileLineFault(const QString& line) {
+    if (line.startsWith(QLatin1Char(';')) || line.trimmed().isEmpty() || ParseDataFileLine(line))
+        return std::nullopt;
+    if (line.size() < 8)
+        return TIgnoredLine::TooShort;
+    const QStringList fields = SplitText(line, QStringLiteral("\t"));
+    if (fields.size() != 2 && fields.size() != 3)
+        return TIgnoredLine::FieldCount;
+    return TIgnoredLine::BadAddress;
+}
+
 QString DataFileLine(const TDeviceEntry& entry) {
     return entry.address + QLatin1Char('\t') + entry.location + QLatin1Char('\t') + entry.critical;
 }
@@ -86,6 +109,16 @@ template <class Fields> std::vector<quint32> deviceOrder(size_t n, Fields fields
     return StableKeyOrder(keys);
 }
 
+void countIgnored(TDataFileLoadReport& report, qsizetype lineNumber, const QString& line) {
+    const std::optional<TIgnoredLine> fault = DataFileLineFault(line);
+    if (!fault)
+        return;
+    if (report.ignored++ == 0) {
+        report.firstIgnoredLine = lineNumber;
+        report.firstReason = *fault;
+    }
+}
+
 } // namespace
 
 std::optional<std::vector<TDeviceEntry>> ReadDataFileEntries(const QString& path) {
@@ -120,8 +153,11 @@ bool NamesDataFile(const QString& path) {
     return !path.isEmpty() && QFileInfo(path).isFile();
 }
 
-bool LoadDataFile(TDeviceGrid& grid, const QString& path, const QDateTime& now) {
+bool LoadDataFile(TDeviceGrid& grid, const QString& path, const QDateTime& now,
+                  TDataFileLoadReport* report) {
     grid.SetGridHeader();
+    if (report)
+        *report = {};
     if (!NamesDataFile(path)) {
         AddLoopbackRow(grid, now);
         return true;
@@ -129,10 +165,15 @@ bool LoadDataFile(TDeviceGrid& grid, const QString& path, const QDateTime& now) 
     // Lines are parsed as they are read, so the file's text is never held
     // whole, only the accepted devices.
     std::vector<TLoadedDevice> devices;
+    qsizetype lineNumber = 0;
     const bool read = TextLines::ForEachLine(path, TextLines::kMaxDataLine, [&](QString&& line) {
+        ++lineNumber;
         auto e = ParseDataFileLine(line);
-        if (!e)
+        if (!e) {
+            if (report)
+                countIgnored(*report, lineNumber, line);
             return;
+        }
         devices.push_back(
             {std::move(e->address), std::move(e->location), e->critical == QLatin1String("Yes")});
     });
@@ -168,6 +209,8 @@ bool LoadDataFile(TDeviceGrid& grid, const QString& path, const QDateTime& now) 
         cells[Col::SinceKey] = sinceKey;
     }
     std::vector<TLoadedDevice>().swap(devices);
+    if (report)
+        report->loaded = qsizetype(rows.size());
     grid.AppendRows(std::move(rows));
     grid.SetDataFileLabel(QFileInfo(path).fileName().left(100));
     grid.SetHeaderFixed(true);

@@ -1,10 +1,29 @@
 #include "MailDelivery.h"
 
 #include "mail/SMTPClient.h"
+#include "platform/Clock.h"
 #include "platform/IniFile.h"
 
 #include <algorithm>
 #include <optional>
+
+namespace {
+
+constexpr qint64 kFirstLoginPauseMs = 60 * 1000;
+constexpr qint64 kLongestLoginPauseMs = 30 * 60 * 1000;
+
+bool SameEntry(const TQueueEntry& a, const TQueueEntry& b) {
+    return a.address == b.address && a.subject == b.subject && a.details == b.details;
+}
+
+// The menu toggles (debugging, holding the queue) leave the login as it was.
+bool SameLoginSettings(TEmailSettings a, const TEmailSettings& b) {
+    a.debugEMAIL = b.debugEMAIL;
+    a.dontNotify = b.dontNotify;
+    return a == b;
+}
+
+} // namespace
 
 TMailDelivery::TMailDelivery(TNotificationQueue& queue, TEmailSettings& email, TSMTPClient& client,
                              QTimer& emailTimer, THooks hooks, QObject* parent)
@@ -17,6 +36,33 @@ TMailDelivery::TMailDelivery(TNotificationQueue& queue, TEmailSettings& email, T
 void TMailDelivery::log(const QString& line) {
     if (hooks.log)
         hooks.log(line);
+}
+
+qint64 TMailDelivery::nowMs() const {
+    return (clock ? *clock : Clock()).monotonicMs();
+}
+
+bool TMailDelivery::loginPauseHolds(const TQueueEntry& head) {
+    if (!loginPause.active)
+        return false;
+    if (!SameEntry(head, loginPause.entry) || !SameLoginSettings(email, loginPause.settings)) {
+        loginPause = {};
+        return false;
+    }
+    return nowMs() < loginPause.untilMs;
+}
+
+void TMailDelivery::startLoginPause(const TQueueEntry& entry) {
+    const bool again = loginPause.active && SameEntry(entry, loginPause.entry) &&
+                       SameLoginSettings(email, loginPause.settings);
+    const qint64 length =
+        again ? std::min(loginPause.lengthMs * 2, kLongestLoginPauseMs) : kFirstLoginPauseMs;
+    loginPause = {true, length, nowMs() + length, entry, email};
+    const qint64 minutes = length / 60000;
+    log(QStringLiteral(":::Login refused: this EMAIL is tried again in %1 %2, or at the next tick "
+                       "after the EMAIL settings change.")
+            .arg(minutes)
+            .arg(minutes == 1 ? QStringLiteral("minute") : QStringLiteral("minutes")));
 }
 
 void TMailDelivery::restartTimer() {
@@ -34,9 +80,14 @@ void TMailDelivery::EMAILTimerTimer() {
         restartTimer();
         return;
     }
+    const TQueueEntry entry = queue.Head();
+    if (loginPauseHolds(entry)) {
+        restartTimer();
+        return;
+    }
     delivering = true;
     headCleared = false;
-    const TQueueEntry entry = queue.Head();
+    underDelivery = entry;
     if (!client.DeliverMail(entry.address, entry.subject, entry.details)) {
         delivering = false;
         restartTimer();
@@ -47,6 +98,10 @@ void TMailDelivery::deliveryEnded(bool delivered) {
     if (!delivering)
         return;
     delivering = false;
+    if (delivered)
+        loginPause = {};
+    else if (client.LoginRefused())
+        startLoginPause(underDelivery);
     if (headCleared && !queue.IsEmpty()) {
         // Already reported deleted when the queue was cleared.
         queue.RemoveHead();

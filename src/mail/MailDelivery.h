@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <functional>
 
+class TClock;
 class TIniFile;
 class TSMTPClient;
 
@@ -48,6 +49,10 @@ public:
     void HoldTimer();
     void ReleaseTimer();
 
+    // The clock the pause after a refused login is measured on; the
+    // program's clock when none is set.
+    void UseClock(const TClock* c) { clock = c; }
+
 signals:
     void DeliveryFinished(bool delivered);
 
@@ -55,6 +60,9 @@ private:
     void deliveryEnded(bool delivered);
     void restartTimer();
     void log(const QString& line);
+    bool loginPauseHolds(const TQueueEntry& head);
+    void startLoginPause(const TQueueEntry& entry);
+    qint64 nowMs() const;
 
     TNotificationQueue& queue;
     TEmailSettings& email;
@@ -66,5 +74,18 @@ private:
     // a clear meanwhile marks it, and it goes when the delivery ends.
     bool headCleared = false;
     int timerHolds = 0;
-    bool timerWanted = false; // the state to give back after the holds
+    bool timerWanted = false;  // the state to give back after the holds
+    TQueueEntry underDelivery; // the entry of the delivery running or last run
+
+    // A refused login is not tried again every tick: that would lock many
+    // servers' accounts. The entry waits, longer each time, until a
+    // delivery succeeds or the e-mail settings change.
+    struct TLoginPause {
+        bool active = false;
+        qint64 lengthMs = 0;
+        qint64 untilMs = 0;
+        TQueueEntry entry;
+        TEmailSettings settings; // as they were when the login was refused
+    } loginPause;
+    const TClock* clock = nullptr;
 };

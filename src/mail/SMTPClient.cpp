@@ -209,6 +209,7 @@ bool TSMTPClient::DeliverMail(const QString& to, const QString& subj, const QStr
     subject = subj;
     details = body;
     messageAccepted = false;
+    loginRefused = false;
     candidates.clear();
     candidate = -1;
     ConnectMailServer();
@@ -473,6 +474,7 @@ void TSMTPClient::replyReceived(const TReply& reply) {
         case TState::AuthLoginPassword:
             refused(QStringLiteral(":::MAIL Server at address %1 refused the login of user %2: %3")
                         .arg(serverAddress, user, LastLine(reply)));
+            loginRefused = reply.code >= 500 && reply.code < 600;
             break;
         default:
             break;

@@ -62,6 +62,10 @@ public:
     bool DeliverMail(const QString& recipient, const QString& subject, const QString& details);
     bool Busy() const { return state != TState::Idle; }
     TState State() const { return state; }
+    // The last delivery ended because the server refused the login for good
+    // (a 5xx to AUTH): trying again with the same settings only counts
+    // against the account.
+    bool LoginRefused() const { return loginRefused; }
 
     // Tests talk to servers on ports of their own: `port` stands in for 25,
     // also for a static server whose port is left at 25.
@@ -142,6 +146,7 @@ private:
     QStringList candidates;
     int candidate = -1; // index into candidates; -1 for the static server
     bool messageAccepted = false;
+    bool loginRefused = false;
 
     // This attempt's protection and login; plain HELO when neither is set.
     TMailSecurity security = TMailSecurity::None;

@@ -277,26 +277,28 @@ TEST_F(SMTPSubmissionTest, RefusalsKeepTheEntryAndSayWhy) {
         QString cert;
         TMailSecurity security;
         QString password;
-        QString line; // the one EMAIL Log line, as far as it is ours
+        QString line; // the EMAIL Log line, as far as it is ours
+        bool pause;   // a refused login: a second line says how long the entry waits
     };
     const QString cert =
         ":::Certificate of the MAIL Server localhost at address 127.0.0.1 refused: ";
     const QList<Case> cases{
         {"wrong password", Login(TMode::StartTls), "localhost", TMailSecurity::StartTls,
          "not-the-password",
-         ":::MAIL Server at address 127.0.0.1 refused the login of user alice: 535"},
+         ":::MAIL Server at address 127.0.0.1 refused the login of user alice: 535", true},
         {"certificate from another authority", Login(TMode::Tls), "other-issuer",
-         TMailSecurity::Tls, kPassword, cert + "unknown issuer."},
+         TMailSecurity::Tls, kPassword, cert + "unknown issuer.", false},
         {"certificate for another host name", Login(TMode::StartTls), "other-name",
-         TMailSecurity::StartTls, kPassword, cert + "name mismatch."},
+         TMailSecurity::StartTls, kPassword, cert + "name mismatch.", false},
         {"expired certificate", Login(TMode::Tls), "expired", TMailSecurity::Tls, kPassword,
-         cert + "expired."},
+         cert + "expired.", false},
         {"STARTTLS not offered", Login(TMode::Plain), "", TMailSecurity::StartTls, kPassword,
-         ":::MAIL Server at address 127.0.0.1 does not offer STARTTLS. Nothing more sent."},
+         ":::MAIL Server at address 127.0.0.1 does not offer STARTTLS. Nothing more sent.", false},
         {"no login method in common", Login(TMode::Tls, {}, true), "localhost", TMailSecurity::Tls,
          kPassword,
          ":::MAIL Server at address 127.0.0.1 offers no login method Velmora speaks (PLAIN, "
-         "LOGIN); it offers: CRAM-MD5"},
+         "LOGIN); it offers: CRAM-MD5",
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -308,9 +310,13 @@ TEST_F(SMTPSubmissionTest, RefusalsKeepTheEntryAndSayWhy) {
         EXPECT_FALSE(DeliverDownAlert());
         ASSERT_EQ(queue.Count(), 1u);
         EXPECT_EQ(queue.Head().address, "ops@velmora.test");
-        ASSERT_EQ(rig.log.size(), 1) << rig.log.join('\n').toStdString() << "\n"
-                                     << transcript.join('\n').toStdString();
+        ASSERT_EQ(rig.log.size(), c.pause ? 2 : 1) << rig.log.join('\n').toStdString() << "\n"
+                                                   << transcript.join('\n').toStdString();
         EXPECT_TRUE(rig.log[0].startsWith(c.line)) << rig.log[0].toStdString();
+        if (c.pause) {
+            EXPECT_EQ(rig.log[1], ":::Login refused: this EMAIL is tried again in 1 minute, or at "
+                                  "the next tick after the EMAIL settings change.");
+        }
         EXPECT_TRUE(smtp->Messages().isEmpty());
         // Nothing of the login went out when the refusal came before it.
         if (c.password == kPassword) {

@@ -1,6 +1,10 @@
 #include "ScriptedSmtpServer.h"
 
+#include <QFile>
 #include <QPointer>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslKey>
 #include <QTcpSocket>
 #include <QTimer>
 #include <algorithm>
@@ -8,8 +12,23 @@
 
 TScriptedSmtpServer::TScriptedSmtpServer(const QString& address, quint16 port, Script s)
     : script(std::move(s)) {
-    connect(&server, &QTcpServer::newConnection, this, &TScriptedSmtpServer::accepted);
-    server.listen(QHostAddress(address), port);
+    connect(&plain, &QTcpServer::newConnection, this, &TScriptedSmtpServer::accepted);
+    if (!script.tlsCertificate.isEmpty() && !script.tlsKey.isEmpty()) {
+        QSslConfiguration conf = QSslConfiguration::defaultConfiguration();
+        conf.setLocalCertificateChain(QSslCertificate::fromPath(script.tlsCertificate));
+        QFile file(script.tlsKey);
+        const QByteArray pem = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        QSslKey key(pem, QSsl::Ec);
+        if (key.isNull())
+            key = QSslKey(pem, QSsl::Rsa);
+        conf.setPrivateKey(key);
+        tls.setSslConfiguration(conf);
+        // A connection is handed over once its handshake is done.
+        connect(&tls, &QTcpServer::pendingConnectionAvailable, this,
+                &TScriptedSmtpServer::accepted);
+        server = &tls;
+    }
+    server->listen(QHostAddress(address), port);
 }
 
 void TScriptedSmtpServer::reply(QTcpSocket* socket, const QByteArray& text) {
@@ -57,7 +76,7 @@ void TScriptedSmtpServer::stream(QTcpSocket* socket, const Script::Stream& s) {
 }
 
 void TScriptedSmtpServer::accepted() {
-    while (QTcpSocket* socket = server.nextPendingConnection()) {
+    while (QTcpSocket* socket = server->nextPendingConnection()) {
         ++connections;
         peerAddress = socket->peerAddress();
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);

@@ -4,6 +4,7 @@
 #include <QHostAddress>
 #include <QMap>
 #include <QObject>
+#include <QSslServer>
 #include <QString>
 #include <QTcpServer>
 #include <optional>
@@ -36,12 +37,17 @@ public:
             int count = 0;
         };
         QMap<QByteArray, Stream> streams;
+        // With both set, TLS from the first byte (as on port 465) with this
+        // certificate and key; Connections() then counts handshakes done.
+        QString tlsCertificate, tlsKey;
     };
 
     TScriptedSmtpServer(const QString& address, quint16 port, Script script);
 
-    bool Listening() const { return server.isListening(); }
-    quint16 Port() const { return server.serverPort(); }
+    bool Listening() const { return server->isListening(); }
+    quint16 Port() const { return server->serverPort(); }
+    // From the next command on, `verb` gets `text`.
+    void SetReply(const QByteArray& verb, const QByteArray& text) { script.replies[verb] = text; }
     QByteArray Received() const { return received; }
     int Connections() const { return connections; }
     // The client's end of the last connection, as this server sees it.
@@ -55,7 +61,9 @@ private:
     void respond(QTcpSocket* socket, const QByteArray& verb, const QByteArray& text);
     void stream(QTcpSocket* socket, const Script::Stream& s);
 
-    QTcpServer server;
+    QTcpServer plain;
+    QSslServer tls;
+    QTcpServer* server = &plain;
     Script script;
     QByteArray received;
     int connections = 0;
