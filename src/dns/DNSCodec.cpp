@@ -1,9 +1,5 @@
-// One allocation per display line instead of one per piece.
-#define QT_USE_QSTRINGBUILDER
-
 #include "dns/DNSCodec.h"
 
-#include <QStringDecoder>
 #include <algorithm>
 
 namespace {
@@ -13,194 +9,100 @@ constexpr int kHeaderSize = 12;
 // they form a loop.
 constexpr int kMaxPointers = 128;
 
-const QString kTab = QStringLiteral("\t");
-
-// Characters that would end a line or hide in one: C0 and C1 controls, DEL,
-// and the Unicode line and paragraph separators, which the text panes break
-// lines on just like a line feed.
-bool NeedsEscape(char32_t c) {
-    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x2028 || c == 0x2029;
-}
-
-// Names and strings arrive as raw octets. UTF-8 where it is valid, otherwise
-// Latin-1, as for files. A character that NeedsEscape is shown as the octets
-// that carried it, each as "\ddd" in decimal (the master-file form): so LF is
-// "\010", U+0085 in UTF-8 "\194\133", U+2029 "\226\128\169", and a Latin-1
-// 0x85 "\133". A hostile record cannot break a log line or add lines of its own.
-QString DisplayText(const QByteArray& bytes) {
-    // Nearly every name is plain printable ASCII.
-    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return c >= 0x20 && c < 0x7f; }))
-        return QString::fromLatin1(bytes);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    const bool latin1 = utf8.hasError();
-    if (latin1)
-        text = QString::fromLatin1(bytes);
-    const auto escaped = [](uchar octet) {
-        return QStringLiteral("\\%1").arg(octet, 3, 10, QLatin1Char('0'));
-    };
-    QString shown;
-    shown.reserve(text.size());
-    // None of the escaped characters is outside the BMP, so a surrogate half
-    // is never one of them and passes through with its partner.
-    for (QChar c : text) {
-        if (!NeedsEscape(c.unicode())) {
-            shown += c;
-        } else if (latin1) {
-            shown += escaped(uchar(c.unicode()));
-        } else {
-            for (const char octet : QString(c).toUtf8())
-                shown += escaped(uchar(octet));
-        }
-    }
-    return shown;
-}
-
-QString TtlText(quint32 ttl) {
-    return QStringLiteral("TTL: ") + QString::number(qint32(ttl)) + QStringLiteral(" sec.");
-}
-
-QString DottedAddress(quint32 hostOrder) {
-    const QLatin1Char dot('.');
-    return QString::number(hostOrder >> 24) + dot + QString::number((hostOrder >> 16) & 0xff) +
-           dot + QString::number((hostOrder >> 8) & 0xff) + dot + QString::number(hostOrder & 0xff);
-}
-
-struct TRecordHeader {
-    QString owner;
-    quint16 type = 0;
-    quint16 dnsClass = 0;
-    quint32 ttl = 0;
-    int dataStart = 0;
-    int dataLength = 0;
-};
-
-// Decodes one record's data into `section`. A record adds all its lines or
-// none: false means the data could not be read and nothing was added.
-bool DecodeRecordData(const TDNSReader& reader, const TRecordHeader& rr, TDNSSection& section) {
-    const QString cls = DNSClassName(rr.dnsClass);
-    const QString ttl = TtlText(rr.ttl);
-    int pos = rr.dataStart;
-    QStringList lines;
-    QStringList values;
-
-    switch (rr.type) {
+// Reads one record's data, which starts at `dataStart`, into `rr.Data`.
+// False when it cannot be read: the record is then dropped. Reads are bounded
+// by the message, not by the data length: a name may point anywhere in it.
+bool DecodeRecordData(const TDNSReader& reader, int dataStart, int dataLength, TDNSRecord& rr) {
+    int pos = dataStart;
+    switch (rr.Type) {
     case DNS::TypeA: {
-        quint32 address = 0;
-        if (rr.dataLength != 4)
-            return true;
-        if (!reader.readBe32(pos, address))
+        if (dataLength != 4)
+            break;
+        TDNSAddressData a;
+        if (!reader.readBe32(pos, a.Address))
             return false;
-        const QString dotted = DottedAddress(address);
-        lines << rr.owner + kTab + kTab + ttl + kTab + "Class:" + cls + "   " + "Type:A" + kTab +
-                     dotted;
-        values << dotted;
-        break;
-    }
-    case DNS::TypeNS: {
-        QString server;
-        if (!reader.readName(pos, server))
-            return false;
-        lines << server + kTab + kTab + "Class:" + cls + kTab + "Type:NS" + kTab + ttl;
-        values << server;
-        break;
-    }
-    case DNS::TypeCNAME: {
-        QString canonical;
-        if (!reader.readName(pos, canonical))
-            return false;
-        lines << rr.owner + kTab + kTab + "Class:" + cls + "   " + "Type: CNAME" + kTab +
-                     canonical + kTab + kTab + ttl;
-        values << canonical;
-        break;
-    }
-    case DNS::TypeSOA: {
-        const QString head = rr.owner + kTab + ttl + "   Class:" + cls + "   " + "Type:SOA" + kTab;
-        const int namesEnd = rr.dataStart + rr.dataLength - 20;
-        int index = 0;
-        do {
-            QString name;
-            if (!reader.readName(pos, name))
-                return false;
-            if (index == 0) {
-                lines << head + "server: " + " " + name;
-                values << name;
-            } else if (index == 1) {
-                lines << head + "  email: " + " " + name;
-                values << name;
-            } else {
-                lines << rr.owner + kTab + kTab + "Class:" + cls + "   " + "Type:SOA" + kTab + name
-                      << ttl << QString();
-            }
-            ++index;
-        } while (pos < namesEnd);
-        static const char* const kCaptions[5] = {"Serial: \t\t", "Refresh: \t\t", "Retry: \t\t",
-                                                 "Expire: \t\t", "Minimum TTL: \t"};
-        lines << QString();
-        for (const char* caption : kCaptions) {
-            quint32 n = 0;
-            if (!reader.readBe32(pos, n))
-                return false;
-            lines << QString::fromLatin1(caption) + QString::number(qint32(n));
-        }
-        break;
-    }
-    case DNS::TypePTR: {
-        QString target;
-        if (!reader.readName(pos, target))
-            return false;
-        lines << rr.owner + kTab + kTab + "Class:" + cls + "   " + "Type:PTR" + kTab + target
-              << ttl;
-        values << rr.owner;
-        break;
-    }
-    case DNS::TypeMX: {
-        quint16 preference = 0;
-        QString exchange;
-        if (!reader.readBe16(pos, preference) || !reader.readName(pos, exchange))
-            return false;
-        lines << rr.owner + kTab + kTab + "Class:" + cls + "   " + "Type:MX" +
-                     "   Preference: " + QString::number(preference) + "   " + ttl
-              << kTab + kTab + kTab + "Exchange: " + exchange << QString();
-        values << exchange;
-        break;
-    }
-    case DNS::TypeTXT: {
-        // Only the first character-string is shown.
-        quint8 length = 0;
-        QByteArray bytes;
-        if (!reader.readU8(pos, length) || !reader.readBytes(pos, length, bytes))
-            return false;
-        const QString text = DisplayText(bytes);
-        lines << rr.owner + kTab + kTab + ttl + "   Class:" + cls
-              << "Type:TXT" + kTab + kTab + text;
-        values << text;
-        break;
-    }
-    default:
+        rr.Data = a;
         return true;
     }
-    section.Lines += lines;
-    section.Values += values;
+    case DNS::TypeNS: {
+        TDNSNameServerData ns;
+        if (!reader.readName(pos, ns.Server))
+            return false;
+        rr.Data = std::move(ns);
+        return true;
+    }
+    case DNS::TypeCNAME: {
+        TDNSCanonicalNameData cname;
+        if (!reader.readName(pos, cname.Canonical))
+            return false;
+        rr.Data = std::move(cname);
+        return true;
+    }
+    case DNS::TypeSOA: {
+        TDNSAuthorityData soa;
+        // The first name always; each further one while it lies in front of
+        // the five numbers.
+        const int namesEnd = dataStart + dataLength - 20;
+        do {
+            TDNSName name;
+            if (!reader.readName(pos, name))
+                return false;
+            soa.Names << std::move(name);
+        } while (pos < namesEnd);
+        for (quint32* n : {&soa.Serial, &soa.Refresh, &soa.Retry, &soa.Expire, &soa.Minimum})
+            if (!reader.readBe32(pos, *n))
+                return false;
+        rr.Data = std::move(soa);
+        return true;
+    }
+    case DNS::TypePTR: {
+        TDNSPointerData ptr;
+        if (!reader.readName(pos, ptr.Target))
+            return false;
+        rr.Data = std::move(ptr);
+        return true;
+    }
+    case DNS::TypeMX: {
+        TDNSMailExchangeData mx;
+        if (!reader.readBe16(pos, mx.Preference) || !reader.readName(pos, mx.Exchange))
+            return false;
+        rr.Data = std::move(mx);
+        return true;
+    }
+    case DNS::TypeTXT: {
+        TDNSTextData txt;
+        quint8 length = 0;
+        if (!reader.readU8(pos, length) || !reader.readBytes(pos, length, txt.Text))
+            return false;
+        rr.Data = std::move(txt);
+        return true;
+    }
+    default:
+        break;
+    }
+    TDNSOpaqueData opaque;
+    if (!reader.readBytes(pos, dataLength, opaque.Data))
+        return false;
+    rr.Data = std::move(opaque);
     return true;
 }
 
 // Decodes `count` records; false when decoding has to stop.
-bool DecodeSection(const TDNSReader& reader, int& pos, int count, TDNSSection& section) {
+bool DecodeSection(const TDNSReader& reader, int& pos, int count, QList<TDNSRecord>& section) {
     for (int i = 0; i < count; ++i) {
-        TRecordHeader rr;
+        TDNSRecord rr;
         quint16 dataLength = 0;
-        if (!reader.readName(pos, rr.owner) || !reader.readBe16(pos, rr.type) ||
-            !reader.readBe16(pos, rr.dnsClass) || !reader.readBe32(pos, rr.ttl) ||
+        if (!reader.readName(pos, rr.Owner) || !reader.readBe16(pos, rr.Type) ||
+            !reader.readBe16(pos, rr.Class) || !reader.readBe32(pos, rr.TTL) ||
             !reader.readBe16(pos, dataLength))
             return false;
-        rr.dataStart = pos;
-        rr.dataLength = dataLength;
-        if (rr.dataStart + rr.dataLength > reader.size())
+        const int dataStart = pos;
+        if (dataStart + dataLength > reader.size())
             return false;
-        if (!DecodeRecordData(reader, rr, section))
+        if (!DecodeRecordData(reader, dataStart, dataLength, rr))
             return false;
-        pos = rr.dataStart + rr.dataLength;
+        section << std::move(rr);
+        pos = dataStart + dataLength;
     }
     return true;
 }
@@ -239,8 +141,8 @@ bool TDNSReader::readBytes(int& pos, int count, QByteArray& bytes) const {
     return true;
 }
 
-bool TDNSReader::readLabels(int& pos, QList<QByteArray>& labels) const {
-    QList<QByteArray> found;
+bool TDNSReader::readName(int& pos, TDNSName& name) const {
+    TDNSName found;
     int cur = pos;
     int resume = -1;
     int wireLength = 1;
@@ -271,32 +173,9 @@ bool TDNSReader::readLabels(int& pos, QList<QByteArray>& labels) const {
         found << QByteArray(reinterpret_cast<const char*>(data + cur), len);
         cur += len;
     }
-    labels = std::move(found);
+    name = std::move(found);
     pos = resume >= 0 ? resume : cur;
     return true;
-}
-
-bool TDNSReader::readName(int& pos, QString& name) const {
-    QList<QByteArray> labels;
-    if (!readLabels(pos, labels))
-        return false;
-    name = DisplayText(labels.join('.'));
-    return true;
-}
-
-QString DNSClassName(int dnsClass) {
-    switch (dnsClass) {
-    case 1:
-        return QStringLiteral("IN");
-    case 2:
-        return QStringLiteral("CS");
-    case 3:
-        return QStringLiteral("CH");
-    case 4:
-        return QStringLiteral("HS");
-    default:
-        return QStringLiteral("CLASS") + QString::number(dnsClass);
-    }
 }
 
 std::optional<QByteArray> BuildDNSQuery(const QString& query, int queryType, bool recursive,
@@ -361,7 +240,7 @@ std::optional<TDNSResponse> DecodeDNSResponse(const QByteArray& datagram) {
     response.Authoritative = (flags1 & 0x04) != 0;
 
     // The question count is not trusted: exactly one question is skipped.
-    QString question;
+    TDNSName question;
     quint16 qtype = 0, qclass = 0;
     response.Complete = reader.readName(pos, question) && reader.readBe16(pos, qtype) &&
                         reader.readBe16(pos, qclass) &&
@@ -377,7 +256,7 @@ namespace {
 struct TQuestion {
     quint16 id = 0;
     bool isResponse = false;
-    QList<QByteArray> labels;
+    TDNSName labels;
     quint16 type = 0;
     quint16 dnsClass = 0;
 };
@@ -394,7 +273,7 @@ std::optional<TQuestion> ReadQuestion(const QByteArray& message) {
     if (!reader.readBe16(pos, questions) || questions != 1)
         return std::nullopt;
     pos = kHeaderSize;
-    if (!reader.readLabels(pos, q.labels) || !reader.readBe16(pos, q.type) ||
+    if (!reader.readName(pos, q.labels) || !reader.readBe16(pos, q.type) ||
         !reader.readBe16(pos, q.dnsClass))
         return std::nullopt;
     q.isResponse = (flags1 & 0x80) != 0;

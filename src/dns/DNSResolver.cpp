@@ -1,6 +1,7 @@
 #include "dns/DNSResolver.h"
 
 #include "dns/DNSCodec.h"
+#include "dns/DNSRecordText.h"
 #include "platform/Helpers.h"
 
 #include <QDeadlineTimer>
@@ -173,11 +174,14 @@ bool TDNSResolver::Resolve() {
     }
     ResponseFrom = to.sin_addr.s_addr;
     Authoritative = response->Authoritative;
-    AnswerLines = response->Answer.Lines;
-    AnswerValues = response->Answer.Values;
-    AuthorityLines = response->Authority.Lines;
-    AuthorityValues = response->Authority.Values;
-    AdditionalLines = response->Additional.Lines;
-    AdditionalValues = response->Additional.Values;
+    TDNSSection answer = DNSSectionText(response->Answer);
+    TDNSSection authority = DNSSectionText(response->Authority);
+    TDNSSection additional = DNSSectionText(response->Additional);
+    AnswerLines = std::move(answer.Lines);
+    AnswerValues = std::move(answer.Values);
+    AuthorityLines = std::move(authority.Lines);
+    AuthorityValues = std::move(authority.Values);
+    AdditionalLines = std::move(additional.Lines);
+    AdditionalValues = std::move(additional.Values);
     return true;
 }

@@ -1,11 +1,19 @@
 #include "dns/DNSCodec.h"
 #include "DNSMessageBuilder.h"
+#include "dns/DNSRecordText.h"
 
 #include "QtPrinters.h"
 
 #include <gtest/gtest.h>
 
 using B = TDNSMessageBuilder;
+
+// Found by argument-dependent lookup, so outside the anonymous namespace.
+void PrintTo(const TDNSRecord& rr, std::ostream* os) {
+    *os << "{" << DNSNameText(rr.Owner).toStdString() << " type " << rr.Type << " class "
+        << rr.Class << " ttl " << rr.TTL << " data #" << rr.Data.index() << ": "
+        << DNSSectionText({rr}).Lines.join(" | ").toStdString() << "}";
+}
 
 namespace {
 
@@ -158,10 +166,10 @@ TEST_P(DNSReadNameTest, Decodes) {
     const QByteArray m = Hex(c.hex);
     const TDNSReader r(m);
     int pos = 2;
-    QString name = QStringLiteral("unchanged");
+    TDNSName name;
     EXPECT_EQ(r.readName(pos, name), c.ok) << c.label;
     if (c.ok) {
-        EXPECT_EQ(name, QString::fromUtf8(c.name)) << c.label;
+        EXPECT_EQ(DNSNameText(name), QString::fromUtf8(c.name)) << c.label;
         EXPECT_EQ(pos, c.end) << c.label;
     } else {
         EXPECT_EQ(pos, 2) << c.label;
@@ -261,7 +269,7 @@ TEST(DNSReader, NameLongerThan255OctetsFails) {
     m += '\0';
     const TDNSReader r(m);
     int pos = 2;
-    QString name;
+    TDNSName name;
     EXPECT_FALSE(r.readName(pos, name));
     // Three labels and one of 61 make exactly 255.
     m = QByteArray("\0\0", 2);
@@ -307,12 +315,15 @@ TEST_P(DNSDecodeTest, LinesAndValues) {
     const DecodeCase& c = GetParam();
     const std::optional<TDNSResponse> r = DecodeDNSResponse(c.message);
     ASSERT_TRUE(r.has_value());
-    EXPECT_EQ(r->Answer.Lines, c.answerLines);
-    EXPECT_EQ(r->Answer.Values, c.answerValues);
-    EXPECT_EQ(r->Authority.Lines, c.authorityLines);
-    EXPECT_EQ(r->Authority.Values, c.authorityValues);
-    EXPECT_EQ(r->Additional.Lines, c.additionalLines);
-    EXPECT_EQ(r->Additional.Values, c.additionalValues);
+    const TDNSSection answer = DNSSectionText(r->Answer);
+    const TDNSSection authority = DNSSectionText(r->Authority);
+    const TDNSSection additional = DNSSectionText(r->Additional);
+    EXPECT_EQ(answer.Lines, c.answerLines);
+    EXPECT_EQ(answer.Values, c.answerValues);
+    EXPECT_EQ(authority.Lines, c.authorityLines);
+    EXPECT_EQ(authority.Values, c.authorityValues);
+    EXPECT_EQ(additional.Lines, c.additionalLines);
+    EXPECT_EQ(additional.Values, c.additionalValues);
     EXPECT_EQ(r->Complete, c.complete);
 }
 
@@ -431,6 +442,20 @@ std::vector<DecodeCase> DecodeCases() {
              {},
              true});
     }
+    cases.push_back(
+        {"SOA with one name in front of the numbers",
+         Response(1)
+             .Record(kOwner, 6, 1, 5,
+                     B::Name("a") + B::Be32(1) + B::Be32(2) + B::Be32(3) + B::Be32(4) + B::Be32(5))
+             .Bytes(),
+         {"velmora.test\tTTL: 5 sec.   Class:IN   Type:SOA\tserver:  a", "", "Serial: \t\t1",
+          "Refresh: \t\t2", "Retry: \t\t3", "Expire: \t\t4", "Minimum TTL: \t5"},
+         {"a"},
+         {},
+         {},
+         {},
+         {},
+         true});
     cases.push_back(
         {"PTR value is the owner",
          Response(1)
@@ -614,6 +639,107 @@ std::vector<DecodeCase> DecodeCases() {
 
 INSTANTIATE_TEST_SUITE_P(Cases, DNSDecodeTest, ::testing::ValuesIn(DecodeCases()));
 
+// ---------------------------------------------------------------- records
+
+TDNSName Labels(std::initializer_list<const char*> labels) {
+    TDNSName name;
+    for (const char* label : labels)
+        name << QByteArray(label);
+    return name;
+}
+
+const TDNSName kOwnerName = Labels({"velmora", "test"});
+
+TDNSRecord Rec(const TDNSName& owner, quint16 type, quint16 dnsClass, quint32 ttl,
+               TDNSRecordData data) {
+    return TDNSRecord{owner, type, dnsClass, ttl, std::move(data)};
+}
+
+struct RecordCase {
+    const char* label;
+    QByteArray message;
+    QList<TDNSRecord> answer;
+};
+
+void PrintTo(const RecordCase& c, std::ostream* os) {
+    *os << c.label;
+}
+
+class DNSRecordTest : public ::testing::TestWithParam<RecordCase> {};
+
+// The records hold what arrived, before any of it is turned into text:
+// numbers unsigned, names as their labels, strings as their octets.
+TEST_P(DNSRecordTest, HoldsTheRawValues) {
+    const RecordCase& c = GetParam();
+    const std::optional<TDNSResponse> r = DecodeDNSResponse(c.message);
+    ASSERT_TRUE(r.has_value());
+    EXPECT_TRUE(r->Complete);
+    EXPECT_EQ(r->Answer, c.answer);
+    EXPECT_TRUE(r->Authority.isEmpty());
+    EXPECT_TRUE(r->Additional.isEmpty());
+}
+
+std::vector<RecordCase> RecordCases() {
+    std::vector<RecordCase> cases;
+    cases.push_back({"A with a negative TTL and a class without a name",
+                     Response(1).Record(kOwner, 1, 254, 0xfffffffe, Addr(1, 2, 3, 4)).Bytes(),
+                     {Rec(kOwnerName, 1, 254, 0xfffffffe, TDNSAddressData{0x01020304})}});
+    cases.push_back({"a type without a decoding and an A of 5 octets keep their data",
+                     Response(2)
+                         .Record(kOwner, 28, 1, 300, QByteArray(16, '\x01'))
+                         .Record(kOwner, 1, 1, 300, Addr(9, 9, 9, 9) + '\0')
+                         .Bytes(),
+                     {Rec(kOwnerName, 28, 1, 300, TDNSOpaqueData{QByteArray(16, '\x01')}),
+                      Rec(kOwnerName, 1, 1, 300, TDNSOpaqueData{Addr(9, 9, 9, 9) + '\0'})}});
+    cases.push_back(
+        {"NS, CNAME and PTR names through pointers",
+         Response(3)
+             .Record(kOwner, 2, 1, 1, B::Labels("ns1") + kOwner)
+             .Record(B::Labels("www") + kOwner, 5, 1, 2, B::Name("web.example"))
+             .Record(kOwner, 12, 1, 3, B::Labels("host") + kOwner)
+             .Bytes(),
+         {Rec(kOwnerName, 2, 1, 1, TDNSNameServerData{Labels({"ns1", "velmora", "test"})}),
+          Rec(Labels({"www", "velmora", "test"}), 5, 1, 2,
+              TDNSCanonicalNameData{Labels({"web", "example"})}),
+          Rec(kOwnerName, 12, 1, 3, TDNSPointerData{Labels({"host", "velmora", "test"})})}});
+    cases.push_back({"MX preference is unsigned",
+                     Response(1)
+                         .Record(kOwner, 15, 1, 3600, B::Be16(0xfffe) + B::Labels("mx") + kOwner)
+                         .Bytes(),
+                     {Rec(kOwnerName, 15, 1, 3600,
+                          TDNSMailExchangeData{0xfffe, Labels({"mx", "velmora", "test"})})}});
+    cases.push_back(
+        {"SOA names and numbers",
+         Response(1)
+             .Record(kOwner, 6, 1, 900,
+                     SoaData(B::Labels("ns1") + kOwner, B::Labels("hostmaster") + kOwner))
+             .Bytes(),
+         {Rec(kOwnerName, 6, 1, 900,
+              TDNSAuthorityData{
+                  {Labels({"ns1", "velmora", "test"}), Labels({"hostmaster", "velmora", "test"})},
+                  2026121001,
+                  3600,
+                  600,
+                  86400,
+                  0xffffffff})}});
+    cases.push_back({"TXT keeps the octets of its first string",
+                     Response(1)
+                         .Record(kOwner, 16, 1, 10,
+                                 QByteArray("\x04"
+                                            "a\r\nb"
+                                            "\x03"
+                                            "two"))
+                         .Bytes(),
+                     {Rec(kOwnerName, 16, 1, 10, TDNSTextData{"a\r\nb"})}});
+    cases.push_back(
+        {"a dot inside a label stays inside it",
+         Response(1).Record(QByteArray("\x03x.y\x00", 5), 1, 1, 1, Addr(1, 1, 1, 1)).Bytes(),
+         {Rec(Labels({"x.y"}), 1, 1, 1, TDNSAddressData{0x01010101})}});
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DNSRecordTest, ::testing::ValuesIn(RecordCases()));
+
 TEST(DNSDecode, HeaderFlagsAndRejection) {
     const auto aa = DecodeDNSResponse(Response(0, 0, 0, 0x85, 0x80).Bytes());
     ASSERT_TRUE(aa.has_value());
@@ -634,7 +760,7 @@ TEST(DNSDecode, HeaderFlagsAndRejection) {
     other[0] = '\x7f';
     const auto r = DecodeDNSResponse(other);
     ASSERT_TRUE(r.has_value());
-    EXPECT_EQ(r->Answer.Values, QStringList{"127.1.2.3"});
+    EXPECT_EQ(DNSSectionText(r->Answer).Values, QStringList{"127.1.2.3"});
 }
 
 } // namespace
