@@ -3,7 +3,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 "$here/setup.sh"
-"$here/build.sh"
+"$here/build.sh" -DVELMORA_WERROR=ON
 cd "${VELMORA_BUILD:-$here/../build}"
 # The tests that time the event loop's gaps (a 10 ms timer must never wait
 # 50 ms) run on their own after the rest, so that another test's load on

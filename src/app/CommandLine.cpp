@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "Version.h"
+
 #include <QFile>
 #include <cstdio>
 
@@ -48,7 +50,10 @@ TCommandLine ParseCommandLine(const QStringList& arguments, const TProgramText& 
             return r;
         }
         if (a == QLatin1String("-V") || a == QLatin1String("--version")) {
-            r = {false, 0, QStringLiteral("%1 %2\n").arg(program.name, VELMORA_VERSION), {}};
+            r = {false,
+                 0,
+                 QStringLiteral("%1 %2\n").arg(program.name, QLatin1String(kVelmoraVersion)),
+                 {}};
             return r;
         }
         if (program.qtOptions) {
