@@ -64,17 +64,7 @@ private:
     void line(QByteArrayView raw) {
         if (raw.endsWith('\r'))
             raw.chop(1);
-        QString text;
-        // A NUL would end the line early in C string handling; drop it so the
-        // rest of the line still counts.
-        if (raw.contains('\0'))
-            text = decode(raw.toByteArray().replace('\0', QByteArray()));
-        else
-            text = decode(raw);
-        // The cut falls between characters, never inside a surrogate pair.
-        if (maxChars > 0 && text.size() > maxChars)
-            text.truncate(text.at(maxChars - 1).isHighSurrogate() ? maxChars - 1 : maxChars);
-        take(std::move(text));
+        take(LineText(raw, maxChars));
     }
 
     const int maxChars;
@@ -87,6 +77,20 @@ private:
 
 QString DecodeLine(const QByteArray& bytes) {
     return decode(bytes);
+}
+
+QString LineText(QByteArrayView raw, int maxChars) {
+    QString text;
+    // A NUL would end the line early in C string handling; drop it so the
+    // rest of the line still counts.
+    if (raw.contains('\0'))
+        text = decode(raw.toByteArray().replace('\0', QByteArray()));
+    else
+        text = decode(raw);
+    // The cut falls between characters, never inside a surrogate pair.
+    if (maxChars > 0 && text.size() > maxChars)
+        text.truncate(text.at(maxChars - 1).isHighSurrogate() ? maxChars - 1 : maxChars);
+    return text;
 }
 
 QStringList Split(const QByteArray& contents, int maxChars) {

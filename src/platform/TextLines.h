@@ -15,6 +15,10 @@ constexpr int kMaxDataLine = 254;
 // Decodes one line's bytes (no line end).
 QString DecodeLine(const QByteArray& bytes);
 
+// The text a reader makes of one line's bytes (no line end): decoded, NULs
+// dropped, cut as Split cuts it.
+QString LineText(QByteArrayView raw, int maxChars = 0);
+
 // Splits file contents into lines. With maxChars > 0 a longer line is cut to
 // that many characters and reading goes on with the next line.
 QStringList Split(const QByteArray& contents, int maxChars = 0);
