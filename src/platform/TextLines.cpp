@@ -6,6 +6,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace TextLines {
 
@@ -72,6 +75,30 @@ private:
     QByteArray partial;
     bool ended = false;
 };
+
+bool syncToDisk(int fd) {
+    int r;
+    do
+        r = ::fsync(fd);
+    while (r != 0 && errno == EINTR);
+    return r == 0;
+}
+
+// Makes a rename in the folder survive a power cut: until the folder itself
+// is synced, the new name may still point at nothing after a restart.
+void syncFolderOf(const QString& path) {
+    // The replacement happened beside the link's target, not beside the link.
+    const QString target = QFileInfo(path).canonicalFilePath();
+    const QByteArray folder =
+        QFile::encodeName(QFileInfo(target.isEmpty() ? path : target).absolutePath());
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    // Some file systems refuse to sync a folder; the new file is in place
+    // whatever this says.
+    syncToDisk(fd);
+    ::close(fd);
+}
 
 } // namespace
 
@@ -160,7 +187,16 @@ bool WriteBytes(const QString& path, const QByteArray& data, TNewFile newFile) {
         }
         done += qsizetype(n);
     }
-    return f.commit();
+    // Every byte on the disk before the new name replaces the old file, so
+    // a power cut leaves the one or the other, never an empty file.
+    if (!syncToDisk(f.handle())) {
+        f.cancelWriting();
+        return false;
+    }
+    if (!f.commit())
+        return false;
+    syncFolderOf(path);
+    return true;
 }
 
 bool WriteFile(const QString& path, const QStringList& lines) {

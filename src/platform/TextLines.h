@@ -41,8 +41,10 @@ bool WriteFile(const QString& path, const QStringList& lines);
 // permissions whatever this says.
 enum class TNewFile { Default, OwnerOnly };
 
-// Replaces the file's contents with `data` atomically. Returns false and
-// leaves the old file intact on any failure, a full disk included.
+// Replaces the file's contents with `data` atomically and durably: the new
+// file is synced before it is renamed over the old one, and the folder after.
+// Returns false and leaves the old file intact on any failure, a full disk
+// included.
 bool WriteBytes(const QString& path, const QByteArray& data, TNewFile newFile = TNewFile::Default);
 
 // Encodes lines with CR LF after each.
