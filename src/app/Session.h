@@ -23,6 +23,7 @@ class TPingPageEngine;
 class TPrompts;
 class TPublisher;
 class TSMTPClient;
+struct TDeviceLines;
 
 // What the socket layer reports about itself (shown by the information
 // dialog).
@@ -155,6 +156,7 @@ public:
         struct Edit {
             QString previous, address, location, critical;
             bool update = false;
+            std::optional<QString> previousLocation; // of the row asked for
         };
         struct Merge {
             QString path;
@@ -209,8 +211,19 @@ private:
     // The address rule and a location: tells the operator and returns true
     // when either fails.
     bool fieldsRefused(const QString& address, const QString& location);
+    void updateGridDevice(const QString& previous, const std::optional<QString>& previousLocation,
+                          const QString& address, bool update, const QString& critical,
+                          const QString& location);
+    // The row an edit of `previous` changes: the selected row when it still
+    // holds that device, else the first that does; 0 when none does. A
+    // location, when known, must match too, unless no row has both.
+    int editedRow(const QString& previous, const std::optional<QString>& previousLocation) const;
+    // The data-file lines of the device in `row`, beside the other rows like it.
+    TDeviceLines deviceLines(int row) const;
+    // Tells the operator that the data file did not take a change.
+    void dataFileNotWritten();
     void updateRow(int row, const QString& address, bool update, const QString& critical,
-                   const QString& location, const QString& previous);
+                   const QString& location);
     void sortByColumn(int column);
     void sortColumn(int column);
     void startNewMonitorNow(const QString& path);

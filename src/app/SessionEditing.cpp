@@ -77,34 +77,72 @@ void TSession::InsertGridDevice(const QString& address, const QString& location,
     grid->SetHeaderFixed(true);
     cycle->ResumeBetweenDevices();
     // A data file that cannot be written leaves the new row in place.
-    if (FileOptionsAllow() && append)
-        AppendDataFileLines(datFile, {DataFileLine({address, location, critical})});
+    if (FileOptionsAllow() && append &&
+        !AppendDataFileLines(datFile, {DataFileLine({address, location, critical})}))
+        dataFileNotWritten();
 }
 
 void TSession::UpdateGridDevice(const QString& previous, const QString& address, bool update,
                                 const QString& critical, const QString& location) {
+    updateGridDevice(previous, std::nullopt, address, update, critical, location);
+}
+
+void TSession::updateGridDevice(const QString& previous,
+                                const std::optional<QString>& previousLocation,
+                                const QString& address, bool update, const QString& critical,
+                                const QString& location) {
     if (fieldsRefused(address, location))
         return;
     if (cycle->cycleBusy) {
-        pendingEdits.edit = TPendingEdits::Edit{previous, address, location, critical, update};
+        // The device asked for now: its location tells it from another row
+        // with its address once a sort has moved them.
+        std::optional<QString> at = previousLocation;
+        if (const int r = editedRow(previous, std::nullopt); !at && r)
+            at = grid->Cell(r, Col::Location);
+        pendingEdits.edit = TPendingEdits::Edit{previous, address, location, critical, update, at};
         return;
     }
-    // The edit belongs to the device it was asked for, wherever a sort or
-    // a delete has moved it since.
-    int row = 0;
-    if (selectedRow >= 1 && selectedRow < grid->RowCount() &&
-        grid->Cell(selectedRow, Col::Address) == previous)
-        row = selectedRow;
-    for (int r = 1; row == 0 && r < grid->RowCount(); ++r)
-        if (grid->Cell(r, Col::Address) == previous)
-            row = r;
+    const int row = editedRow(previous, previousLocation);
     if (row == 0)
         return; // the device is gone
-    updateRow(row, address, update, critical, location, previous);
+    updateRow(row, address, update, critical, location);
+}
+
+int TSession::editedRow(const QString& previous,
+                        const std::optional<QString>& previousLocation) const {
+    const auto holds = [&](int r) {
+        return grid->Cell(r, Col::Address) == previous &&
+               (!previousLocation || grid->Cell(r, Col::Location) == *previousLocation);
+    };
+    // The edit belongs to the device it was asked for, wherever a sort or
+    // a delete has moved it since.
+    if (selectedRow >= 1 && selectedRow < grid->RowCount() && holds(selectedRow))
+        return selectedRow;
+    for (int r = 1; r < grid->RowCount(); ++r)
+        if (holds(r))
+            return r;
+    return previousLocation ? editedRow(previous, std::nullopt) : 0;
+}
+
+TDeviceLines TSession::deviceLines(int row) const {
+    TDeviceLines device{grid->Cell(row, Col::Address), grid->Cell(row, Col::Location), {}};
+    for (int r = 1; r < grid->RowCount(); ++r)
+        if (r != row && grid->Cell(r, Col::Address) == device.address &&
+            grid->Cell(r, Col::Location) == device.location)
+            device.othersCritical << grid->Cell(r, Col::Critical);
+    return device;
+}
+
+void TSession::dataFileNotWritten() {
+    // The grid change stands; the operator learns that the file did not
+    // follow it.
+    tell(QStringLiteral("Unable to write to %1").arg(datFile), QStringLiteral("Velmora"));
 }
 
 void TSession::updateRow(int row, const QString& address, bool update, const QString& critical,
-                         const QString& location, const QString& previous) {
+                         const QString& location) {
+    // Which lines are this device's is decided by the row as it was.
+    const TDeviceLines device = deviceLines(row);
     cycle->StopTimers();
     grid->SetCell(row, Col::Address, address);
     grid->SetCell(row, Col::Location, location);
@@ -117,8 +155,10 @@ void TSession::updateRow(int row, const QString& address, bool update, const QSt
     // A device that starts again carries no alert of its former self.
     grid->Notification(row) = PendingNotification{};
     cycle->ResumeBetweenDevices();
-    if (FileOptionsAllow() && update)
-        RewriteDataFile(datFile, TEditRule{previous, address, location, critical});
+    if (FileOptionsAllow() && update &&
+        !RewriteDataFile(datFile, TEditRule{device, address, location, critical}) &&
+        QFileInfo::exists(datFile))
+        dataFileNotWritten();
 }
 
 void TSession::ActionDeleteGridDeviceExecute() {
@@ -137,6 +177,7 @@ void TSession::ActionDeleteGridDeviceExecute() {
     }
     if (row >= grid->RowCount() || grid->DeviceCount() < 2)
         return; // the grid changed under the question
+    const TDeviceLines device = deviceLines(row);
     cycle->StopTimers();
     // The row's pending notification goes with it.
     grid->RemoveRow(row);
@@ -147,10 +188,9 @@ void TSession::ActionDeleteGridDeviceExecute() {
                                  QStringLiteral(" ?"),
                              QStringLiteral("Velmora DAT File Update"), TPrompts::Icon::None))
         return;
-    TDeleteRule rule;
-    for (int r = 1; r < grid->RowCount(); ++r)
-        rule.remaining << grid->Cell(r, Col::Address);
-    RewriteDataFile(datFile, rule);
+    // A data file gone meanwhile has no line to drop.
+    if (!RewriteDataFile(datFile, TDeleteRule{device}) && QFileInfo::exists(datFile))
+        dataFileNotWritten();
 }
 
 void TSession::MergeFileIntoGrid(const QString& path, bool append) {
@@ -191,6 +231,7 @@ void TSession::MergeFileIntoGrid(const QString& path, bool append) {
         if (FileOptionsAllow() && append && !lines.isEmpty() &&
             !AppendDataFileLines(datFile, lines)) {
             cycle->ResumeBetweenDevices();
+            dataFileNotWritten();
             return;
         }
         grid->AppendRows(std::move(rows));
@@ -204,8 +245,8 @@ void TSession::runPendingEdits() {
     if (auto insert = std::exchange(pendingEdits.insert, std::nullopt))
         InsertGridDevice(insert->address, insert->location, insert->append, insert->critical);
     if (auto edit = std::exchange(pendingEdits.edit, std::nullopt))
-        UpdateGridDevice(edit->previous, edit->address, edit->update, edit->critical,
-                         edit->location);
+        updateGridDevice(edit->previous, edit->previousLocation, edit->address, edit->update,
+                         edit->critical, edit->location);
     if (std::exchange(pendingEdits.deletePending, false))
         // It asks again: after the step, so that no question holds the cycle.
         QTimer::singleShot(0, this, [this] { ActionDeleteGridDeviceExecute(); });

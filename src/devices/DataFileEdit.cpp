@@ -5,7 +5,10 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
+#include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 bool AddressRuleHolds(const QString& address) {
     return IsValidAddress(address) && SplitText(address, QStringLiteral(".")).size() == 4;
@@ -43,9 +46,65 @@ std::vector<QByteArray> rawLines(const QByteArray& contents) {
     return lines;
 }
 
-QString firstField(const QString& line) {
-    const qsizetype tab = line.indexOf(QLatin1Char('\t'));
-    return tab < 0 ? line : line.left(tab);
+// A file that holds a line that is not UTF-8 was read as Latin-1, and its
+// new lines are written so; ASCII is both.
+bool readAsLatin1(const std::vector<QByteArray>& lines) {
+    return std::any_of(lines.begin(), lines.end(),
+                       [](const QByteArray& l) { return !QByteArrayView(l).isValidUtf8(); });
+}
+
+QByteArray encodeLine(const QString& line, bool latin1) {
+    // A character Latin-1 lacks would be lost; that line keeps it in UTF-8.
+    if (latin1 && std::all_of(line.begin(), line.end(), [](QChar c) { return c.unicode() < 256; }))
+        return line.toLatin1();
+    return line.toUtf8();
+}
+
+// The indexes of the lines the rule changes: those of the device, less one
+// for each other like row (a line with that row's flag first).
+std::vector<bool> linesToChange(const std::vector<QByteArray>& lines, const TDeviceLines& device) {
+    std::vector<bool> change(lines.size(), false);
+    std::vector<std::pair<size_t, QString>> mine;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        // The line as the load sees it, so the match is the row it made.
+        const auto e = ParseDataFileLine(TextLines::LineText(lines[i], TextLines::kMaxDataLine));
+        if (e && e->address == device.address && e->location == device.location) {
+            change[i] = true;
+            mine.emplace_back(i, e->critical);
+        }
+    }
+    const auto keepOne = [&](const QString& critical, bool sameFlag) {
+        for (const auto& [i, flag] : mine)
+            if (change[i] && (!sameFlag || flag == critical)) {
+                change[i] = false;
+                return true;
+            }
+        return false;
+    };
+    for (const QString& critical : device.othersCritical)
+        if (!keepOne(critical, true))
+            keepOne(critical, false);
+    return change;
+}
+
+// Adds the bytes at the end of the file with one write, for a file that
+// cannot be replaced; a write that falls short is taken back, so no part of
+// a line stays.
+bool appendInPlace(const QString& path, const QByteArray& added) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0;
+    if (ok) {
+        const ssize_t n = ::write(fd, added.constData(), size_t(added.size()));
+        ok = n == ssize_t(added.size());
+        if (!ok && n > 0)
+            (void)::ftruncate(fd, st.st_size);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
 }
 
 } // namespace
@@ -54,30 +113,22 @@ bool RewriteDataFile(const QString& path, const TLineRule& rule) {
     QByteArray contents;
     if (!readAll(path, contents))
         return false;
-    QSet<QString> remaining;
-    if (const auto* del = std::get_if<TDeleteRule>(&rule))
-        for (const QString& a : del->remaining)
-            remaining.insert(a.toCaseFolded());
+    const std::vector<QByteArray> lines = rawLines(contents);
+    const auto* edit = std::get_if<TEditRule>(&rule);
+    const TDeviceLines& device = edit ? edit->device : std::get<TDeleteRule>(rule).device;
+    const std::vector<bool> change = linesToChange(lines, device);
+    QByteArray replacement;
+    if (edit)
+        replacement = encodeLine(DataFileLine({edit->address, edit->location, edit->critical}),
+                                 readAsLatin1(lines));
 
     QByteArray out;
     out.reserve(contents.size() + contents.size() / 16);
-    for (const QByteArray& raw : rawLines(contents)) {
-        QString line = TextLines::DecodeLine(raw);
-        line.remove(QChar(0));
-        if (line.startsWith(QLatin1Char(';')) || line.size() < 8) {
-            out += raw + "\r\n";
-            continue;
-        }
-        const QString first = firstField(line);
-        if (const auto* edit = std::get_if<TEditRule>(&rule)) {
-            if (first == edit->previous)
-                out +=
-                    DataFileLine({edit->address, edit->location, edit->critical}).toUtf8() + "\r\n";
-            else
-                out += raw + "\r\n";
-        } else if (!first.isEmpty() && remaining.contains(first.toCaseFolded())) {
-            out += raw + "\r\n";
-        }
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (!change[i])
+            out += lines[i] + "\r\n";
+        else if (edit)
+            out += replacement + "\r\n";
     }
     return TextLines::WriteBytes(path, out);
 }
@@ -90,10 +141,16 @@ bool AppendDataFileLines(const QString& path, const QStringList& lines) {
     qsizetype end = contents.indexOf('\x1a');
     if (end < 0)
         end = contents.size();
+    const bool latin1 = !QByteArrayView(contents).first(end).isValidUtf8();
     QByteArray added;
     if (end > 0 && contents.at(end - 1) != '\n')
         added += "\r\n";
-    added += TextLines::Join(lines);
+    for (const QString& l : lines)
+        added += encodeLine(l, latin1) + "\r\n";
+    const bool atEnd = end == contents.size();
     contents.insert(end, added);
-    return TextLines::WriteBytes(path, contents);
+    if (TextLines::WriteBytes(path, contents))
+        return true;
+    // Lines after a Ctrl-Z would never be read: such a file is only replaced.
+    return atEnd && QFileInfo::exists(path) && appendInPlace(path, added);
 }

@@ -6,6 +6,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace TextLines {
 
@@ -64,17 +67,7 @@ private:
     void line(QByteArrayView raw) {
         if (raw.endsWith('\r'))
             raw.chop(1);
-        QString text;
-        // A NUL would end the line early in C string handling; drop it so the
-        // rest of the line still counts.
-        if (raw.contains('\0'))
-            text = decode(raw.toByteArray().replace('\0', QByteArray()));
-        else
-            text = decode(raw);
-        // The cut falls between characters, never inside a surrogate pair.
-        if (maxChars > 0 && text.size() > maxChars)
-            text.truncate(text.at(maxChars - 1).isHighSurrogate() ? maxChars - 1 : maxChars);
-        take(std::move(text));
+        take(LineText(raw, maxChars));
     }
 
     const int maxChars;
@@ -83,10 +76,48 @@ private:
     bool ended = false;
 };
 
+bool syncToDisk(int fd) {
+    int r;
+    do
+        r = ::fsync(fd);
+    while (r != 0 && errno == EINTR);
+    return r == 0;
+}
+
+// Makes a rename in the folder survive a power cut: until the folder itself
+// is synced, the new name may still point at nothing after a restart.
+void syncFolderOf(const QString& path) {
+    // The replacement happened beside the link's target, not beside the link.
+    const QString target = QFileInfo(path).canonicalFilePath();
+    const QByteArray folder =
+        QFile::encodeName(QFileInfo(target.isEmpty() ? path : target).absolutePath());
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    // Some file systems refuse to sync a folder; the new file is in place
+    // whatever this says.
+    syncToDisk(fd);
+    ::close(fd);
+}
+
 } // namespace
 
 QString DecodeLine(const QByteArray& bytes) {
     return decode(bytes);
+}
+
+QString LineText(QByteArrayView raw, int maxChars) {
+    QString text;
+    // A NUL would end the line early in C string handling; drop it so the
+    // rest of the line still counts.
+    if (raw.contains('\0'))
+        text = decode(raw.toByteArray().replace('\0', QByteArray()));
+    else
+        text = decode(raw);
+    // The cut falls between characters, never inside a surrogate pair.
+    if (maxChars > 0 && text.size() > maxChars)
+        text.truncate(text.at(maxChars - 1).isHighSurrogate() ? maxChars - 1 : maxChars);
+    return text;
 }
 
 QStringList Split(const QByteArray& contents, int maxChars) {
@@ -156,7 +187,16 @@ bool WriteBytes(const QString& path, const QByteArray& data, TNewFile newFile) {
         }
         done += qsizetype(n);
     }
-    return f.commit();
+    // Every byte on the disk before the new name replaces the old file, so
+    // a power cut leaves the one or the other, never an empty file.
+    if (!syncToDisk(f.handle())) {
+        f.cancelWriting();
+        return false;
+    }
+    if (!f.commit())
+        return false;
+    syncFolderOf(path);
+    return true;
 }
 
 bool WriteFile(const QString& path, const QStringList& lines) {

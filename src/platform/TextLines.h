@@ -15,6 +15,10 @@ constexpr int kMaxDataLine = 254;
 // Decodes one line's bytes (no line end).
 QString DecodeLine(const QByteArray& bytes);
 
+// The text a reader makes of one line's bytes (no line end): decoded, NULs
+// dropped, cut as Split cuts it.
+QString LineText(QByteArrayView raw, int maxChars = 0);
+
 // Splits file contents into lines. With maxChars > 0 a longer line is cut to
 // that many characters and reading goes on with the next line.
 QStringList Split(const QByteArray& contents, int maxChars = 0);
@@ -37,8 +41,10 @@ bool WriteFile(const QString& path, const QStringList& lines);
 // permissions whatever this says.
 enum class TNewFile { Default, OwnerOnly };
 
-// Replaces the file's contents with `data` atomically. Returns false and
-// leaves the old file intact on any failure, a full disk included.
+// Replaces the file's contents with `data` atomically and durably: the new
+// file is synced before it is renamed over the old one, and the folder after.
+// Returns false and leaves the old file intact on any failure, a full disk
+// included.
 bool WriteBytes(const QString& path, const QByteArray& data, TNewFile newFile = TNewFile::Default);
 
 // Encodes lines with CR LF after each.

@@ -3,6 +3,7 @@
 // colour choosers.
 #include "TestFiles.h"
 #include "TestSupport.h"
+#include "UnwritableFolder.h"
 #include "app/MainWindow.h"
 #include "app/MonitorSetupPage.h"
 #include "app/Session.h"
@@ -18,6 +19,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -39,10 +41,15 @@ struct DeviceEditingWindowTest : ::testing::Test {
     TRecordingLauncher launcher;
     std::unique_ptr<TForm1> form;
 
-    QString dat() const { return folder.file("net.dat"); }
+    QString datPath = folder.file("net.dat");
+    QString dat() const { return datPath; }
 
-    void SetUp() override {
-        WriteTestFile(dat(), "10.0.0.1\talpha\r\n10.0.0.2\tbeta\tYes\r\n");
+    void SetUp() override { open("10.0.0.1\talpha\r\n10.0.0.2\tbeta\tYes\r\n"); }
+
+    // The window started afresh on a data file with these lines.
+    void open(const QByteArray& devices) {
+        form.reset();
+        WriteTestFile(dat(), devices);
         WriteTestFile(folder.file("velmora.ini"),
                       "[VELMORA Settings]\r\nDATFile=" + dat().toUtf8() +
                           "\r\n[DNS Settings]\r\nDNS-0=127.0.0.53\r\n");
@@ -87,6 +94,46 @@ struct DeviceEditingWindowTest : ::testing::Test {
     static void closes(QPointer<QDialog> d) {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_TRUE(d.isNull()) << "destroyed when closed";
+    }
+
+    // The operator's three changes, each carried into the data file.
+    void deleteRow(int row) {
+        select(row);
+        prompts.answers = {TPrompts::Answer::Yes, TPrompts::Answer::Yes};
+        auto* sg = Named<TGridView>(*form, "sg");
+        sg->PopupMenuVelmoraGridPopup();
+        sg->ActionDeleteGridDevice->trigger();
+    }
+    void editRow(int row, const QString& location) {
+        select(row);
+        auto* d = openedBy<TDlgEditGridDevice>("ActionEditGridDevice");
+        ASSERT_NE(d, nullptr);
+        ASSERT_TRUE(d->CheckBoxUpdateDat->isChecked());
+        d->EditLocation->setText(location);
+        d->BtnUpdateDevice->click();
+        closes(d);
+    }
+    void insert(const QString& address, const QString& location) {
+        auto* d = openedBy<TDlgInsertGridDevice>("ActionInsertGridDevice");
+        ASSERT_NE(d, nullptr);
+        ASSERT_TRUE(d->CheckBoxAppendDat->isChecked());
+        d->EditIP->setText(address);
+        d->EditLocation->setText(location);
+        d->BtnAddDevice->click();
+        d->BtnDone->click();
+        closes(d);
+    }
+    QStringList locations() const {
+        QStringList out;
+        for (int r = 1; r < form->Session().Grid().RowCount(); ++r)
+            out << form->Session().Grid().Cell(r, Col::Location);
+        return out;
+    }
+    QStringList captions() const {
+        QStringList out;
+        for (const auto& m : prompts.messages)
+            out << m.caption;
+        return out;
     }
 };
 
@@ -289,6 +336,122 @@ TEST_F(DeviceEditingWindowTest, EditWithoutASelectedDeviceOpensNothing) {
     ASSERT_EQ(form->Session().SelectedRow(), 0);
     Named<QAction>(*form, "ActionEditGridDevice")->trigger();
     EXPECT_EQ(form->findChild<TDlgEditGridDevice*>(), nullptr);
+}
+
+// The operator edited the file by hand while the monitor ran: a device added,
+// typing errors, a comment. Deleting a device takes out its line alone.
+TEST_F(DeviceEditingWindowTest, DeleteKeepsTheLinesOfTheFileEditedByHand) {
+    const QByteArray byHand = "10.0.0.7\thand added\r\n"
+                              "10.0.0.300\ttypo in the address\r\n"
+                              "10.0.0.8 spaces for a tab\r\n"
+                              "10.0.0.1\talpha\tYes\tfour fields\r\n"
+                              "\t10.0.0.9\tno address\r\n"
+                              "; spare\r\n"
+                              "short\r\n";
+    QFile f(dat());
+    ASSERT_TRUE(f.open(QIODevice::Append));
+    f.write(byHand);
+    f.close();
+    deleteRow(1); // alpha
+    ASSERT_EQ(locations(), QStringList{"beta"});
+    EXPECT_EQ(ReadTestFile(dat()), "10.0.0.2\tbeta\tYes\r\n" + byHand);
+}
+
+// Rows that share an address are told apart by their location; like rows
+// (address and location the same) keep a line each.
+TEST_F(DeviceEditingWindowTest, DeleteAndEditChangeTheLineOfThatRowOnly) {
+    open("10.0.0.1\talpha\r\n"
+         "10.0.0.1\tbackup\tYes\r\n"
+         "10.0.0.2\tbeta\r\n"
+         "10.0.0.2\tbeta\tYes\r\n");
+    ASSERT_EQ(locations(), (QStringList{"alpha", "backup", "beta", "beta"}));
+    editRow(2, "backup moved");
+    EXPECT_EQ(ReadTestFile(dat()), "10.0.0.1\talpha\r\n"
+                                   "10.0.0.1\tbackup moved\tYes\r\n"
+                                   "10.0.0.2\tbeta\r\n"
+                                   "10.0.0.2\tbeta\tYes\r\n");
+    deleteRow(1);
+    EXPECT_EQ(ReadTestFile(dat()), "10.0.0.1\tbackup moved\tYes\r\n"
+                                   "10.0.0.2\tbeta\r\n"
+                                   "10.0.0.2\tbeta\tYes\r\n");
+    // Of the two like rows, the critical one goes, and the line with its flag.
+    const int critical = form->Session().Grid().Cell(2, Col::Critical) == "Yes" ? 2 : 3;
+    deleteRow(critical);
+    EXPECT_EQ(ReadTestFile(dat()), "10.0.0.1\tbackup moved\tYes\r\n"
+                                   "10.0.0.2\tbeta\r\n");
+    EXPECT_EQ(captions(),
+              (QStringList{"Delete Velmora Device from Grid", "Velmora DAT File Update",
+                           "Delete Velmora Device from Grid", "Velmora DAT File Update"}));
+}
+
+// A new line goes into the file in the encoding the file was read in.
+TEST_F(DeviceEditingWindowTest, NewLinesTakeTheEncodingOfTheFile) {
+    const struct {
+        const char* name;
+        QByteArray file;
+        QString typed;
+        QByteArray added;
+    } cases[] = {
+        {"Latin-1", "10.0.0.1\tK\xf6ln\r\n", "M\u00fcnchen", "10.0.0.3\tM\xfcnchen\tNo\r\n"},
+        {"UTF-8", "10.0.0.1\tK\xc3\xb6ln\r\n", "M\u00fcnchen", "10.0.0.3\tM\xc3\xbcnchen\tNo\r\n"},
+        {"ASCII", "10.0.0.1\tKoeln\r\n", "M\u00fcnchen", "10.0.0.3\tM\xc3\xbcnchen\tNo\r\n"},
+        // Latin-1 has no euro sign: UTF-8 keeps the text whole.
+        {"Latin-1, text beyond it", "10.0.0.1\tK\xf6ln\r\n", "Kasse \u20ac",
+         "10.0.0.3\tKasse \xe2\x82\xac\tNo\r\n"},
+    };
+    for (const auto& c : cases) {
+        open(c.file);
+        insert("10.0.0.3", c.typed);
+        EXPECT_EQ(ReadTestFile(dat()), c.file + c.added) << c.name;
+    }
+
+    open("10.0.0.1\tK\xf6ln\r\n10.0.0.2\tM\xfcnchen\tYes\r\n");
+    ASSERT_EQ(locations(), (QStringList{"K\u00f6ln", "M\u00fcnchen"}));
+    editRow(1, "K\u00f6ln S\u00fcd");
+    EXPECT_EQ(ReadTestFile(dat()), "10.0.0.1\tK\xf6ln S\xfc"
+                                   "d\tNo\r\n10.0.0.2\tM\xfcnchen\tYes\r\n");
+}
+
+// The data file's folder cannot be written, the file can: an appended line
+// goes in place; what cannot be written at all is said.
+TEST_F(DeviceEditingWindowTest, DataFileInAReadOnlyFolder) {
+    ASSERT_TRUE(QDir().mkpath(folder.file("ro")));
+    datPath = folder.file("ro/net.dat");
+    const QByteArray lines = "10.0.0.1\talpha\r\n10.0.0.2\tbeta\tYes\r\n";
+    open(lines);
+    TUnwritableFolder readOnly(folder.file("ro"));
+    ASSERT_TRUE(readOnly.ok);
+
+    insert("10.0.0.3", "gamma");
+    EXPECT_EQ(ReadTestFile(dat()), lines + "10.0.0.3\tgamma\tNo\r\n");
+    EXPECT_TRUE(prompts.messages.empty()) << prompts.messages.front().text.toStdString();
+    EXPECT_EQ(QDir(folder.file("ro")).entryList(QDir::Files | QDir::Hidden),
+              QStringList{"net.dat"});
+
+    // The rewrite of an edit or a delete needs a new file beside the old:
+    // refused, said, and the file stays.
+    const QByteArray before = ReadTestFile(dat());
+    const QString unable = "Unable to write to " + dat();
+    editRow(1, "alpha moved");
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, unable);
+    EXPECT_EQ(prompts.messages[0].caption, "Velmora");
+    deleteRow(2);
+    ASSERT_EQ(prompts.messages.size(), 4u);
+    EXPECT_EQ(prompts.messages[3].text, unable);
+    EXPECT_EQ(ReadTestFile(dat()), before);
+
+    // Nor may the file be written now: the append fails too, and says so.
+    ASSERT_EQ(::chmod(QFile::encodeName(dat()).constData(), 0444), 0);
+    insert("10.0.0.4", "delta");
+    ASSERT_EQ(prompts.messages.size(), 5u);
+    EXPECT_EQ(prompts.messages[4].text, unable);
+    EXPECT_EQ(form->Session().Grid().Cell(form->Session().Grid().RowCount() - 1, Col::Location),
+              "delta")
+        << "the grid keeps the device";
+    EXPECT_EQ(ReadTestFile(dat()), before);
+    EXPECT_EQ(QDir(folder.file("ro")).entryList(QDir::Files | QDir::Hidden),
+              QStringList{"net.dat"});
 }
 
 // The window's own choosers, behind the prompts interface.

@@ -8,6 +8,7 @@
 #include "platform/Prompts.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -182,9 +183,10 @@ TEST_F(SessionEditingTest, EditStartsTheDeviceAgainAndUpdatesTheFile) {
     for (int c : {int(Col::Status), int(Col::Since), int(Col::PktsSent), int(Col::RespTotal)})
         EXPECT_TRUE(row.cells[size_t(c)].isEmpty()) << c;
     EXPECT_FALSE(row.notification.pending);
+    // The other row of that address keeps its line.
     EXPECT_EQ(ReadTestFile(dat()), "10.0.0.1\talpha\r\n10.0.0.22\tbeta moved\tNo\r\n"
                                    "10.0.0.3\tgamma\r\n; 10.0.0.2 kept\r\n"
-                                   "10.0.0.22\tbeta moved\tNo\r\n");
+                                   "10.0.0.2\tbeta twice\r\n");
 
     // Refusals change nothing; an edit may take another row's address.
     prompts.asked.clear();
@@ -280,6 +282,8 @@ TEST_F(SessionEditingTest, MergeIntoAnUnwritableDataFileAddsNoRow) {
     ASSERT_TRUE(QDir().mkpath(dat()));
     s->MergeFileIntoGrid(dir.filePath("more.dat"), true);
     EXPECT_EQ(s->Grid().RowCount(), 2);
+    ASSERT_EQ(captions(), QStringList{"Velmora"});
+    EXPECT_EQ(prompts.asked.back().text, "Unable to write to " + dat());
     s->MergeFileIntoGrid(dir.filePath("more.dat"), false);
     EXPECT_EQ(s->Grid().RowCount(), 3) << "without the file step it merges";
 }
@@ -315,6 +319,41 @@ TEST_F(SessionEditingTest, RequestsDuringAProbeRunAtItsEndInOrder) {
     EXPECT_FALSE(s->PendingEdits().insert || s->PendingEdits().edit ||
                  s->PendingEdits().deletePending || s->PendingEdits().merge);
     EXPECT_TRUE(s->Cycle().TimerInterSite.isActive());
+}
+
+// Two rows of one address: a pending edit changes the row it was asked for,
+// told by its location, wherever a sort moved it and whichever row is
+// selected when it runs; and so the line of that row.
+TEST_F(SessionEditingTest, PendingEditOfOneOfTwoRowsWithOneAddress) {
+    start("10.0.0.1\talpha\r\n10.0.0.1\tbackup\r\n10.0.0.3\tgamma\r\n");
+    beginProbe();
+    s->SetSelectedRow(2);
+    s->UpdateGridDevice("10.0.0.1", "10.0.0.1", true, "Yes", "backup moved");
+    s->SortRequest(Col::Location); // descending: gamma, backup, alpha
+    s->SetSelectedRow(3);
+    finishProbe();
+    EXPECT_EQ(column(Col::Location), (QStringList{"gamma", "backup moved", "alpha"}));
+    EXPECT_EQ(ReadTestFile(dat()),
+              "10.0.0.1\talpha\r\n10.0.0.1\tbackup moved\tYes\r\n10.0.0.3\tgamma\r\n");
+}
+
+// An append the file cannot take is said, after the step of the cycle that
+// ran it, never inside it.
+TEST_F(SessionEditingTest, AppendThatFailsIsToldAfterTheProbe) {
+    start("10.0.0.1\talpha\r\n");
+    QFile::remove(dat());
+    ASSERT_TRUE(QDir().mkpath(dat())); // no file can take a line now
+    beginProbe();
+    s->InsertGridDevice("10.0.0.4", "delta", true, "No");
+    bool toldInsideTheStep = false;
+    QObject::connect(&s->Cycle(), &TMonitorCycle::packetDone,
+                     [&] { toldInsideTheStep = !prompts.asked.empty(); });
+    finishProbe();
+    EXPECT_FALSE(toldInsideTheStep);
+    EXPECT_EQ(s->Grid().RowCount(), 3) << "the grid keeps the device";
+    ASSERT_EQ(prompts.asked.size(), 1u);
+    EXPECT_EQ(prompts.asked[0].text, "Unable to write to " + dat());
+    EXPECT_EQ(prompts.asked[0].caption, "Velmora");
 }
 
 TEST_F(SessionEditingTest, PendingDeleteAsksAgainAndCanBeDeclined) {

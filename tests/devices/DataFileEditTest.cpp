@@ -56,28 +56,61 @@ struct RewriteTest : ::testing::Test {
     }
 };
 
-TEST_F(RewriteTest, DeleteRuleKeepsCommentsShortLinesAndRemainingDevices) {
+TEST_F(RewriteTest, DeleteRuleDropsTheLinesOfThatDeviceOnly) {
+    const QByteArray kept = "; devices 10.0.0.1\r\n"
+                            "short\r\n";
     WriteTestFile(dat(), fixture());
-    ASSERT_TRUE(RewriteDataFile(dat(), TDeleteRule{{"10.0.0.1", "10.0.0.3", "0xa.0.0.5"}}));
-    EXPECT_EQ(ReadTestFile(dat()), "; devices 10.0.0.1\r\n"
-                                   "short\r\n"
-                                   "10.0.0.1\talpha\tYes\r\n"
-                                   "10.0.0.1\talpha again\tNo\r\n"
-                                   "10.0.0.3\t" +
-                                       QByteArray(291, 'x') +
-                                       "\r\n"
-                                       "0XA.0.0.5\thex\r\n");
+    ASSERT_TRUE(RewriteDataFile(dat(), TDeleteRule{{"10.0.0.1", "alpha", {}}}));
+    QByteArray expected = fixture();
+    expected.replace("10.0.0.1\talpha\tYes\r\n", "").replace("beta\n", "beta\r\n");
+    EXPECT_EQ(ReadTestFile(dat()), expected) << "the line of another location stays";
+    // A line longer than the load reads is matched as the load cut it.
+    ASSERT_TRUE(RewriteDataFile(dat(), TDeleteRule{{"10.0.0.3", QString(245, 'x'), {}}}));
+    EXPECT_FALSE(ReadTestFile(dat()).contains("10.0.0.3"));
+    // The address as written: 0xa.0.0.5 is not the line's text.
+    ASSERT_TRUE(RewriteDataFile(dat(), TDeleteRule{{"0xa.0.0.5", "hex", {}}}));
+    EXPECT_TRUE(ReadTestFile(dat()).contains("0XA.0.0.5\thex\r\n"));
+    EXPECT_TRUE(ReadTestFile(dat()).startsWith(kept));
     EXPECT_TRUE(others().isEmpty()) << others().join(' ').toStdString();
 }
 
-TEST_F(RewriteTest, EditRuleReplacesEveryLineOfTheOldAddressOnly) {
+// Rows alike in address and location keep a line each, the one with their
+// flag first.
+TEST_F(RewriteTest, LikeRowsKeepALineEach) {
+    const QByteArray three = "10.0.0.1\tsame\r\n"
+                             "10.0.0.1\tsame\tYes\r\n"
+                             "10.0.0.1\tsame\tyes\r\n";
+    const struct {
+        QStringList others;
+        QByteArray after;
+    } cases[] = {
+        {{}, ""},
+        {{"No"}, "10.0.0.1\tsame\r\n"},
+        {{"Yes"}, "10.0.0.1\tsame\tYes\r\n"},
+        {{"Yes", "Yes"}, "10.0.0.1\tsame\tYes\r\n10.0.0.1\tsame\tyes\r\n"},
+        {{"Yes", "Yes", "Yes"}, three},
+    };
+    for (const auto& c : cases) {
+        WriteTestFile(dat(), three);
+        ASSERT_TRUE(RewriteDataFile(dat(), TDeleteRule{{"10.0.0.1", "same", c.others}}));
+        EXPECT_EQ(ReadTestFile(dat()), c.after) << c.others.join(',').toStdString();
+    }
+    WriteTestFile(dat(), three);
+    ASSERT_TRUE(RewriteDataFile(
+        dat(), TEditRule{{"10.0.0.1", "same", {"No", "Yes"}}, "10.0.0.2", "moved", "No"}));
+    EXPECT_EQ(ReadTestFile(dat()), "10.0.0.1\tsame\r\n10.0.0.1\tsame\tYes\r\n"
+                                   "10.0.0.2\tmoved\tNo\r\n");
+}
+
+TEST_F(RewriteTest, EditRuleReplacesTheLinesOfThatDeviceOnly) {
     WriteTestFile(dat(), fixture());
-    ASSERT_TRUE(RewriteDataFile(dat(), TEditRule{"10.0.0.1", "10.0.0.11", "renamed", "No"}));
+    ASSERT_TRUE(
+        RewriteDataFile(dat(), TEditRule{{"10.0.0.1", "alpha", {}}, "10.0.0.11", "renamed", "No"}));
     const QByteArray expected = "; devices 10.0.0.1\r\n"
                                 "short\r\n"
                                 "10.0.0.11\trenamed\tNo\r\n"
                                 "10.0.0.2\tbeta\r\n"
-                                "10.0.0.11\trenamed\tNo\r\n"
+                                "10.0.0.1\talpha again\tNo\r\n"
                                 "\t10.0.0.9\tno address\r\n"
                                 "10.0.0.3\t" +
                                 QByteArray(291, 'x') +
@@ -87,16 +120,31 @@ TEST_F(RewriteTest, EditRuleReplacesEveryLineOfTheOldAddressOnly) {
                                 "10.0.0.4\tgone\r\n";
     EXPECT_EQ(ReadTestFile(dat()), expected);
     // Rewritten again, the file keeps its lines.
-    ASSERT_TRUE(RewriteDataFile(dat(), TEditRule{"10.0.0.11", "10.0.0.11", "renamed", "No"}));
+    ASSERT_TRUE(RewriteDataFile(
+        dat(), TEditRule{{"10.0.0.11", "renamed", {}}, "10.0.0.11", "renamed", "No"}));
     EXPECT_EQ(ReadTestFile(dat()), expected);
-    ASSERT_TRUE(RewriteDataFile(dat(), TDeleteRule{{"10.0.0.11", "10.0.0.2", "10.0.0.3",
-                                                    "0XA.0.0.5", "10.0.0.10", "10.0.0.4"}}));
-    EXPECT_EQ(ReadTestFile(dat()).count("\r\n"), 9) << "only the empty first field went";
     EXPECT_TRUE(others().isEmpty());
 }
 
+// The file holds a Latin-1 line: the new line is Latin-1 too, unless it
+// holds a character Latin-1 lacks.
+TEST_F(RewriteTest, NewLinesInTheFilesEncoding) {
+    const QByteArray latin1 = "10.0.0.1\tK\xf6ln\r\n10.0.0.2\tplain\r\n";
+    WriteTestFile(dat(), latin1);
+    ASSERT_TRUE(RewriteDataFile(
+        dat(), TEditRule{{"10.0.0.2", "plain", {}}, "10.0.0.2", "D\u00fcsseldorf", "No"}));
+    EXPECT_EQ(ReadTestFile(dat()), "10.0.0.1\tK\xf6ln\r\n10.0.0.2\tD\xfcsseldorf\tNo\r\n");
+    ASSERT_TRUE(AppendDataFileLines(dat(), {"10.0.0.3\t\u00c5rhus\tNo", "10.0.0.4\t\u20ac\tNo"}));
+    EXPECT_TRUE(ReadTestFile(dat()).endsWith("10.0.0.3\t\xc5rhus\tNo\r\n"
+                                             "10.0.0.4\t\xe2\x82\xac\tNo\r\n"));
+    const QByteArray utf8 = "10.0.0.1\tK\xc3\xb6ln\r\n";
+    WriteTestFile(dat(), utf8);
+    ASSERT_TRUE(AppendDataFileLines(dat(), {"10.0.0.3\t\u00c5rhus\tNo"}));
+    EXPECT_EQ(ReadTestFile(dat()), utf8 + "10.0.0.3\t\xc3\x85rhus\tNo\r\n");
+}
+
 TEST_F(RewriteTest, MissingDataFileIsNotCreated) {
-    EXPECT_FALSE(RewriteDataFile(dat(), TDeleteRule{{"10.0.0.1"}}));
+    EXPECT_FALSE(RewriteDataFile(dat(), TDeleteRule{{"10.0.0.1", "alpha", {}}}));
     EXPECT_FALSE(QFile::exists(dat()));
     EXPECT_TRUE(others().isEmpty());
 }
@@ -161,8 +209,9 @@ TEST_F(RewriteTest, UnwritableFolderLeavesTheDataFileAsItWas) {
         GTEST_SKIP() << "no tmpfs could be mounted";
     WriteTestFile(dat(), fixture());
     ASSERT_TRUE(folder.seal());
-    EXPECT_FALSE(RewriteDataFile(dat(), TDeleteRule{{"10.0.0.1"}}));
-    EXPECT_FALSE(RewriteDataFile(dat(), TEditRule{"10.0.0.1", "10.0.0.11", "renamed", "No"}));
+    EXPECT_FALSE(RewriteDataFile(dat(), TDeleteRule{{"10.0.0.1", "alpha", {}}}));
+    EXPECT_FALSE(
+        RewriteDataFile(dat(), TEditRule{{"10.0.0.1", "alpha", {}}, "10.0.0.11", "renamed", "No"}));
     EXPECT_FALSE(AppendDataFileLines(dat(), {"10.0.0.2\tbeta\tNo"}));
     EXPECT_EQ(ReadTestFile(dat()), fixture());
     EXPECT_TRUE(others().isEmpty()) << others().join(' ').toStdString();
@@ -196,10 +245,21 @@ TEST_F(RewriteTest, WriteFailingPartWayLeavesTheDataFileAsItWas) {
     WriteTestFile(dat(), big);
     {
         TFileSizeLimit limit(4096);
-        EXPECT_FALSE(RewriteDataFile(dat(), TEditRule{"10.0.0.1", "10.0.0.11", "x", "No"}));
+        EXPECT_FALSE(
+            RewriteDataFile(dat(), TEditRule{{"10.0.0.1", "site 0", {}}, "10.0.0.11", "x", "No"}));
         EXPECT_FALSE(AppendDataFileLines(dat(), {"10.0.0.2\tbeta\tNo"}));
     }
     EXPECT_EQ(ReadTestFile(dat()), big);
+    // Just under the limit: the replacement cannot be written, and the
+    // append in place that follows gets part of its line on the disk
+    // only; that part is taken back.
+    const QByteArray small(4000, ';');
+    WriteTestFile(dat(), small + "\r\n");
+    {
+        TFileSizeLimit limit(4096);
+        EXPECT_FALSE(AppendDataFileLines(dat(), {"10.0.0.2\t" + QString(200, 'b')}));
+    }
+    EXPECT_EQ(ReadTestFile(dat()), small + "\r\n");
     EXPECT_TRUE(others().isEmpty()) << others().join(' ').toStdString();
 }
 
@@ -227,7 +287,8 @@ TEST_F(RewriteTest, FullFileSystemLeavesTheDataFileAsItWas) {
         while (filler.write(block) == block.size()) {
         }
     }
-    EXPECT_FALSE(RewriteDataFile(data, TEditRule{"10.0.0.1", "10.0.0.11", "x", "No"}));
+    EXPECT_FALSE(
+        RewriteDataFile(data, TEditRule{{"10.0.0.1", "site 0", {}}, "10.0.0.11", "x", "No"}));
     EXPECT_EQ(ReadTestFile(data), content);
     EXPECT_EQ(QDir(mountPoint).entryList(QDir::Files | QDir::Hidden),
               (QStringList{"filler", "net.dat"}));
