@@ -192,6 +192,8 @@ TEchoOutcome TIcmpSocket::exchange(quint32 destination, const QByteArray& data,
         }
         if (ready == 0)
             continue; // the deadline check above ends the wait
+        if (beforeReading)
+            beforeReading();
 
         sockaddr_in from{};
         alignas(cmsghdr) char control[512];

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QtGlobal>
 #include <cstddef>
+#include <functional>
 #include <optional>
 
 // One ICMP socket for one probe: opened, used for a single echo exchange and
@@ -41,6 +42,11 @@ public:
     // `replyArea` receives the packets; it must hold at least 65535 bytes.
     TEchoOutcome exchange(quint32 destination, const QByteArray& data, std::optional<quint8> ttl,
                           int timeoutMs, quint8* replyArea, std::size_t replyAreaSize);
+
+    // Runs each time the wait wakes with something to read, before it is
+    // read. Tests make it sleep to stand in for a busy machine that gives this
+    // thread the processor late.
+    std::function<void()> beforeReading;
 
 private:
     int fd = -1;

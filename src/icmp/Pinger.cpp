@@ -79,6 +79,7 @@ TPinger::TStart TPinger::CommonStart(TIcmpSocket& socket) {
     Resolved = false;
     ReplyText.clear();
     Messages.clear();
+    socket.beforeReading = BeforeReading;
     if (!socket.isOpen()) {
         Messages << QStringLiteral("Invalid ICMP Handle")
                  << SocketFailureText(socket.datagramError(), socket.rawError());

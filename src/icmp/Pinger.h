@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
+#include <functional>
 #include <vector>
 
 // One ICMP probe per call, its outcome left in the result fields.
@@ -46,6 +47,8 @@ public:
 
     // Which kind of ICMP socket to use; tests pin one of them.
     TIcmpSocketChoice SocketChoice = TIcmpSocketChoice::Auto;
+    // Handed to the probe's socket (TIcmpSocket::beforeReading); tests only.
+    std::function<void()> BeforeReading;
 
     static constexpr qint32 MinPacketSize = 1;
     static constexpr qint32 MaxPacketSize = 65500;
