@@ -137,6 +137,19 @@ quint32 WholeMs(SteadyClock::duration d) {
 
 } // namespace
 
+TReceiveStamps::TReceiveStamps() : fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+    // Without it (out of descriptors) a reply that comes before the kernel
+    // has switched stamping on is timed when it is read.
+    int on = 1;
+    if (fd >= 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+}
+
+TReceiveStamps::~TReceiveStamps() {
+    if (fd >= 0)
+        ::close(fd);
+}
+
 TIcmpSocket::TIcmpSocket(TIcmpSocketChoice choice) {
     // The datagram socket needs no privilege when the sysctl allows our group;
     // it is tried first so that an unprivileged desktop works out of the box.

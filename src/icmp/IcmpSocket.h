@@ -23,6 +23,24 @@ struct TEchoOutcome {
     int error = 0; // errno of a failed send
 };
 
+// Keeps the kernel stamping arriving packets for as long as it lives. The
+// kernel stamps them only while some socket asks for stamps, and it starts
+// doing so a moment after the first one asks (the switch is deferred to a
+// work item, late on a busy machine). A probe's socket, opened just before
+// its send, would often see its reply arrive unstamped; so a pinger holds
+// one of these for its whole life: an unbound UDP socket that sends and
+// receives nothing.
+class TReceiveStamps {
+public:
+    TReceiveStamps();
+    ~TReceiveStamps();
+    TReceiveStamps(const TReceiveStamps&) = delete;
+    TReceiveStamps& operator=(const TReceiveStamps&) = delete;
+
+private:
+    int fd = -1;
+};
+
 class TIcmpSocket {
 public:
     explicit TIcmpSocket(TIcmpSocketChoice choice = TIcmpSocketChoice::Auto);

@@ -53,7 +53,8 @@ int TimeOutMs(qint32 seconds) {
 
 } // namespace
 
-TPinger::TPinger() : replyArea(ReplyAreaSize) {}
+TPinger::TPinger()
+    : replyArea(ReplyAreaSize), receiveStamps(std::make_shared<const TReceiveStamps>()) {}
 
 qint32 TPinger::ClampPacketSize(qint32 size) {
     return qBound(MinPacketSize, size, MaxPacketSize);

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QtGlobal>
 #include <functional>
+#include <memory>
 #include <vector>
 
 // One ICMP probe per call, its outcome left in the result fields.
@@ -66,4 +67,6 @@ private:
     TStart CommonStart(TIcmpSocket& socket);
 
     std::vector<quint8> replyArea;
+    // Shared by copies; for the pinger's life, as its reply area.
+    std::shared_ptr<const TReceiveStamps> receiveStamps;
 };

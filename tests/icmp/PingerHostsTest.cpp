@@ -387,7 +387,10 @@ TEST_P(PingerSockets, AThreadWokenLateStillTimesTheNetwork) {
     // On a busy machine the probing thread gets the processor some time after
     // the reply arrived; that wait is not network time. Each wake-up here is
     // held for 400 ms before the reply is read, far more than the slack.
-    static constexpr int late = 400, slack = 150, delay = 100;
+    // One pinger serves all probes, with pauses between them as the cycle
+    // makes them, long enough for the kernel to stop stamping packets when
+    // nothing asks for it between probes.
+    static constexpr int late = 400, slack = 150, delay = 100, pause = 300;
     TResponder responder(delay);
     ASSERT_GT(responder.pid, 0) << "icmp_delay_responder did not start";
     struct Case {
@@ -401,12 +404,15 @@ TEST_P(PingerSockets, AThreadWokenLateStillTimesTheNetwork) {
         {"10.231.6.2", 1, 0},      // time exceeded at the router
         {"10.231.5.2", 64, 0},     // unreachable (a datagram socket's error queue)
         {"10.231.2.2", 64, delay}, // the echo reply of a trace hop
+        {"10.231.1.2", 64, 0},     // the kernel's reply to a trace hop
     };
+    TPinger p = Pinger("", 2);
+    p.BeforeReading = [] { std::this_thread::sleep_for(std::chrono::milliseconds(late)); };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.host + std::string(c.ttl ? " trace hop" : " echo"));
-        TPinger p = Pinger(c.host, 2);
+        std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+        p.Host = c.host;
         p.TTL = c.ttl;
-        p.BeforeReading = [] { std::this_thread::sleep_for(std::chrono::milliseconds(late)); };
         long long waited = -1;
         InClient([&] {
             auto start = SteadyClock::now();
