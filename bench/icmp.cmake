@@ -1,5 +1,6 @@
-# RTT accuracy of TPinger against a responder that delays its echo replies.
-# A measurement program, run by hand as root: <build>/bench/icmp_rtt_bench [probes]
+# RTT accuracy of TPinger beside iputils ping against a responder that delays
+# its echo replies, idle and under load. A measurement program, run by hand as
+# root: <build>/bench/icmp_rtt_bench [probes] [delay-ms] [busy-loops]
 if(NOT TARGET icmp_delay_responder)
     add_executable(icmp_delay_responder ${PROJECT_SOURCE_DIR}/tests/peers/IcmpDelayResponder.cpp)
 endif()

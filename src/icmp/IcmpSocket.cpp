@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <ctime>
 #include <linux/errqueue.h>
 #include <linux/icmp.h>
 #include <netinet/in.h>
@@ -73,13 +74,81 @@ void ClearPendingError(int fd) {
     ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len);
 }
 
-quint32 ElapsedMs(SteadyClock::time_point start) {
+std::chrono::nanoseconds SinceEpoch(const timespec& t) {
+    return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
+}
+
+// The monotonic and the realtime clock read at one instant. A thread
+// preempted between the two reads would add that pause to the packet's age
+// below, so the pair is read again when the reads lie far apart.
+struct TClockPair {
+    SteadyClock::time_point steady;
+    std::chrono::nanoseconds real;
+};
+
+TClockPair ReadClocks() {
+    TClockPair best{};
+    auto bestGap = SteadyClock::duration::max();
+    for (int i = 0; i < 4 && bestGap > std::chrono::microseconds(20); ++i) {
+        auto before = SteadyClock::now();
+        timespec real{};
+        ::clock_gettime(CLOCK_REALTIME, &real);
+        auto after = SteadyClock::now();
+        if (after - before < bestGap) {
+            bestGap = after - before;
+            best = {before + (after - before) / 2, SinceEpoch(real)};
+        }
+    }
+    return best;
+}
+
+// When the packet just read by recvmsg arrived, on the monotonic clock.
+//
+// A busy machine may give this thread the processor long after the packet
+// came in; that wait is not network time. The kernel stamps every packet on
+// arrival (SO_TIMESTAMPNS), but on the realtime clock, which can be stepped.
+// So the stamp is compared only with the realtime clock read now: their
+// difference is how long the packet waited in the socket's queue, and that
+// age is taken off the monotonic time of now. The round trip itself is
+// measured on the monotonic clock from the send; a wall-clock step can only
+// matter when it falls into the packet's short wait in the queue. Such a
+// step gives an age below zero or beyond the whole exchange, and then the
+// time of the read stands, as it would without a stamp.
+SteadyClock::time_point Arrival(msghdr& msg, SteadyClock::time_point sent) {
+    const TClockPair now = ReadClocks();
+    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+        if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_TIMESTAMPNS ||
+            c->cmsg_len < CMSG_LEN(sizeof(timespec)))
+            continue;
+        timespec stamp{};
+        std::memcpy(&stamp, CMSG_DATA(c), sizeof stamp);
+        auto age = now.real - SinceEpoch(stamp);
+        if (age < std::chrono::nanoseconds::zero() || age > now.steady - sent)
+            break;
+        return now.steady - age;
+    }
+    return now.steady;
+}
+
+quint32 WholeMs(SteadyClock::duration d) {
     // Whole milliseconds, truncated, as the platform's echo reports them.
-    return quint32(
-        std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - start).count());
+    return quint32(std::chrono::duration_cast<std::chrono::milliseconds>(d).count());
 }
 
 } // namespace
+
+TReceiveStamps::TReceiveStamps() : fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+    // Without it (out of descriptors) a reply that comes before the kernel
+    // has switched stamping on is timed when it is read.
+    int on = 1;
+    if (fd >= 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+}
+
+TReceiveStamps::~TReceiveStamps() {
+    if (fd >= 0)
+        ::close(fd);
+}
 
 TIcmpSocket::TIcmpSocket(TIcmpSocketChoice choice) {
     // The datagram socket needs no privilege when the sysctl allows our group;
@@ -105,6 +174,10 @@ TIcmpSocket::TIcmpSocket(TIcmpSocketChoice choice) {
     int on = 1;
     // Echo to a broadcast address is allowed, as on the original platform.
     ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    // Each packet comes with the instant the kernel received it, so a reply
+    // read late still gets its own round-trip time (see Arrival). Without
+    // it the time of the read is taken.
+    ::setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
     if (socketKind == TIcmpSocketKind::Datagram) {
         // Reports about our requests arrive on the error queue only when asked
         // for; the reply's TTL comes as ancillary data.
@@ -154,10 +227,11 @@ TEchoOutcome TIcmpSocket::exchange(quint32 destination, const QByteArray& data,
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = destination;
 
-    auto start = SteadyClock::now();
-    auto deadline = start + std::chrono::milliseconds(qMax(0, timeoutMs));
+    auto deadline = SteadyClock::now() + std::chrono::milliseconds(qMax(0, timeoutMs));
+    SteadyClock::time_point start;
     ssize_t sent;
     do {
+        start = SteadyClock::now(); // the send instant, as close to the send as it gets
         sent = ::sendto(fd, packet.constData(), size_t(packet.size()), 0,
                         reinterpret_cast<const sockaddr*>(&to), sizeof to);
     } while (sent < 0 && errno == EINTR);
@@ -192,6 +266,8 @@ TEchoOutcome TIcmpSocket::exchange(quint32 destination, const QByteArray& data,
         }
         if (ready == 0)
             continue; // the deadline check above ends the wait
+        if (beforeReading)
+            beforeReading();
 
         sockaddr_in from{};
         alignas(cmsghdr) char control[512];
@@ -220,6 +296,7 @@ TEchoOutcome TIcmpSocket::exchange(quint32 destination, const QByteArray& data,
                 ClearPendingError(fd);
                 continue;
             }
+            const auto received = Arrival(msg, start);
             auto quoted = ParseQuotedRequest(replyArea, std::size_t(n));
             for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
                 if (c->cmsg_level != IPPROTO_IP || c->cmsg_type != IP_RECVERR)
@@ -238,7 +315,7 @@ TEchoOutcome TIcmpSocket::exchange(quint32 destination, const QByteArray& data,
                 m.source = offender->sin_family == AF_INET ? offender->sin_addr.s_addr : 0;
                 if (Match(m, key) == TMatch::Report) {
                     out.status = TEchoOutcome::Reported;
-                    out.roundTripMs = ElapsedMs(start);
+                    out.roundTripMs = WholeMs(received - start);
                     out.source = m.source;
                     out.type = m.type;
                     out.code = m.code;
@@ -252,7 +329,7 @@ TEchoOutcome TIcmpSocket::exchange(quint32 destination, const QByteArray& data,
         ssize_t n = ::recvmsg(fd, &msg, MSG_DONTWAIT);
         if (n < 0)
             continue;
-        auto received = ElapsedMs(start);
+        const auto received = Arrival(msg, start);
         std::optional<TIcmpMessage> m;
         if (socketKind == TIcmpSocketKind::Raw) {
             m = ParseIpDatagram(replyArea, std::size_t(n));
@@ -269,7 +346,7 @@ TEchoOutcome TIcmpSocket::exchange(quint32 destination, const QByteArray& data,
         if (match == TMatch::Foreign)
             continue;
         out.status = match == TMatch::Reply ? TEchoOutcome::Answered : TEchoOutcome::Reported;
-        out.roundTripMs = received;
+        out.roundTripMs = WholeMs(received - start);
         out.source = m->source;
         out.ttl = m->ttl;
         out.dataSize = m->dataSize;

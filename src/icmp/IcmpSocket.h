@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QtGlobal>
 #include <cstddef>
+#include <functional>
 #include <optional>
 
 // One ICMP socket for one probe: opened, used for a single echo exchange and
@@ -20,6 +21,24 @@ struct TEchoOutcome {
     quint8 type = 0;  // ICMP type and code of the answer or report
     quint8 code = 0;
     int error = 0; // errno of a failed send
+};
+
+// Keeps the kernel stamping arriving packets for as long as it lives. The
+// kernel stamps them only while some socket asks for stamps, and it starts
+// doing so a moment after the first one asks (the switch is deferred to a
+// work item, late on a busy machine). A probe's socket, opened just before
+// its send, would often see its reply arrive unstamped; so a pinger holds
+// one of these for its whole life: an unbound UDP socket that sends and
+// receives nothing.
+class TReceiveStamps {
+public:
+    TReceiveStamps();
+    ~TReceiveStamps();
+    TReceiveStamps(const TReceiveStamps&) = delete;
+    TReceiveStamps& operator=(const TReceiveStamps&) = delete;
+
+private:
+    int fd = -1;
 };
 
 class TIcmpSocket {
@@ -41,6 +60,11 @@ public:
     // `replyArea` receives the packets; it must hold at least 65535 bytes.
     TEchoOutcome exchange(quint32 destination, const QByteArray& data, std::optional<quint8> ttl,
                           int timeoutMs, quint8* replyArea, std::size_t replyAreaSize);
+
+    // Runs each time the wait wakes with something to read, before it is
+    // read. Tests make it sleep to stand in for a busy machine that gives this
+    // thread the processor late.
+    std::function<void()> beforeReading;
 
 private:
     int fd = -1;

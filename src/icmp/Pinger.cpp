@@ -53,7 +53,8 @@ int TimeOutMs(qint32 seconds) {
 
 } // namespace
 
-TPinger::TPinger() : replyArea(ReplyAreaSize) {}
+TPinger::TPinger()
+    : replyArea(ReplyAreaSize), receiveStamps(std::make_shared<const TReceiveStamps>()) {}
 
 qint32 TPinger::ClampPacketSize(qint32 size) {
     return qBound(MinPacketSize, size, MaxPacketSize);
@@ -79,6 +80,7 @@ TPinger::TStart TPinger::CommonStart(TIcmpSocket& socket) {
     Resolved = false;
     ReplyText.clear();
     Messages.clear();
+    socket.beforeReading = BeforeReading;
     if (!socket.isOpen()) {
         Messages << QStringLiteral("Invalid ICMP Handle")
                  << SocketFailureText(socket.datagramError(), socket.rawError());

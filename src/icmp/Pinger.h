@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
+#include <functional>
+#include <memory>
 #include <vector>
 
 // One ICMP probe per call, its outcome left in the result fields.
@@ -46,6 +48,8 @@ public:
 
     // Which kind of ICMP socket to use; tests pin one of them.
     TIcmpSocketChoice SocketChoice = TIcmpSocketChoice::Auto;
+    // Handed to the probe's socket (TIcmpSocket::beforeReading); tests only.
+    std::function<void()> BeforeReading;
 
     static constexpr qint32 MinPacketSize = 1;
     static constexpr qint32 MaxPacketSize = 65500;
@@ -63,4 +67,6 @@ private:
     TStart CommonStart(TIcmpSocket& socket);
 
     std::vector<quint8> replyArea;
+    // Shared by copies; for the pinger's life, as its reply area.
+    std::shared_ptr<const TReceiveStamps> receiveStamps;
 };

@@ -25,6 +25,17 @@ long long MsSince(SteadyClock::time_point t) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - t).count();
 }
 
+// The delaying responder in the silent host for the life of the object, so
+// that a failed assertion does not leave it running (holding ctest's pipe).
+struct TResponder {
+    explicit TResponder(int delayMs)
+        : pid(hosts->StartIn("s", VELMORA_RESPONDER, std::to_string(delayMs))) {}
+    ~TResponder() { TIcmpHosts::Stop(pid); }
+    TResponder(const TResponder&) = delete;
+    TResponder& operator=(const TResponder&) = delete;
+    int pid;
+};
+
 const QRegularExpression
     replyLine(QStringLiteral(R"(^Reply from ([0-9.]+): bytes=(\d+) time=(\d+)ms TTL=(\d+)$)"));
 
@@ -349,8 +360,8 @@ TEST_F(PingerHosts, RoundTripTimeCoversTheResponderDelay) {
     // The silent host's kernel never answers; this responder answers after
     // 100 ms. The time cannot come out shorter than the delay (the upper
     // bound is loose on purpose: the RTT figures are the benchmark's job).
-    int responder = hosts->StartIn("s", VELMORA_RESPONDER, "100");
-    ASSERT_GT(responder, 0) << "icmp_delay_responder did not start";
+    TResponder responder(100);
+    ASSERT_GT(responder.pid, 0) << "icmp_delay_responder did not start";
     TPinger p;
     p.Host = "10.231.2.2";
     p.TimeOut = 2;
@@ -363,13 +374,63 @@ TEST_F(PingerHosts, RoundTripTimeCoversTheResponderDelay) {
             lines << (p.Replied ? p.ReplyText : p.Messages.join('|'));
         }
     });
-    TIcmpHosts::Stop(responder);
     ASSERT_EQ(lines.size(), 2);
     for (const QString& line : lines) {
         auto reply = replyLine.match(line);
         ASSERT_TRUE(reply.hasMatch()) << line.toStdString();
         EXPECT_GE(reply.captured(3).toInt(), 100) << line.toStdString();
         EXPECT_LT(reply.captured(3).toInt(), 1000) << line.toStdString();
+    }
+}
+
+TEST_P(PingerSockets, AThreadWokenLateStillTimesTheNetwork) {
+    // On a busy machine the probing thread gets the processor some time after
+    // the reply arrived; that wait is not network time. Each wake-up here is
+    // held for 400 ms before the reply is read, far more than the slack.
+    // One pinger serves all probes, with pauses between them as the cycle
+    // makes them, long enough for the kernel to stop stamping packets when
+    // nothing asks for it between probes.
+    static constexpr int late = 400, slack = 150, delay = 100, pause = 300;
+    TResponder responder(delay);
+    ASSERT_GT(responder.pid, 0) << "icmp_delay_responder did not start";
+    struct Case {
+        const char* host;
+        quint8 ttl; // 0: an echo, else a trace hop
+        int network;
+    };
+    const Case cases[] = {
+        {"10.231.2.2", 0, delay},  // the responder's late echo reply
+        {"10.231.1.2", 0, 0},      // the kernel's own reply
+        {"10.231.6.2", 1, 0},      // time exceeded at the router
+        {"10.231.5.2", 64, 0},     // unreachable (a datagram socket's error queue)
+        {"10.231.2.2", 64, delay}, // the echo reply of a trace hop
+        {"10.231.1.2", 64, 0},     // the kernel's reply to a trace hop
+    };
+    TPinger p = Pinger("", 2);
+    p.BeforeReading = [] { std::this_thread::sleep_for(std::chrono::milliseconds(late)); };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.host + std::string(c.ttl ? " trace hop" : " echo"));
+        std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+        p.Host = c.host;
+        p.TTL = c.ttl;
+        long long waited = -1;
+        InClient([&] {
+            auto start = SteadyClock::now();
+            c.ttl ? p.TraceHop() : p.Echo();
+            waited = MsSince(start);
+        });
+        ASSERT_TRUE(p.Replied) << p.Messages.join('|').toStdString();
+        ASSERT_GE(waited, late) << "the seam did not hold the wake-up";
+        int rtt = -1;
+        if (c.ttl) {
+            ASSERT_EQ(p.Messages.size(), 2);
+            ASSERT_TRUE(p.Messages[1].endsWith(" ms")) << p.Messages.join('|').toStdString();
+            rtt = p.Messages[1].chopped(3).toInt();
+        } else {
+            rtt = int(p.RoundTripTime);
+        }
+        EXPECT_GE(rtt, c.network);
+        EXPECT_LT(rtt, c.network + slack);
     }
 }
 
