@@ -190,7 +190,7 @@ TEST_F(PublisherFtpTest, ASlowServerCannotHoldTheRunPastItsBound) {
 
     const QString timeOut = QStringLiteral("FTP transfer timed out after 2500 ms");
     EXPECT_EQ(failed, timeOut);
-    EXPECT_GE(took, 2400);
+    EXPECT_GE(took, 2300); // a coarse timer may fire 5 % early
     EXPECT_LT(took, 4000) << "the run outlasted its bound";
     const QStringList l = log();
     ASSERT_GE(l.size(), 6);
