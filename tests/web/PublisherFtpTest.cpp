@@ -207,4 +207,46 @@ TEST_F(PublisherFtpTest, ASlowServerCannotHoldTheRunPastItsBound) {
     EXPECT_EQ(boxes, QStringList{"[Velmora: " + timeOut + "]"});
 }
 
+// While a run's error box is open, neither a later run's error nor its
+// "FTP Login Failure" opens another: both are logged, and a refused login
+// does not wait for a box that is not shown.
+TEST_F(PublisherFtpTest, AnOpenErrorBoxKeepsLaterBoxesInTheLog) {
+    TScriptedFtpServer::Script refusing;
+    refusing.replies["STOR"] = "553 Could not create file\r\n";
+    TScriptedFtpServer server("127.0.0.1", 0, refusing);
+    use(server);
+    publisher.Boxes().copyToDrive = false;
+    prompts.hold = true;
+    createNow();
+    EXPECT_EQ(boxes, QStringList{"[Velmora: 553 Could not create file]"});
+
+    createNow();
+    EXPECT_EQ(failed, QStringLiteral("553 Could not create file"));
+    EXPECT_EQ(log().last(), "553 Could not create file  (not shown: an error box is open)");
+
+    TScriptedFtpServer::Script noLogin;
+    noLogin.replies["PASS"] = "530 Login incorrect\r\n";
+    TScriptedFtpServer refusingLogin("127.0.0.1", 0, noLogin);
+    use(refusingLogin);
+    createNow();
+    const QStringList l = log();
+    ASSERT_GE(l.size(), 3);
+    EXPECT_EQ(
+        l.mid(l.size() - 3),
+        QStringList({"FTP Login Failure  (not shown: an error box is open)",
+                     "FTP Connect Unsuccessful.",
+                     "  - Connection to 127.0.0.1:" + publisher.Boxes().ftpPort + " failed."}));
+    EXPECT_EQ(boxes.size(), 1);
+
+    // Closed: the next refusal shows its box, and the run waits on it.
+    prompts.closeBox();
+    QSignalSpy ended(&publisher, &TPublisher::RunEnded);
+    ASSERT_TRUE(publisher.ButtonWebPageTransferFileClick());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return boxes.size() == 2; }, 5000));
+    EXPECT_EQ(boxes.last(), "[FTP Error: FTP Login Failure]");
+    EXPECT_TRUE(publisher.Running());
+    prompts.closeBox();
+    ASSERT_TRUE(ended.wait(5000));
+}
+
 } // namespace
