@@ -37,10 +37,13 @@ void BM_WritePages100kDevices10kLogLines(benchmark::State& state) {
                    .arg(i >> 8)
                    .arg(i & 255)
                    .arg(i);
-    TPublisher publisher({[&]() -> const TDeviceGrid& { return grid; }, [&] { return log; },
-                          [] { return 0xFF0000u; }, [] { return 0x0000FFu; },
+    TPublisher publisher({[&]() -> const TDeviceGrid& { return grid; },
+                          [&] { return log; },
+                          [] { return 0xFF0000u; },
+                          [] { return 0x0000FFu; },
                           [] { return QStringLiteral("Thu Dec 10, 2026 19:00:00"); },
-                          [&] { return dir.filePath("velmora"); }});
+                          [&] { return dir.filePath("velmora"); },
+                          {}});
     bool ended = false;
     QObject::connect(&publisher, &TPublisher::RunEnded, [&] { ended = true; });
     for (auto _ : state) {

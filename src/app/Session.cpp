@@ -110,15 +110,15 @@ TSession::TSession(Options o, QObject* parent) : QObject(parent), options(std::m
         {[this]() -> const TDeviceGrid& { return *grid; }, [this] { return monitorLog->Lines(); },
          [this] { return unsigned(monitor.upColor); },
          [this] { return unsigned(monitor.downColor); }, [this] { return clockText; },
-         [this] { return ProgramFolder() + options.executableName; }},
+         // Beside the program only when the settings are; an installed
+         // copy's users cannot (and root should not) write there.
+         [this] { return DataFolder() + options.executableName; },
+         // An error that ends a run is shown without waiting for the
+         // operator: the cycle, the clock and the delivery go on meanwhile.
+         [this]() -> TPrompts& { return Prompter(); }},
         this);
     pingPage = new TPingPageEngine([this]() -> TIniFile& { return Settings(); }, this);
     publisher->TransferLog().setObjectName(QStringLiteral("TransferMemo"));
-    // An error that ends a run is shown without waiting for the operator:
-    // the cycle, the clock and the delivery go on meanwhile.
-    connect(publisher, &TPublisher::RunFailed, this, [this](const QString& text) {
-        Prompter().ShowMessage(text, QStringLiteral("Velmora"), TPrompts::Icon::Error, {});
-    });
 }
 
 TSession::~TSession() {

@@ -372,8 +372,6 @@ void TNMFTP::stepTimedOut() {
     QString what;
     switch (state) {
     case TState::Resolving:
-        QHostInfo::abortHostLookup(lookupId);
-        lookupId = -1;
         what = QStringLiteral("Host lookup of %1").arg(Host.trimmed());
         break;
     case TState::Connecting:
@@ -417,17 +415,33 @@ void TNMFTP::stepTimedOut() {
     case TState::LoggedIn:
         return;
     }
+    giveUp(what + QStringLiteral(" timed out after ") + timeOutText());
+}
+
+bool TNMFTP::GiveUp(const QString& text) {
+    if (operation == TOperation::None)
+        return false;
+    giveUp(text);
+    return true;
+}
+
+// A wait that has lasted too long: the dialogue is out of step, so the
+// control connection goes at once.
+void TNMFTP::giveUp(const QString& text) {
+    if (state == TState::Resolving && lookupId >= 0) {
+        QHostInfo::abortHostLookup(lookupId);
+        lookupId = -1;
+    }
     const TState was = state;
     const bool wasConnected = connected;
     closeControl();
     if (was == TState::Connecting && !wasConnected)
         emit OnConnectionFailed();
-    const TFtpError e = Error(TFtpError::TKind::TimedOut,
-                              what + QStringLiteral(" timed out after ") + timeOutText());
     if (was == TState::LoginQuit) {
         complete(pendingError);
         return;
     }
+    const TFtpError e = Error(TFtpError::TKind::TimedOut, text);
     if (operation == TOperation::Upload)
         uploadFailed(e);
     else

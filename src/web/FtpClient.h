@@ -115,6 +115,9 @@ public:
     bool Upload(const QString& localPath, const QString& remoteName);
     // QUIT and close; nothing to do (and no event) when not connected.
     bool Disconnect();
+    // Ends the operation in progress as a wait that timed out, with `text`
+    // as its error, closing the control connection; false when none runs.
+    bool GiveUp(const QString& text);
 
     // Every control line each way; PASS shows "****" for the password.
     void SetTranscript(TPingPong::TTranscript hook) { pingPong.SetTranscript(std::move(hook)); }
@@ -153,6 +156,7 @@ private:
     void socketDisconnected();
     void replyReceived(const TReply& reply);
     void stepTimedOut();
+    void giveUp(const QString& text);
     void replyTooLong();
     void sendCommand(TState next, const QByteArray& line);
     void sendQuit(TState next);
@@ -169,6 +173,7 @@ private:
     void dataError(QAbstractSocket::SocketError error);
     void closeData();
     void dataClosed();
+    void closingReply(const TReply& reply);
     void endUpload();
 
     QTcpSocket socket;

@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+using ftp::Error;
 using ftp::HasLineBreak;
 
 namespace {
@@ -31,9 +32,15 @@ struct TFtpStep::TPrivate {
     std::size_t next = 0;
     std::optional<TCmdType> failure; // OnFailure of the operation in progress
     TFtpError error;                 // the one that ends the step
+    QTimer runBound;                 // the whole dialogue's
+    bool overran = false;            // runBound fired; the step ends with it
+    TShowBox showBox;
 
     explicit TPrivate(TFtpStep* owner) : q(owner) {
         NMFTP1.setObjectName(QStringLiteral("NMFTP1"));
+        runBound.setSingleShot(true);
+        runBound.setInterval(kRunBoundMs);
+        QObject::connect(&runBound, &QTimer::timeout, q, [this] { runBoundPassed(); });
         QObject::connect(&NMFTP1, &TNMFTP::OnConnect, q, [this] { NMFTP1Connect(); });
         QObject::connect(&NMFTP1, &TNMFTP::OnDisconnect, q, [this] { NMFTP1Disconnect(); });
         QObject::connect(&NMFTP1, &TNMFTP::OnConnectionFailed, q,
@@ -83,6 +90,8 @@ struct TFtpStep::TPrivate {
     void NMFTP1Failure(bool*, TCmdType kind) { failure = kind; }
 
     void finish(bool endsRun, const QString& text = QString()) {
+        runBound.stop();
+        overran = false;
         stage = TStage::Idle;
         commands.clear();
         // Never from inside a signal of the client: the caller may go on
@@ -106,6 +115,7 @@ struct TFtpStep::TPrivate {
         pages = p;
         failure.reset();
         error = {};
+        overran = false;
         if (!b.useFtp) {
             finish(false);
             return;
@@ -128,22 +138,53 @@ struct TFtpStep::TPrivate {
                 return;
             }
         }
-        for (const QString& page : {p.index, p.grid, p.log}) {
-            if (!QFileInfo(page).isFile()) {
-                unsuccessful(QStringLiteral("Velmora Index/Grid/Log HTML Files do not exist."));
-                return;
-            }
+        if (const TPagePaths::TCheck c = p.Check(); !c.Ok()) {
+            line(kUnsuccessful);
+            for (const QString& name : c.notWritten)
+                line(QStringLiteral("  - Velmora %1 HTML File could not be written.").arg(name));
+            if (c.missing)
+                line(QStringLiteral("  - Velmora Index/Grid/Log HTML Files do not exist."));
+            finish(false);
+            return;
         }
         if (HasLineBreak(b.ftpFolder.trimmed())) {
             unsuccessful(QStringLiteral("Host Folder holds a line break."));
             return;
         }
+        // From here on the server sets the pace.
+        runBound.start();
         if (NMFTP1.Connected()) {
             stage = TStage::Leftover;
             NMFTP1.Disconnect();
             return;
         }
         connectToServer();
+    }
+
+    QString boundText() const {
+        const int ms = runBound.interval();
+        if (ms % 1000 == 0)
+            return QStringLiteral("%1 s").arg(ms / 1000);
+        return QStringLiteral("%1 ms").arg(ms);
+    }
+
+    // The whole dialogue has taken too long: the operation in progress is
+    // given up as a wait that timed out, and the step ends the run.
+    void runBoundPassed() {
+        if (stage == TStage::Idle)
+            return;
+        overran = true;
+        const TFtpError e = Error(TFtpError::TKind::TimedOut,
+                                  QStringLiteral("FTP transfer timed out after ") + boundText());
+        error = e;
+        if (!NMFTP1.GiveUp(e.text))
+            overrunEnded(e);
+    }
+
+    void overrunEnded(const TFtpError& e) {
+        error = e;
+        timedOutLine(e);
+        failEnded();
     }
 
     void connectToServer() {
@@ -173,8 +214,14 @@ struct TFtpStep::TPrivate {
             return;
         }
         timedOutLine(e);
-        Prompts().ShowMessage(QStringLiteral("FTP Login Failure"), QStringLiteral("FTP Error"),
-                              TPrompts::Icon::Error, [this] { afterLogin(); });
+        // The operator's time is not the server's.
+        runBound.stop();
+        const QString text = QStringLiteral("FTP Login Failure");
+        const QString caption = QStringLiteral("FTP Error");
+        if (showBox)
+            showBox(text, caption, [this] { afterLogin(); });
+        else
+            Prompts().ShowMessage(text, caption, TPrompts::Icon::Error, [this] { afterLogin(); });
     }
 
     void afterLogin() {
@@ -235,6 +282,12 @@ struct TFtpStep::TPrivate {
     }
 
     void done(const TFtpError& e) {
+        // The operation given up by the bound ends here, with the bound's
+        // error whatever it reports.
+        if (stage != TStage::Idle && overran) {
+            overrunEnded(TFtpError(error));
+            return;
+        }
         switch (stage) {
         case TStage::Idle:
             return;
@@ -281,4 +334,12 @@ bool TFtpStep::Running() const {
 
 void TFtpStep::SetTimeOut(int ms) {
     d->NMFTP1.TimeOut = ms;
+}
+
+void TFtpStep::SetRunBound(int ms) {
+    d->runBound.setInterval(ms);
+}
+
+void TFtpStep::SetShowBox(TShowBox show) {
+    d->showBox = std::move(show);
 }

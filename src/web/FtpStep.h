@@ -22,8 +22,8 @@ public:
     // the caller and must outlive the step: the step trims its host, user,
     // password, port and folder texts in place (as the boxes are) and the
     // event lines read the host, port and folder from it when they come.
-    // "FTP Login Failure" is shown by Prompts().ShowMessage, and the step
-    // goes on when it has been closed. Finished always comes after Run has
+    // "FTP Login Failure" is shown (SetShowBox), and the step goes on when
+    // it has been closed. Finished always comes after Run has
     // returned; a call while the step runs is ignored.
     void Run(TWebPageSettings& boxes, const TPagePaths& pages, const QString& clockText);
     bool Running() const;
@@ -31,6 +31,19 @@ public:
     // Bound on every wait of the dialogue (lookup, connect, each reply, the
     // data connection's accept, each send), in milliseconds.
     void SetTimeOut(int ms);
+    // Bound on the whole dialogue, from the connect to the QUIT, in
+    // milliseconds (3 minutes unless set): a server that answers each
+    // command just inside the bound of a wait cannot hold a run for long.
+    // Passing it ends the run with "FTP Time-out".
+    void SetRunBound(int ms);
+    static constexpr int kRunBoundMs = 3 * 60 * 1000;
+
+    // How "FTP Login Failure" is shown; `closed` runs once it has been
+    // closed, never before the call has returned. Prompts().ShowMessage
+    // unless set.
+    using TShowBox = std::function<void(const QString& text, const QString& caption,
+                                        std::function<void()> closed)>;
+    void SetShowBox(TShowBox show);
 
 signals:
     // One Transfer Log entry (it may hold line feeds).

@@ -88,14 +88,14 @@ void TNMFTP::uploadReply(const TReply& reply) {
         acceptData();
         return;
     case TState::Accepting:
-        // The server gave up on reaching us (425 and the like).
-        if (reply.code >= 400) {
+    case TState::Sending:
+    case TState::Closing:
+        // A failure reply before the file is out (425, 426, 451, 552...):
+        // the server will not keep what it got.
+        if (Between(reply.code, 400, 599)) {
             uploadFailed(Error(TFtpError::TKind::Reply, ReplyLine(reply)));
             return;
         }
-        [[fallthrough]];
-    case TState::Sending:
-    case TState::Closing:
         // A final reply before the file is out ends the transfer as far as
         // the server is concerned: it is the closing reply. A preliminary
         // one says nothing.
@@ -103,10 +103,7 @@ void TNMFTP::uploadReply(const TReply& reply) {
             earlyReply = reply;
         return;
     case TState::ClosingReply:
-        // Read, not examined: the file has been sent.
-        endUpload();
-        emit OnSuccess(cmdUpload);
-        complete();
+        closingReply(reply);
         return;
     default:
         return;
@@ -201,13 +198,25 @@ void TNMFTP::dataClosed() {
     data->disconnect(this);
     data.release()->deleteLater();
     if (earlyReply) {
-        endUpload();
-        emit OnSuccess(cmdUpload);
-        complete();
+        const TReply reply = *earlyReply; // the upload's end clears it
+        closingReply(reply);
         return;
     }
     setState(TState::ClosingReply);
     waitStep();
+}
+
+// The server's word on the file it got: a 4xx or 5xx (426 aborted, 451
+// local error, 552 storage exceeded) means it did not keep it, so the
+// upload failed as a refused STOR does.
+void TNMFTP::closingReply(const TReply& reply) {
+    if (Between(reply.code, 400, 599)) {
+        uploadFailed(Error(TFtpError::TKind::Reply, ReplyLine(reply)));
+        return;
+    }
+    endUpload();
+    emit OnSuccess(cmdUpload);
+    complete();
 }
 
 // Every other failure of an upload: OnFailure once, then the error goes on

@@ -3,19 +3,25 @@
 #include "FtpStep.h"
 #include "WebPages.h"
 #include "platform/LogModel.h"
+#include "platform/Prompts.h"
 #include "platform/TextLines.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
+#include <QTimer>
 
 TPublisher::TPublisher(Host h, QObject* parent)
     : QObject(parent), host(std::move(h)), transferLog(new TLogModel(this)),
       ftp(new TFtpStep(this)) {
     connect(ftp, &TFtpStep::Line, this, &TPublisher::log);
+    ftp->SetShowBox([this](const QString& text, const QString& caption,
+                           std::function<void()> closed) { showBox(text, caption, closed); });
     connect(ftp, &TFtpStep::Finished, this, [this](bool endsRun, const QString& errorText) {
         // The step trims its boxes as it goes.
         emit BoxesChanged();
         if (endsRun) {
+            showBox(errorText, QStringLiteral("Velmora"), {});
             endRun();
             emit RunFailed(errorText);
             return;
@@ -35,11 +41,34 @@ void TPublisher::log(const QString& entry) {
     transferLog->Append(entry);
 }
 
-void TPublisher::createPage(const QString& path, const QByteArray& bytes, const QString& line) {
-    // A page that cannot be written is left out silently; the steps that
-    // need it report it missing.
-    if (TextLines::WriteBytes(path, bytes))
+bool TPublisher::createPage(const QString& path, const QByteArray& bytes, const QString& line) {
+    if (TextLines::WriteBytes(path, bytes)) {
         log(line);
+        return true;
+    }
+    // Said here, since an older copy may still be there for the steps to
+    // mistake for this run's.
+    log(path + QStringLiteral(" could not be written."));
+    return false;
+}
+
+void TPublisher::showBox(const QString& text, const QString& caption,
+                         std::function<void()> closed) {
+    if (boxOpen) {
+        log(text + QStringLiteral("  (not shown: an error box is open)"));
+        if (closed)
+            QTimer::singleShot(0, this, std::move(closed));
+        return;
+    }
+    boxOpen = true;
+    TPrompts& prompts = host.prompts ? host.prompts() : Prompts();
+    prompts.ShowMessage(text, caption, TPrompts::Icon::Error,
+                        [self = QPointer<TPublisher>(this), closed = std::move(closed)] {
+                            if (self)
+                                self->boxOpen = false;
+                            if (closed)
+                                closed();
+                        });
 }
 
 bool TPublisher::ButtonWebPageTransferFileClick() {
@@ -49,12 +78,17 @@ bool TPublisher::ButtonWebPageTransferFileClick() {
     pages = Paths();
     transferLog->Clear();
     const QString clock = host.clockText();
-    createPage(pages.index, WebPages::IndexPage(),
-               pages.index + QStringLiteral(" created.  This is the page you should start with."));
-    createPage(pages.grid, WebPages::GridPage(host.grid(), host.upColor(), host.downColor(), clock),
-               pages.grid + QStringLiteral(" created."));
-    createPage(pages.log, WebPages::LogPage(host.logLines(), clock),
-               pages.log + QStringLiteral(" created."));
+    if (!createPage(pages.index, WebPages::IndexPage(),
+                    pages.index +
+                        QStringLiteral(" created.  This is the page you should start with.")))
+        pages.notWritten << QStringLiteral("Index");
+    if (!createPage(pages.grid,
+                    WebPages::GridPage(host.grid(), host.upColor(), host.downColor(), clock),
+                    pages.grid + QStringLiteral(" created.")))
+        pages.notWritten << QStringLiteral("Grid");
+    if (!createPage(pages.log, WebPages::LogPage(host.logLines(), clock),
+                    pages.log + QStringLiteral(" created.")))
+        pages.notWritten << QStringLiteral("Log");
     // The FTP step goes on by its own signals and ends with Finished, which
     // continues with the copy step.
     ftp->Run(boxes, pages, clock);
@@ -73,13 +107,13 @@ void TPublisher::copyPagesToDrive() {
         log(QStringLiteral("  - Destination drive:path is empty."));
         return;
     }
-    const QString all[] = {pages.index, pages.grid, pages.log};
-    for (const QString& p : all) {
-        if (!QFileInfo::exists(p)) {
-            log(QStringLiteral("Local Copy Unsucessful."));
+    if (const TPagePaths::TCheck c = pages.Check(); !c.Ok()) {
+        log(QStringLiteral("Local Copy Unsucessful."));
+        for (const QString& name : c.notWritten)
+            log(QStringLiteral("  - Velmora %1 HTML file could not be written.").arg(name));
+        if (c.missing)
             log(QStringLiteral("  - Velmora Index/Grid/Log HTML files do not exist."));
-            return;
-        }
+        return;
     }
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');

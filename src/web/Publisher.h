@@ -10,6 +10,7 @@
 class TDeviceGrid;
 class TFtpStep;
 class TLogModel;
+class TPrompts;
 
 // The publication of the status pages: a run writes the three pages, hands
 // them to the FTP step and copies them to a folder, recording each step in
@@ -24,8 +25,11 @@ public:
         std::function<unsigned()> upColor; // 0x00BBGGRR
         std::function<unsigned()> downColor;
         std::function<QString()> clockText;
-        // The pages are named after it and written beside it.
+        // The executable's name in the pages' folder: the pages are named
+        // after it and written in that folder.
         std::function<QString()> executablePath;
+        // Where the error boxes go; Prompts() when not set.
+        std::function<TPrompts&()> prompts;
     };
 
     explicit TPublisher(Host host, QObject* parent = nullptr);
@@ -54,11 +58,16 @@ signals:
     // The step changed box texts (trimmed them, or the anonymous pair).
     void BoxesChanged();
     void RunEnded();
-    // An error that ended the run, for the standard error display.
+    // An error that ended the run; shown in an error box unless one is
+    // open already.
     void RunFailed(const QString& text);
 
 private:
-    void createPage(const QString& path, const QByteArray& bytes, const QString& line);
+    bool createPage(const QString& path, const QByteArray& bytes, const QString& line);
+    // At most one error box of the runs at a time: while one is open, a
+    // later run only logs what it would have shown (a schedule of every
+    // tick against a refusing server would open one a second).
+    void showBox(const QString& text, const QString& caption, std::function<void()> closed);
     void copyPagesToDrive();
     void endRun();
     void log(const QString& entry);
@@ -70,5 +79,6 @@ private:
     TPagePaths pages;
     bool running = false;
     bool scheduled = false; // the run in progress was started by the schedule
+    bool boxOpen = false;
     int publishCounter = 0;
 };

@@ -80,6 +80,22 @@ TPagePaths TPagePaths::ForExecutable(const QString& executablePath) {
     const qsizetype dot = stem.lastIndexOf(QLatin1Char('.'));
     if (dot > 0)
         stem.truncate(dot);
-    return {folder + QStringLiteral("index.htm"), folder + stem + QStringLiteral(".htm"),
-            folder + stem + QStringLiteral("log.htm")};
+    return {folder + QStringLiteral("index.htm"),
+            folder + stem + QStringLiteral(".htm"),
+            folder + stem + QStringLiteral("log.htm"),
+            {}};
+}
+
+TPagePaths::TCheck TPagePaths::Check() const {
+    TCheck c;
+    const std::pair<const QString*, QLatin1String> all[] = {{&index, QLatin1String("Index")},
+                                                            {&grid, QLatin1String("Grid")},
+                                                            {&log, QLatin1String("Log")}};
+    for (const auto& [path, name] : all) {
+        if (notWritten.contains(name))
+            c.notWritten << name;
+        else if (!QFileInfo(*path).isFile())
+            c.missing = true;
+    }
+    return c;
 }

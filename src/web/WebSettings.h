@@ -3,6 +3,7 @@
 #include "platform/IniFile.h"
 
 #include <QString>
+#include <QStringList>
 
 // The section of the web page's keys.
 inline const QString kWebPageSection = QStringLiteral("Web Page Settings");
@@ -45,8 +46,22 @@ struct TWebPageSettings {
 // Where a publication run writes its three pages.
 struct TPagePaths {
     QString index, grid, log;
-    // From the executable's full path: its folder with index.htm; its name
-    // with the extension replaced by (or, without one, followed by) .htm;
-    // and without the extension, followed by log.htm.
+    // The pages the run could not write ("Index", "Grid", "Log"): a file
+    // still there is an older run's, and is not to be published as fresh.
+    QStringList notWritten;
+
+    // The one rule of both publishing steps for the pages they may take:
+    // each written by this run and a regular file now.
+    struct TCheck {
+        QStringList notWritten; // in page order
+        bool missing = false;   // another page is not a file (any more)
+        bool Ok() const { return notWritten.isEmpty() && !missing; }
+    };
+    TCheck Check() const;
+
+    // From a full path in the pages' folder named like the executable: that
+    // folder with index.htm; the name with the extension replaced by (or,
+    // without one, followed by) .htm; and without the extension, followed
+    // by log.htm.
     static TPagePaths ForExecutable(const QString& executablePath);
 };

@@ -10,10 +10,13 @@
 #include "monitor/MonitorLog.h"
 #include "platform/IniFile.h"
 #include "platform/LogModel.h"
+#include "web/Publisher.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QSpinBox>
 #include <gtest/gtest.h>
@@ -127,6 +130,27 @@ TEST_F(PerUserFilesTest, TheLogBackupGoesToThePerUserDataFolder) {
     EXPECT_EQ(mode(data + "/velmora"), 0700);
     EXPECT_EQ(mode(backup), 0600);
     EXPECT_EQ(entries(bin), QStringList{});
+}
+
+// An installed copy writes its pages into the data folder, and "Explore
+// Grid/Log Web Pages" opens them there.
+TEST_F(PerUserFilesTest, PagesAreWrittenAndExploredInThePerUserDataFolder) {
+    TForm1 form(windowOptions());
+    Named<QPushButton>(form, "ButtonWebPageTransferFile")->click();
+    const QString pages = data + "/velmora/";
+    // The grid and log pages are named after the program (here the test's).
+    const QString stem = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    const QStringList names{"index.htm", stem + ".htm", stem + "log.htm"};
+    EXPECT_EQ(form.Session().Publisher().TransferLog().Lines(),
+              QStringList({pages + names[0] + " created.  This is the page you should start with.",
+                           pages + names[1] + " created.", pages + names[2] + " created."}));
+    for (const QString& name : names) {
+        EXPECT_TRUE(QFile::exists(pages + name)) << name.toStdString();
+        EXPECT_EQ(mode(pages + name), 0600) << name.toStdString();
+    }
+    EXPECT_EQ(entries(bin), QStringList{}) << "nothing beside the program";
+    Named<QAction>(form, "ExploreWebPages1")->trigger();
+    EXPECT_EQ(launcher.browserUrls, QStringList{"file://" + pages + "index.htm"});
 }
 
 // The base directory rules ignore a relative path: the default under $HOME

@@ -1,3 +1,4 @@
+#include "ScriptedFtpServer.h"
 #include "StallMeter.h"
 #include "TestSupport.h"
 #include "app/MainWindow.h"
@@ -10,6 +11,7 @@
 #include "web/Publisher.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
@@ -17,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -287,6 +290,69 @@ TEST_F(WebPageWindowTest, AnUploadToASilentServerHoldsNothingUp) {
     for (const auto& m : prompts.messages)
         boxShown |= m.text == "FTP Login Failure" && m.caption == "FTP Error";
     EXPECT_TRUE(boxShown);
+}
+
+// The message boxes open on the screen.
+int openMessageBoxes() {
+    int n = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        n += qobject_cast<QMessageBox*>(w) && w->isVisible();
+    return n;
+}
+
+// A schedule of every tick against a server that refuses every upload, with
+// the window's own message boxes: one error box stays open, and the runs
+// meanwhile only log what they would have shown.
+TEST_F(WebPageWindowTest, RefusedUploadsOnAOneTickScheduleOpenOneBoxAtATime) {
+    TScriptedFtpServer::Script script;
+    script.replies["STOR"] = "553 Could not create file\r\n";
+    TScriptedFtpServer server("127.0.0.1", 0, script);
+    ASSERT_TRUE(server.Listening());
+    TForm1 form(testOptions());
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    // From here on the window's own message boxes (the start-up questions
+    // have been answered).
+    SetPrompts(nullptr);
+    auto* page = Named<QWidget>(form, "WebPage");
+    Named<QSpinBox>(*page, "EditWebPageHours")->setValue(0);
+    Named<QSpinBox>(*page, "EditWebPageMin")->setValue(0);
+    Named<QCheckBox>(*page, "CheckBoxWebPageFTP")->click();
+    QTest::keyClicks(Named<QLineEdit>(*page, "EditWebPageFTPHost"), "127.0.0.1");
+    auto* port = Named<QLineEdit>(*page, "EditWebPageFTPPort");
+    port->clear();
+    QTest::keyClicks(port, QString::number(server.Port()));
+    QTest::keyClicks(Named<QLineEdit>(*page, "EditWebPageFTPUserID"), "velmora");
+    QTest::keyClicks(Named<QLineEdit>(*page, "EditWebPageFTPPassword"), "s3cret");
+    Named<QCheckBox>(*page, "CheckBoxVelmoraWebPage")->click();
+
+    TPublisher& publisher = form.Session().Publisher();
+    QSignalSpy ended(&publisher, &TPublisher::RunEnded);
+    // The clock's own ticks, a run on each.
+    auto runs = [&](int count) {
+        const qsizetype until = ended.count() + count;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return ended.count() >= until; }, 3000 + 2000 * count));
+    };
+    runs(5);
+    EXPECT_GE(server.Connections(), 5);
+    EXPECT_EQ(openMessageBoxes(), 1);
+    EXPECT_EQ(publisher.TransferLog().Lines().mid(publisher.TransferLog().Lines().size() - 2),
+              QStringList({"Failure: cmdUpload",
+                           "553 Could not create file  (not shown: an error box is open)"}));
+
+    // Once the operator has closed it, the next refusal shows a box again.
+    QMessageBox* box = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* m = qobject_cast<QMessageBox*>(w); m && m->isVisible())
+            box = m;
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), "553 Could not create file");
+    box->button(QMessageBox::Ok)->click();
+    ASSERT_TRUE(QTest::qWaitFor([] { return openMessageBoxes() == 0; }, 2000));
+    runs(3);
+    EXPECT_EQ(openMessageBoxes(), 1);
+    EXPECT_EQ(publisher.TransferLog().Lines().last(),
+              "553 Could not create file  (not shown: an error box is open)");
 }
 
 TEST_F(WebPageWindowTest, DrivePathSelectionAndTheTransferLogMenu) {

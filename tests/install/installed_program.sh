@@ -96,13 +96,60 @@ wait_for test -e "$u/lone-config/velmora/velmora.ini.lock" ||
 stop "lone copy"
 [ "$(beside "$dir/lone")" = velmora-headless ] || fail "lone copy: wrote beside the program"
 
+# 4. Publishing on a schedule of every tick: the pages are written in
+# $XDG_DATA_HOME/velmora, and both steps find them there: the copy step
+# copies them, and the FTP step uploads them to a real FTP server
+# (python3-pyftpdlib, when installed) on loopback.
+web=$u/web
+mkdir -p "$web/config/velmora" "$web/copy" "$web/ftp"
+ftp_port=0 ftp_pid= py=
+for candidate in /usr/bin/python3 python3; do
+    "$candidate" -c 'import pyftpdlib' 2>/dev/null && { py=$candidate; break; }
+done
+if [ -n "$py" ]; then
+    ftp_port=$("$py" -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    "$py" "$(dirname "$0")/../peers/pyftpdlib_server.py" 127.0.0.1 "$ftp_port" "$web/ftp" \
+        velmora s3cret >"$dir/ftp.log" 2>&1 &
+    ftp_pid=$!
+    wait_for "$py" -c "import socket; socket.create_connection(('127.0.0.1', $ftp_port))" 2>/dev/null ||
+        fail "web: the FTP server did not start"
+fi
+use_ftp=0
+[ "$ftp_port" -ne 0 ] && use_ftp=1
+[ "$use_ftp" -eq 1 ] || echo "web: python3-pyftpdlib is not installed; the FTP step goes unchecked"
+printf '%s\r\n' '[DNS Settings]' 'DNS-0=127.0.0.1' '[Web Page Settings]' \
+    'WebPageCheckBoxVelmora=1' 'WebPageEditHours=0' 'WebPageEditMin=0' \
+    "CheckBoxWebPageFTP=$use_ftp" 'EditWebPageFTPHost=127.0.0.1' "EditWebPageFTPPort=$ftp_port" \
+    'EditWebPageFTPUserID=velmora' 'EditWebPageFTPPassword=s3cret' \
+    'CheckBoxWebPageLocalDrive=1' "EditWebPageDrivePath=$web/copy" >"$web/config/velmora/velmora.ini"
+[ "$(id -u)" -eq 0 ] && chown -R "$uid:$gid" "$web"
+start "${run[@]}" XDG_CONFIG_HOME="$web/config" XDG_DATA_HOME="$web/data" HOME="$u/home" \
+    "$p/bin/velmora-headless"
+pages=$web/data/velmora
+copied() { [ -s "$web/copy/index.htm" ] && [ -s "$web/copy/velmora.htm" ] && [ -s "$web/copy/velmoralog.htm" ]; }
+wait_for copied || fail "web: the pages were not copied"
+grep -q "^Transfer Log: $pages/index.htm created." "$dir/out" ||
+    fail "web: no index page written in \$XDG_DATA_HOME/velmora"
+grep -q "HTML [Ff]iles do not exist" "$dir/out" && fail "web: a step found no pages"
+if [ "$use_ftp" -eq 1 ]; then
+    wait_for test -s "$web/ftp/velmoralog.htm" || fail "web: the pages were not uploaded"
+    grep -q "^Transfer Log: Success: cmdUpload" "$dir/out" || fail "web: no upload line"
+fi
+stop web
+[ -n "$ftp_pid" ] && kill "$ftp_pid" && wait "$ftp_pid" 2>/dev/null
+for f in index.htm velmora.htm velmoralog.htm; do
+    [ -f "$pages/$f" ] || fail "web: $f not in \$XDG_DATA_HOME/velmora"
+done
+[ "$(beside "$p/bin")" = "$before" ] || fail "web: wrote beside the program: $(beside "$p/bin")"
+[ "$status" -eq 0 ] || { echo "--- headless output"; cat "$dir/out"; }
+
 if [ "$(id -u)" -ne 0 ]; then
     echo "installed program: root-only cases skipped (they run as root and in a namespace)"
     [ "$status" -eq 0 ] && echo "installed program: all checks passed"
     exit "$status"
 fi
 
-# 4. First start without the ICMP permission (a fresh network namespace
+# 5. First start without the ICMP permission (a fresh network namespace
 # allows no group the datagram ICMP sockets, and nobody has no CAP_NET_RAW):
 # the first log line says what to run for this binary.
 start unshare --net -- sh -c 'sysctl -qw net.ipv4.ping_group_range="1 0" && exec "$@"' sh \
@@ -112,7 +159,7 @@ wait_for grep -q "setcap cap_net_raw+ep $p/bin/velmora-headless" "$dir/out" ||
     { fail "no ICMP permission line naming the installed binary"; cat "$dir/out"; }
 stop "ICMP permission"
 
-# 5. Root can write the prefix, but an installed copy still keeps its files
+# 6. Root can write the prefix, but an installed copy still keeps its files
 # out of its bin folder.
 start env XDG_CONFIG_HOME="$dir/root-config" HOME="$dir/root-home" "$p/bin/velmora-headless"
 wait_for test -e "$dir/root-config/velmora/velmora.ini.lock" ||
@@ -120,7 +167,7 @@ wait_for test -e "$dir/root-config/velmora/velmora.ini.lock" ||
 stop root
 [ "$(beside "$p/bin")" = "$before" ] || fail "root: wrote beside the program"
 
-# 6. Portable use: a settings file beside the program wins. Its DNS server
+# 7. Portable use: a settings file beside the program wins. Its DNS server
 # is read, so no question is asked, and the per-user folder stays unmade.
 printf '[DNS Settings]\r\nDNS-0=127.0.0.1\r\n' >"$p/bin/velmora.ini"
 start env XDG_CONFIG_HOME="$dir/portable-config" HOME="$dir/root-home" "$p/bin/velmora-headless"

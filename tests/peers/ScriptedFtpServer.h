@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <QTcpServer>
+#include <functional>
 #include <optional>
 
 class QTcpSocket;
@@ -25,6 +26,8 @@ public:
         NeverRead,      // open it and read nothing
         NoClosingReply, // read the file, then say nothing
         Reset,          // reset the data connection at the first bytes
+        ResetAtEnd,     // read the file, close by a reset, then the closing reply
+        ReplyAtOnce,    // open it, read nothing, and send the closing reply at once
     };
 
     struct Script {
@@ -42,6 +45,9 @@ public:
         QByteArray closingReply = "226 Transfer complete\r\n";
         // Close the control connection once QUIT has been answered.
         bool closeAfterQuit = true;
+        // Every reply (the greeting and the closing reply too) comes this
+        // long after its cause: a slow server just inside each bound.
+        int replyDelayMs = 0;
     };
 
     struct TFile {
@@ -68,6 +74,9 @@ private:
     void accepted();
     void command(QTcpSocket* control, const QByteArray& line);
     void openData(QTcpSocket* control, const QByteArray& name);
+    static void resetOnClose(QTcpSocket& socket);
+    // Writes `bytes` on `control` after the script's delay, then runs `then`.
+    void reply(QTcpSocket* control, const QByteArray& bytes, std::function<void()> then = {});
 
     QTcpServer server;
     Script script;

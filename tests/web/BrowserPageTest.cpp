@@ -69,10 +69,12 @@ TEST(BrowserPage, ChromiumShowsOneRowPerDeviceTheColoursAndMarkupAsText) {
         grid.AppendRow(cells);
     }
     TPublisher publisher({[&]() -> const TDeviceGrid& { return grid; },
-                          [] { return QStringList(); }, [] { return 0xFF0000u; },
+                          [] { return QStringList(); },
+                          [] { return 0xFF0000u; },
                           [] { return 0x0000FFu; },
                           [] { return QStringLiteral("Thu Dec 10, 2026 19:00:00"); },
-                          [&] { return dir.filePath("velmora"); }});
+                          [&] { return dir.filePath("velmora"); },
+                          {}});
     QSignalSpy ended(&publisher, &TPublisher::RunEnded);
     ASSERT_TRUE(publisher.ButtonWebPageTransferFileClick());
     ASSERT_TRUE(ended.wait(5000));

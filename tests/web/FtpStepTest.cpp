@@ -29,6 +29,13 @@ public:
         return {"FTP Connect Unsuccessful.",
                 "  - Connection to 127.0.0.1:" + rig.boxes.ftpPort + " failed."};
     }
+    // An upload the server refused: the failure line after the disconnect,
+    // and nothing after it.
+    QStringList UploadRefused() const {
+        return {
+            Initiated(),   kConnected,          "Success: cmdChangeDir", "Success: cmdDoCommand",
+            kDisconnected, "Failure: cmdUpload"};
+    }
     QStringList Successful() const {
         return {Initiated(),
                 kConnected,
@@ -47,6 +54,11 @@ public:
 
 QByteArray LoginBytes() {
     return "USER velmora\r\nPASS s3cret\r\n";
+}
+
+// The control bytes up to the first page's STOR, and the QUIT after it.
+QByteArray FirstStor() {
+    return LoginBytes() + "CWD /pages\r\nTYPE A\r\nSTOR index.htm\r\nQUIT\r\n";
 }
 
 // The PORT lines of a control transcript.
@@ -122,6 +134,7 @@ TEST_F(FtpStepTest, MisbehavingServers) {
         TOutcome outcome;
         QByteArray received; // the control bytes, PORT lines left out
         int files;
+        bool bigPage = false; // an index page far larger than the socket buffers
     };
     const QString up = "Success: cmdUpload  - Velmora HTML File Copied to 127.0.0.1:";
     const std::vector<Case> cases{
@@ -184,9 +197,42 @@ TEST_F(FtpStepTest, MisbehavingServers) {
          },
          Ended(true, "500 Illegal PORT command"), LoginBytes() + "CWD /pages\r\nTYPE A\r\nQUIT\r\n",
          0},
-        // The closing reply is read, not examined.
+        // A failure reply after the data: the server did not keep the file,
+        // and the run ends as for a refused STOR.
         {"closing reply 426",
          [](auto& s) { s.closingReply = "426 Connection closed; transfer aborted\r\n"; },
+         [](const FtpStepTest& t) { return t.UploadRefused(); },
+         Ended(true, "426 Connection closed; transfer aborted"), FirstStor(), 1},
+        {"closing reply 451", [](auto& s) { s.closingReply = "451 Local error in processing\r\n"; },
+         [](const FtpStepTest& t) { return t.UploadRefused(); },
+         Ended(true, "451 Local error in processing"), FirstStor(), 1},
+        {"closing reply 552",
+         [](auto& s) { s.closingReply = "552 Storage allocation exceeded\r\n"; },
+         [](const FtpStepTest& t) { return t.UploadRefused(); },
+         Ended(true, "552 Storage allocation exceeded"), FirstStor(), 1},
+        // The page is out and the client's end closed when the server resets
+        // the data connection; only the closing reply tells.
+        {"data connection reset, then 426",
+         [](auto& s) {
+             s.data = TData::ResetAtEnd;
+             s.closingReply = "426 Connection reset; transfer aborted\r\n";
+         },
+         [](const FtpStepTest& t) { return t.UploadRefused(); },
+         Ended(true, "426 Connection reset; transfer aborted"), FirstStor(), 1},
+        {"multi-line closing reply 552",
+         [](auto& s) { s.closingReply = "552-Quota exceeded\r\n552 File not kept\r\n"; },
+         [](const FtpStepTest& t) { return t.UploadRefused(); }, Ended(true, "552-Quota exceeded"),
+         FirstStor(), 1},
+        // Said while the page is still going out: the rest is not sent.
+        {"552 during the transfer",
+         [](auto& s) {
+             s.data = TData::ReplyAtOnce;
+             s.closingReply = "552 Storage allocation exceeded\r\n";
+         },
+         [](const FtpStepTest& t) { return t.UploadRefused(); },
+         Ended(true, "552 Storage allocation exceeded"), FirstStor(), 0, true},
+        // A positive closing reply other than 226 is still success.
+        {"closing reply 250", [](auto& s) { s.closingReply = "250 File stored\r\n"; },
          [](const FtpStepTest& t) { return t.Successful(); }, Ended(false),
          LoginBytes() + "CWD /pages\r\nTYPE A\r\nSTOR index.htm\r\nSTOR velmora.htm\r\n"
                         "STOR velmoralog.htm\r\nQUIT\r\n",
@@ -204,6 +250,8 @@ TEST_F(FtpStepTest, MisbehavingServers) {
         c.script(script);
         TScriptedFtpServer server("127.0.0.1", 0, script);
         Use(server);
+        TFtpRig::WritePage(rig.pages.index,
+                           c.bigPage ? QByteArray(16 * 1024 * 1024, 'x') : TFtpRig::IndexBytes());
         EXPECT_EQ(rig.Run(), c.outcome);
         EXPECT_EQ(rig.log, c.log(*this));
         QByteArray received;

@@ -63,8 +63,10 @@ public:
 
     TFtpRig() {
         prompts.log = &log;
-        pages = TPagePaths{dir.filePath("index.htm"), dir.filePath("velmora.htm"),
-                           dir.filePath("velmoralog.htm")};
+        pages = TPagePaths{dir.filePath("index.htm"),
+                           dir.filePath("velmora.htm"),
+                           dir.filePath("velmoralog.htm"),
+                           {}};
         WritePage(pages.index, IndexBytes());
         WritePage(pages.grid, GridBytes());
         WritePage(pages.log, "<html>\r\n<body>log</body>\r\n</html>\r\n");
