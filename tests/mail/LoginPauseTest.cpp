@@ -4,8 +4,6 @@
 #include "MailTestSupport.h"
 #include "ScriptedSmtpServer.h"
 #include "TestCertificates.h"
-#include "mail/AlertQueue.h"
-#include "mail/MailDelivery.h"
 #include "platform/Clock.h"
 
 #include <QSslCertificate>
@@ -21,7 +19,7 @@ const QByteArray kRefused = "535 5.7.8 Authentication credentials invalid\r\n";
 const QByteArray kAccepted = "235 2.7.0 Authentication successful\r\n";
 const QString kPauseLine = QStringLiteral(":::Login refused: this EMAIL is tried again in ");
 
-class LoginPauseTest : public ::testing::Test {
+class LoginPauseTest : public TDeliveryFixture {
 protected:
     static inline QTemporaryDir* certDir = nullptr;
     static inline TTestCertificates* certs = nullptr;
@@ -44,14 +42,6 @@ protected:
     }
 
     TManualClock clock{QDateTime(QDate(2026, 12, 11), QTime(9, 0, 0))};
-    TMailRig rig;
-    TNotificationQueue queue;
-    QTimer EMAILTimer;
-    TMailDelivery delivery{queue,
-                           rig.email,
-                           rig.client,
-                           EMAILTimer,
-                           {[this](const QString& l) { rig.append(l); }, {}, {}}};
     std::unique_ptr<TScriptedSmtpServer> server;
     qint64 elapsedSecs = 0;
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mail/AlertQueue.h"
+#include "mail/MailDelivery.h"
 #include "mail/MailSettings.h"
 #include "mail/SMTPClient.h"
 
@@ -8,6 +10,7 @@
 #include <QSignalSpy>
 #include <QStringList>
 #include <QTimer>
+#include <gtest/gtest.h>
 #include <ostream>
 
 // Readable failure messages for Qt strings.
@@ -69,4 +72,18 @@ public:
                 out << l;
         return out;
     }
+};
+
+// A fixture with the queue and its delivery over a rig's client, wired as
+// the session wires them, with the EMAIL Log going to the rig.
+class TDeliveryFixture : public ::testing::Test {
+protected:
+    TMailRig rig;
+    TNotificationQueue queue;
+    QTimer EMAILTimer;
+    TMailDelivery delivery{queue,
+                           rig.email,
+                           rig.client,
+                           EMAILTimer,
+                           {[this](const QString& l) { rig.append(l); }, {}, {}}};
 };

@@ -2,8 +2,6 @@
 #include "DnsmasqServer.h"
 #include "MailTestSupport.h"
 #include "ScriptedSmtpServer.h"
-#include "mail/AlertQueue.h"
-#include "mail/MailDelivery.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,7 +15,7 @@ const QString kSince = QStringLiteral("Thu Dec 10, 2026 11:22:33");
 
 // A real SMTP server that the exchanger of velmora.test points to, found
 // through a real DNS server that adds the exchanger's address.
-class SMTPAiosmtpdTest : public ::testing::Test {
+class SMTPAiosmtpdTest : public TDeliveryFixture {
 protected:
     static inline QTemporaryDir* maildir = nullptr;
     static inline TAiosmtpdServer* smtp = nullptr;
@@ -43,15 +41,6 @@ protected:
         dns = nullptr;
         maildir = nullptr;
     }
-
-    TMailRig rig;
-    TNotificationQueue queue;
-    QTimer EMAILTimer;
-    TMailDelivery delivery{queue,
-                           rig.email,
-                           rig.client,
-                           EMAILTimer,
-                           {[this](const QString& l) { rig.append(l); }, {}, {}}};
 
     void SetUp() override {
         if (!smtp || !dns)

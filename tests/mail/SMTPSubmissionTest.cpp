@@ -2,8 +2,6 @@
 #include "MailTestSupport.h"
 #include "ScriptedSmtpServer.h"
 #include "TestCertificates.h"
-#include "mail/AlertQueue.h"
-#include "mail/MailDelivery.h"
 #include "platform/IniFile.h"
 
 #include "StallMeter.h"
@@ -79,7 +77,7 @@ public:
     quint16 target;
 };
 
-class SMTPSubmissionTest : public ::testing::Test {
+class SMTPSubmissionTest : public TDeliveryFixture {
 protected:
     static inline QTemporaryDir* certDir = nullptr;
     static inline TTestCertificates* certs = nullptr;
@@ -105,14 +103,6 @@ protected:
     }
 
     QTemporaryDir maildirs;
-    TMailRig rig;
-    TNotificationQueue queue;
-    QTimer EMAILTimer;
-    TMailDelivery delivery{queue,
-                           rig.email,
-                           rig.client,
-                           EMAILTimer,
-                           {[this](const QString& l) { rig.append(l); }, {}, {}}};
     std::unique_ptr<TAiosmtpdServer> smtp;
     quint16 smtpPort = 0;
     QStringList transcript;
