@@ -172,8 +172,7 @@ void TSession::Start() {
     email = TEmailSettings{};
     winsockData = TWinsockData{};
     // 3. Cycle position, pending edits, selection, sort directions.
-    cycle->loopCount = 0;
-    cycle->currentRow = 0;
+    cycle->Reset();
     pendingEdits = TPendingEdits{};
     selectedRow = 0;
     sortDirections.fill(false);
@@ -181,7 +180,6 @@ void TSession::Start() {
     grid->SetGridHeader();
     // 6.
     emit ActivityChanged(QStringLiteral("Idle"));
-    cycle->cycleBusy = 0;
     // 7. Settings, or the defaults with the loopback row.
     settingsFound = Settings().Exists();
     if (settingsFound)
@@ -234,19 +232,19 @@ void TSession::Start() {
     // 15. The grid, logs and queue as they were at the last close.
     if (restore)
         showErrorLater([this] {
+            int row = cycle->CurrentRow();
             RestoreSavedState(Settings(),
                               {*grid, [this](const QString& l) { monitorLog->Append(l); },
-                               [this](const QString& l) { emailLog->Append(l); }, queue,
-                               cycle->currentRow},
+                               [this](const QString& l) { emailLog->Append(l); }, queue, row},
                               Now().now());
+            cycle->RestartAt(row);
         });
     // 16.
     applyIntervals();
     // 18.
     TimerTime.start();
     EMAILTimer.start();
-    cycle->TimerInterPacket.stop();
-    cycle->TimerInterSite.start();
+    cycle->ResumeBetweenDevices();
     // 19.
     startingUp = false;
 }
@@ -352,7 +350,7 @@ QString TSession::IndexPagePath() const {
 }
 
 TSession::TRunning TSession::Running() const {
-    return {cycle->cycleBusy != 0, delivery->DeliveryRunning()};
+    return {cycle->Busy(), delivery->DeliveryRunning()};
 }
 
 bool TSession::RequestClose() {
@@ -388,7 +386,7 @@ void TSession::closeSequence() {
         // monitoring goes on rather than stopping with nobody told.
         try {
             SaveStateOnExit(Settings(), {*grid, monitorLog->Lines(), emailLog->Lines(), queue,
-                                         cycle->currentRow});
+                                         cycle->CurrentRow()});
         } catch (...) {
             resumeAfterFailedClose();
             throw;

@@ -64,7 +64,7 @@ void TSession::InsertGridDevice(const QString& address, const QString& location,
         }
     if (fieldsRefused(address, location))
         return;
-    if (cycle->cycleBusy) {
+    if (cycle->Busy()) {
         pendingEdits.insert = TPendingEdits::Insert{address, location, critical, append};
         return;
     }
@@ -85,7 +85,7 @@ void TSession::UpdateGridDevice(const QString& previous, const QString& address,
                                 const QString& critical, const QString& location) {
     if (fieldsRefused(address, location))
         return;
-    if (cycle->cycleBusy) {
+    if (cycle->Busy()) {
         pendingEdits.edit = TPendingEdits::Edit{previous, address, location, critical, update};
         return;
     }
@@ -131,7 +131,7 @@ void TSession::ActionDeleteGridDeviceExecute() {
                              TPrompts::Icon::None))
         return;
     // The cycle ran on while the question was open.
-    if (cycle->cycleBusy) {
+    if (cycle->Busy()) {
         pendingEdits.deletePending = true;
         return;
     }
@@ -156,7 +156,7 @@ void TSession::ActionDeleteGridDeviceExecute() {
 void TSession::MergeFileIntoGrid(const QString& path, bool append) {
     if (!NamesDataFile(path))
         return;
-    if (cycle->cycleBusy) {
+    if (cycle->Busy()) {
         pendingEdits.merge = TPendingEdits::Merge{path, append};
         return;
     }
@@ -195,7 +195,7 @@ void TSession::MergeFileIntoGrid(const QString& path, bool append) {
         }
         grid->AppendRows(std::move(rows));
     }
-    cycle->packetCount = 0;
+    cycle->RestartAt(cycle->CurrentRow());
     cycle->ResumeBetweenDevices();
 }
 
