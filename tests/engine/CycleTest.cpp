@@ -9,7 +9,7 @@
 namespace {
 
 // A cycle over a grid whose echoes answer from a script (round-trip time, or
-// -1 for no answer); records what the cycle told the window.
+// -1 for no answer); records what the cycle told its host.
 struct CycleFixture : ::testing::Test {
     TDeviceGrid grid;
     TMonitorCycle cycle{&grid};
