@@ -103,6 +103,11 @@ private:
     void bindEditing();
     void showEditDialog(QDialog* dialog);
     void showMonitorSettings();
+    // The window's start-up steps, in the order FormCreate runs them.
+    QSize sizeToScreen();
+    void showStartUpSettings(const QSize& screenShare);
+    void centreOnScreen();
+    void clearGridSelection();
     void setStatus(int panel, const QString& text);
     void deviceWentDown(const QStringList& cells);
     void clockTicked();

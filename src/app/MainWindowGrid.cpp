@@ -19,7 +19,7 @@
 
 void TForm1::buildGrid() {
     gridDelegate =
-        new TGridDelegate([this] { return session->Cycle().currentRow; },
+        new TGridDelegate([this] { return session->Cycle().CurrentRow(); },
                           [this] {
                               return TGridDelegate::Colors{
                                   TMonitorSetupPage::ColorOf(

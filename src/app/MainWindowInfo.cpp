@@ -18,9 +18,9 @@ void TForm1::SessoniInformation1Click() {
     auto* dialog = new TSessionInfoDlg(
         session->Grid(),
         [&cycle] {
-            return TSessionInfoDlg::TCounters{cycle.loopCount, cycle.currentRow};
+            return TSessionInfoDlg::TCounters{cycle.LoopCount(), cycle.CurrentRow()};
         },
-        cycle.TimerInterSite.interval(), this);
+        cycle.TimerInterSite().interval(), this);
     dialog->show();
 }
 

@@ -1,4 +1,5 @@
-// Start-up, the close rule, resizing, the tray icon and the clock tick.
+// The window's side of start-up and close, resizing, the tray icon and the
+// clock's display; the rules themselves are the session's.
 #include "MainWindow.h"
 
 #include "MonitorSetupPage.h"
@@ -77,30 +78,49 @@ void TForm1::showMonitorSettings() {
     MonitorSetup->SetValues(m);
 }
 
+// The window's side of start-up around the session's own steps: what the
+// window shows before any question start-up may ask, then what start-up
+// loaded.
 void TForm1::FormCreate() {
-    session->PingPage().TimerPing.stop();
-    // 4.
     PageControl1->setCurrentWidget(TabSheet1);
-    // 6.
     TrayIcon1->SetHint(QStringLiteral("Velmora\nRight Click for Menu"));
-    // 7. The window's size from the settings, or from the screen.
+    const QSize screenShare = sizeToScreen();
+    session->Start();
+    showStartUpSettings(screenShare);
+    centreOnScreen();
+    clearGridSelection();
+    // Resizes from here on are the operator's, and written.
+    startingUp = false;
+}
+
+QSize TForm1::sizeToScreen() {
+    // A first start keeps this size; a settings file may replace it.
     const QSize screen = options.screenSize.isValid() ? options.screenSize
                                                       : QGuiApplication::primaryScreen()->size();
-    const int w = int(screen.width() * 0.85), h = int(screen.height() * 0.65);
-    resize(w, h);
-    session->Start();
+    const QSize share(int(screen.width() * 0.85), int(screen.height() * 0.65));
+    resize(share);
+    return share;
+}
+
+void TForm1::showStartUpSettings(const QSize& screenShare) {
+    // These widgets do not follow the session by signal.
     DNSPage->ShowLists();
     if (session->SettingsFound())
-        resize(std::max(session->WindowWidth(w), 100), std::max(session->WindowHeight(h), 100));
-    if (QScreen* s = QGuiApplication::primaryScreen())
-        move(s->availableGeometry().center() - rect().center());
+        resize(std::max(session->WindowWidth(screenShare.width()), 100),
+               std::max(session->WindowHeight(screenShare.height()), 100));
     DebugEMAIL1->setChecked(session->Email().debugEMAIL);
     ActionHoldEMAIL->setChecked(session->Email().dontNotify);
-    // 17.
+}
+
+void TForm1::centreOnScreen() {
+    if (QScreen* s = QGuiApplication::primaryScreen())
+        move(s->availableGeometry().center() - rect().center());
+}
+
+void TForm1::clearGridSelection() {
+    // No device is chosen for edit or delete until the operator picks one.
     sg->clearSelection();
     sg->setCurrentIndex({});
-    // 19.
-    startingUp = false;
 }
 
 void TForm1::ButtonApplySettingsClick() {

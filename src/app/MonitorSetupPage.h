@@ -13,7 +13,7 @@ class QToolButton;
 
 // The "Monitor Setup" tab: the monitoring parameters, the three state
 // colours and the Apply button. It only shows and edits values; applying
-// them is the main window's.
+// them is the session's.
 class TMonitorSetupPage : public QWidget {
     Q_OBJECT
 public:

@@ -161,43 +161,67 @@ void TSession::applyIntervals() {
     cycle->SetIntervals(monitor.interPacketDelay, monitor.interSiteDelay);
 }
 
+// Start-up in the order the handlers need it: nothing fires while it runs,
+// the settings come before anything that reads them, and the cycle starts
+// last, on a grid and settings that are complete.
 void TSession::Start() {
-    // 1. Every timer off.
+    stopTimers();
+    resetToDefaults();
+    loadSettingsOrDefaults();
+    // Without a socket layer nothing else can run, so no timer starts.
+    if (startSocketLayer()) {
+        lookUpLocalAddress();
+        const bool restore = monitor.saveStateOnExit && settingsFound;
+        loadDataFileUnlessRestoring(restore);
+        askForDnsServerIfNone();
+        if (restore)
+            restoreSavedState();
+        startTimers();
+    }
+    // From here on a change of the queue is saved.
+    startingUp = false;
+}
+
+void TSession::stopTimers() {
     EMAILTimer.stop();
     cycle->StopTimers();
     TimerTime.stop();
     pingPage->TimerPing.stop();
-    // 2. E-mail defaults.
+}
+
+void TSession::resetToDefaults() {
+    // What a first start without a settings file keeps.
     notifyAddresses.clear();
     email = TEmailSettings{};
     winsockData = TWinsockData{};
-    // 3. Cycle position, pending edits, selection, sort directions.
-    cycle->loopCount = 0;
-    cycle->currentRow = 0;
+    cycle->Reset();
     pendingEdits = TPendingEdits{};
     selectedRow = 0;
     sortDirections.fill(false);
-    // 5.
     grid->SetGridHeader();
-    // 6.
     emit ActivityChanged(QStringLiteral("Idle"));
-    cycle->cycleBusy = 0;
-    // 7. Settings, or the defaults with the loopback row.
+    // Alerts of the last run come back only with the saved state.
+    queue.Clear();
+}
+
+void TSession::loadSettingsOrDefaults() {
     settingsFound = Settings().Exists();
     if (settingsFound)
         showErrorLater([this] { loadSettings(); });
     else
         AddLoopbackRow(*grid, Now().now());
-    // 8.
+    // Also when start-up stops short: the Session Information dialog
+    // refreshes at the inter-site pace.
     applyIntervals();
-    // 9. Without a socket layer nothing else can run.
+}
+
+bool TSession::startSocketLayer() {
     socketLayerStarted = options.startSocketLayer();
     if (!socketLayerStarted) {
         Prompter().Message(QStringLiteral("Usable Winsock.dll Not Found"),
                            QStringLiteral("Winsock Error"), TPrompts::Buttons::Ok,
                            TPrompts::Icon::Error);
-        startingUp = false;
-        return;
+        return false;
     }
     // An installed copy starts without the ICMP permission: say at once, not
     // only in verbose mode, what grants it.
@@ -207,48 +231,48 @@ void TSession::Start() {
             monitorLog->Append(TPinger::SocketFailureText(probe.datagramError(), probe.rawError()));
     }
     winsockData = SystemSocketLayerData();
-    // 10.
-    lookUpLocalAddress();
-    // 11. The data file, unless the grid comes from the saved state. After
-    // a crash before any clean close only the queue was saved: the devices
-    // then come from the data file as usual.
-    const bool restore = monitor.saveStateOnExit && settingsFound;
-    if (!restore || !SavedGridExists(Settings())) {
-        const bool opened = LoadDataFile(*grid, datFile, Now().now(), &dataFileReport);
-        if (!datFile.isEmpty())
-            dataFileAtStart = !NamesDataFile(datFile) ? TDataFileStart::Missing
-                              : opened                ? TDataFileStart::Loaded
-                                                      : TDataFileStart::Unreadable;
+    return true;
+}
+
+void TSession::loadDataFileUnlessRestoring(bool restoring) {
+    // After a crash before any clean close only the queue was saved: the
+    // devices then come from the data file as usual.
+    if (restoring && SavedGridExists(Settings()))
+        return;
+    const bool opened = LoadDataFile(*grid, datFile, Now().now(), &dataFileReport);
+    if (!datFile.isEmpty())
+        dataFileAtStart = !NamesDataFile(datFile) ? TDataFileStart::Missing
+                          : opened                ? TDataFileStart::Loaded
+                                                  : TDataFileStart::Unreadable;
+}
+
+void TSession::askForDnsServerIfNone() {
+    // E-mail cannot find a mail exchanger without one.
+    if (!dnsLists.servers.isEmpty())
+        return;
+    const std::optional<QString> server = AskForDNSServer(Prompter());
+    if (server && !server->isEmpty()) {
+        AddDnsServer(*server);
+        showErrorLater([this] { SaveDNSLists(); });
     }
-    // 12. An empty queue; every device row starts with a cleared
-    // notification record (the rows carry them).
-    queue.Clear();
-    // 14.
-    if (dnsLists.servers.isEmpty()) {
-        const std::optional<QString> server = AskForDNSServer(Prompter());
-        if (server && !server->isEmpty()) {
-            AddDnsServer(*server);
-            showErrorLater([this] { SaveDNSLists(); });
-        }
-    }
-    // 15. The grid, logs and queue as they were at the last close.
-    if (restore)
-        showErrorLater([this] {
-            RestoreSavedState(Settings(),
-                              {*grid, [this](const QString& l) { monitorLog->Append(l); },
-                               [this](const QString& l) { emailLog->Append(l); }, queue,
-                               cycle->currentRow},
-                              Now().now());
-        });
-    // 16.
-    applyIntervals();
-    // 18.
+}
+
+void TSession::restoreSavedState() {
+    // The grid, logs, queue and row as they were at the last close.
+    showErrorLater([this] {
+        int row = cycle->CurrentRow();
+        RestoreSavedState(Settings(),
+                          {*grid, [this](const QString& l) { monitorLog->Append(l); },
+                           [this](const QString& l) { emailLog->Append(l); }, queue, row},
+                          Now().now());
+        cycle->RestartAt(row);
+    });
+}
+
+void TSession::startTimers() {
     TimerTime.start();
     EMAILTimer.start();
-    cycle->TimerInterPacket.stop();
-    cycle->TimerInterSite.start();
-    // 19.
-    startingUp = false;
+    cycle->ResumeBetweenDevices();
 }
 
 void TSession::loadSettings() {
@@ -352,7 +376,7 @@ QString TSession::IndexPagePath() const {
 }
 
 TSession::TRunning TSession::Running() const {
-    return {cycle->cycleBusy != 0, delivery->DeliveryRunning()};
+    return {cycle->Busy(), delivery->DeliveryRunning()};
 }
 
 bool TSession::RequestClose() {
@@ -377,22 +401,25 @@ void TSession::resumeAfterFailedClose() {
     cycle->ResumeBetweenDevices();
 }
 
+// The close in the order that keeps what the operator asked for: nothing
+// fires or writes while the state is saved, and a state that cannot be
+// written leaves the session running.
 void TSession::closeSequence() {
-    cycle->StopTimers();
-    pingPage->TimerPing.stop();
-    EMAILTimer.stop();
-    TimerTime.stop();
+    stopTimers();
     smtp->ClientSocket1.abort();
-    if (monitor.saveStateOnExit) {
-        // A state that cannot be written keeps the session running;
-        // monitoring goes on rather than stopping with nobody told.
-        try {
-            SaveStateOnExit(Settings(), {*grid, monitorLog->Lines(), emailLog->Lines(), queue,
-                                         cycle->currentRow});
-        } catch (...) {
-            resumeAfterFailedClose();
-            throw;
-        }
-    }
+    saveStateIfKept();
     closed = true;
+}
+
+void TSession::saveStateIfKept() {
+    if (!monitor.saveStateOnExit)
+        return;
+    // Monitoring goes on rather than stopping with nobody told.
+    try {
+        SaveStateOnExit(Settings(), {*grid, monitorLog->Lines(), emailLog->Lines(), queue,
+                                     cycle->CurrentRow()});
+    } catch (...) {
+        resumeAfterFailedClose();
+        throw;
+    }
 }

@@ -200,8 +200,17 @@ signals:
     void DNSListsChanged();
 
 private:
+    // The start-up steps, in the order Start() runs them.
+    void stopTimers();
+    void resetToDefaults();
+    void loadSettingsOrDefaults();
     void loadSettings();
+    bool startSocketLayer();
     void lookUpLocalAddress();
+    void loadDataFileUnlessRestoring(bool restoring);
+    void askForDnsServerIfNone();
+    void restoreSavedState();
+    void startTimers();
     void evaluateTransition(int row, bool succeeded, const QDateTime& t);
     void runDeferredRequests();
     void runPendingEdits();
@@ -232,6 +241,7 @@ private:
     void applyNow();
     void saveQueue();
     void closeSequence();
+    void saveStateIfKept();
     void resumeAfterFailedClose();
     // Shows an error after the current step has returned, so that no box
     // opens inside a step of the cycle.

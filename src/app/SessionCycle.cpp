@@ -36,10 +36,8 @@ void TSession::runDeferredRequests() {
         pendingSort.reset();
         showErrorLater([this, column] { sortColumn(column); });
     }
-    if (cycle->applyPending) {
-        cycle->applyPending = false;
+    if (cycle->TakeApplyPending())
         showErrorLater([this] { ButtonApplySettingsClick(); });
-    }
     runPendingEdits();
     if (pendingMonitorPath) {
         const QString path = *pendingMonitorPath;
@@ -56,7 +54,7 @@ void TSession::sortColumn(int column) {
 void TSession::SortRequest(int column) {
     if (column < 0 || column >= Col::Count || column == Col::SinceKey || column == Col::RespTotal)
         return;
-    if (cycle->cycleBusy) {
+    if (cycle->Busy()) {
         pendingSort = column; // the latest click wins
         return;
     }
@@ -65,13 +63,12 @@ void TSession::SortRequest(int column) {
 
 void TSession::sortByColumn(int column) {
     cycle->StopTimers();
+    // The cycle stays on its row, which now may hold another device; a row
+    // outside the grid becomes the first, or none in an empty grid.
     const int n = grid->RowCount() - 1;
-    if (cycle->currentRow < 1 || cycle->currentRow > n)
-        cycle->currentRow = 1;
+    const int row = cycle->CurrentRow();
+    cycle->RestartAt(row >= 1 && row <= n ? row : n >= 1 ? 1 : 0);
     sortColumn(column);
-    cycle->packetCount = 0;
-    if (cycle->currentRow < 1 || cycle->currentRow > n)
-        cycle->currentRow = 0;
     cycle->ResumeBetweenDevices();
 }
 
@@ -93,7 +90,7 @@ void TSession::ButtonApplySettingsClick() {
 void TSession::StartNewMonitor(const QString& path) {
     // Never reload the grid under a probe: the cycle starts it at the end
     // of the device.
-    if (cycle->cycleBusy) {
+    if (cycle->Busy()) {
         pendingMonitorPath = path;
         return;
     }
@@ -104,9 +101,7 @@ void TSession::startNewMonitorNow(const QString& path) {
     cycle->StopTimers();
     datFile = path;
     LoadDataFile(*grid, datFile, Now().now());
-    cycle->currentRow = 0;
-    cycle->packetCount = 0;
-    cycle->loopCount = 0;
+    cycle->Reset();
     selectedRow = 0;
     monitorLog->Clear();
     // The cycle restarts even if the path cannot be written.

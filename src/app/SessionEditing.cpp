@@ -64,7 +64,7 @@ void TSession::InsertGridDevice(const QString& address, const QString& location,
         }
     if (fieldsRefused(address, location))
         return;
-    if (cycle->cycleBusy) {
+    if (cycle->Busy()) {
         pendingEdits.insert = TPendingEdits::Insert{address, location, critical, append};
         return;
     }
@@ -93,7 +93,7 @@ void TSession::updateGridDevice(const QString& previous,
                                 const QString& location) {
     if (fieldsRefused(address, location))
         return;
-    if (cycle->cycleBusy) {
+    if (cycle->Busy()) {
         // The device asked for now: its location tells it from another row
         // with its address once a sort has moved them.
         std::optional<QString> at = previousLocation;
@@ -171,7 +171,7 @@ void TSession::ActionDeleteGridDeviceExecute() {
                              TPrompts::Icon::None))
         return;
     // The cycle ran on while the question was open.
-    if (cycle->cycleBusy) {
+    if (cycle->Busy()) {
         pendingEdits.deletePending = true;
         return;
     }
@@ -196,7 +196,7 @@ void TSession::ActionDeleteGridDeviceExecute() {
 void TSession::MergeFileIntoGrid(const QString& path, bool append) {
     if (!NamesDataFile(path))
         return;
-    if (cycle->cycleBusy) {
+    if (cycle->Busy()) {
         pendingEdits.merge = TPendingEdits::Merge{path, append};
         return;
     }
@@ -236,7 +236,7 @@ void TSession::MergeFileIntoGrid(const QString& path, bool append) {
         }
         grid->AppendRows(std::move(rows));
     }
-    cycle->packetCount = 0;
+    cycle->RestartAt(cycle->CurrentRow());
     cycle->ResumeBetweenDevices();
 }
 

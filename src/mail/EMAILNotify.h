@@ -16,7 +16,7 @@ class QSpinBox;
 class TIniFile;
 class TMailDelivery;
 
-// What the dialog edits and uses; all of it lives on the main window.
+// What the dialog edits and uses; all of it lives on the session.
 struct TEMAILNotifyContext {
     TEmailSettings& email;
     QStringList& notifyAddresses;

@@ -14,8 +14,8 @@
 
 class TMailLookupThread;
 
-// What the client reads from the rest of the window. Each is asked when it
-// is needed, so it always sees the present value.
+// What the client reads from the session. Each is asked when it is needed,
+// so it always sees the present value.
 struct TSMTPHooks {
     std::function<void(const QString&)> log; // the EMAIL Log; a text may hold CR LF
     std::function<bool()> closePending;

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QThread>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -25,12 +26,12 @@ qint32 cellValue(const QString& text) {
 
 TMonitorCycle::TMonitorCycle(TDeviceGrid* g, QObject* parent)
     : QObject(parent), grid(g), monitorPinger(std::make_shared<TPinger>()) {
-    TimerInterSite.setObjectName(QStringLiteral("TimerInterSite"));
-    TimerInterPacket.setObjectName(QStringLiteral("TimerInterPacket"));
-    TimerInterSite.setSingleShot(true);
-    TimerInterPacket.setSingleShot(true);
-    connect(&TimerInterSite, &QTimer::timeout, this, &TMonitorCycle::TimerInterSiteTimer);
-    connect(&TimerInterPacket, &QTimer::timeout, this, &TMonitorCycle::TimerInterPacketTimer);
+    interSiteTimer.setObjectName(QStringLiteral("TimerInterSite"));
+    interPacketTimer.setObjectName(QStringLiteral("TimerInterPacket"));
+    interSiteTimer.setSingleShot(true);
+    interPacketTimer.setSingleShot(true);
+    connect(&interSiteTimer, &QTimer::timeout, this, &TMonitorCycle::TimerInterSiteTimer);
+    connect(&interPacketTimer, &QTimer::timeout, this, &TMonitorCycle::TimerInterPacketTimer);
     std::weak_ptr<TPinger> weak = monitorPinger;
     echo = [weak](const QString& address, int timeOut) {
         TEchoResult r;
@@ -50,24 +51,47 @@ TMonitorCycle::TMonitorCycle(TDeviceGrid* g, QObject* parent)
 
 TMonitorCycle::~TMonitorCycle() = default;
 
+int NextLoopCount(int loopCount) {
+    return loopCount == std::numeric_limits<int>::max() ? 1 : loopCount + 1;
+}
+
+void TMonitorCycle::Reset() {
+    if (busy)
+        return;
+    currentRow = 0;
+    packetCount = 0;
+    loopCount = 0;
+}
+
+void TMonitorCycle::RestartAt(int row) {
+    if (busy)
+        return;
+    currentRow = row;
+    packetCount = 0;
+}
+
+bool TMonitorCycle::TakeApplyPending() {
+    return std::exchange(applyPending, false);
+}
+
 void TMonitorCycle::SetIntervals(int interPacketMs, int interSiteSecs) {
-    TimerInterPacket.setInterval(interPacketMs);
-    TimerInterSite.setInterval(interSiteSecs * 1000);
+    interPacketTimer.setInterval(interPacketMs);
+    interSiteTimer.setInterval(interSiteSecs * 1000);
 }
 
 void TMonitorCycle::StopTimers() {
-    TimerInterSite.stop();
-    TimerInterPacket.stop();
+    interSiteTimer.stop();
+    interPacketTimer.stop();
 }
 
 void TMonitorCycle::ResumeBetweenDevices() {
-    TimerInterPacket.stop();
-    TimerInterSite.start();
+    interPacketTimer.stop();
+    interSiteTimer.start();
 }
 
 void TMonitorCycle::Apply(const std::function<void()>& save,
                           const std::function<std::pair<int, int>()>& intervals) {
-    if (cycleBusy) {
+    if (busy) {
         applyPending = true;
         return;
     }
@@ -77,7 +101,7 @@ void TMonitorCycle::Apply(const std::function<void()>& save,
             --currentRow;
         const auto [packetMs, siteSecs] = intervals();
         SetIntervals(packetMs, siteSecs);
-        TimerInterSite.start();
+        interSiteTimer.start();
     };
     try {
         save();
@@ -90,13 +114,13 @@ void TMonitorCycle::Apply(const std::function<void()>& save,
 
 void TMonitorCycle::TimerInterSiteTimer() {
     // The row never moves under a device being probed.
-    if (cycleBusy)
+    if (busy)
         return;
     if (host.closePending && host.closePending()) {
         StopTimers();
         if (host.setActivity)
             host.setActivity(QStringLiteral("Idle"));
-        cycleBusy = 0;
+        busy = false;
         return;
     }
     const int last = grid->RowCount() - 1;
@@ -108,23 +132,23 @@ void TMonitorCycle::TimerInterSiteTimer() {
         grid->RepaintCell(currentRow - 1, 0);
     if (currentRow < 1 || currentRow > last) {
         currentRow = 1;
-        loopCount = loopCount == std::numeric_limits<int>::max() ? 1 : loopCount + 1;
+        loopCount = NextLoopCount(loopCount);
     }
     grid->RepaintCell(currentRow, 0);
     packetCount = 0;
-    TimerInterSite.stop();
-    TimerInterPacket.start();
+    interSiteTimer.stop();
+    interPacketTimer.start();
 }
 
 void TMonitorCycle::TimerInterPacketTimer() {
-    TimerInterPacket.stop();
+    interPacketTimer.stop();
     // One probe at a time on the pinger, whatever fired this.
     if (echoPending)
         return;
     if (host.setActivity)
         host.setActivity(QStringLiteral("Pinging: ") + grid->Cell(currentRow, 1) +
                          QStringLiteral(" => ") + QString::number(packetCount + 1));
-    cycleBusy = 1;
+    busy = true;
     if (currentRow < 1 || currentRow >= grid->RowCount()) {
         // No device in this row (an empty grid): nothing to probe.
         endOfDevice();
@@ -204,7 +228,7 @@ void TMonitorCycle::echoFinished(const TEchoResult& r) {
     ++packetCount;
     const int perSite = host.packetsPerSite ? host.packetsPerSite() : 1;
     if (packetCount < perSite && !(host.closePending && host.closePending())) {
-        TimerInterPacket.start();
+        interPacketTimer.start();
         emit packetDone();
         return;
     }
@@ -214,9 +238,9 @@ void TMonitorCycle::echoFinished(const TEchoResult& r) {
 void TMonitorCycle::endOfDevice() {
     if (host.setActivity)
         host.setActivity(QStringLiteral("Idle"));
-    cycleBusy = 0;
+    busy = false;
     if (host.runDeferred)
         host.runDeferred();
-    TimerInterSite.start();
+    interSiteTimer.start();
     emit packetDone();
 }

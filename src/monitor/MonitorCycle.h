@@ -25,7 +25,7 @@ struct TEchoResult {
 class TMonitorCycle : public QObject {
     Q_OBJECT
 public:
-    // Everything the cycle needs from the window, read at the moment of use.
+    // Everything the cycle needs from the session, read at the moment of use.
     struct Host {
         std::function<int()> pingTimeOut; // seconds
         std::function<int()> packetsPerSite;
@@ -48,23 +48,33 @@ public:
     // Replaces the real pinger (tests); called on the worker thread.
     void SetEcho(EchoFunction f) { echo = std::move(f); }
 
-    int cycleBusy = 0;
-    int currentRow = 0;
-    int packetCount = 0;
-    int loopCount = 0;
-    bool applyPending = false;
-    bool echoPending = false;
-    bool echoSucceeded = false;
-    QString probeAddress;
+    // Where the cycle stands. Only the cycle writes it; Reset and RestartAt
+    // are the ways others may move it.
+    // The busy state: a device's packet steps are in progress.
+    bool Busy() const { return busy; }
+    // The device row being or last probed; 0 before the first step.
+    int CurrentRow() const { return currentRow; }
+    // Packet steps done for the current device in this visit.
+    int PacketCount() const { return packetCount; }
+    // Completed passes over the grid.
+    int LoopCount() const { return loopCount; }
+    // A fresh start (start-up, a new monitor): the next device step probes
+    // row 1 and no pass is counted yet.
+    void Reset();
+    // `row` becomes the device last visited, with no packets counted: the
+    // next device step goes to the row after it. Between devices only, so
+    // the row never moves under a probe.
+    void RestartAt(int row);
+    // Apply was pressed during a probe; it runs at the end of the device.
+    bool ApplyPending() const { return applyPending; }
+    // True once for a deferred Apply, which the caller then carries out.
+    bool TakeApplyPending();
 
-    QTimer TimerInterSite;
-    QTimer TimerInterPacket;
+    const QTimer& TimerInterSite() const { return interSiteTimer; }
+    const QTimer& TimerInterPacket() const { return interPacketTimer; }
 
     void TimerInterSiteTimer();
     void TimerInterPacketTimer();
-    // Folds one echo result into row `row`'s statistics (32-bit arithmetic,
-    // truncating divisions) and writes the verbose lines.
-    void RecordEchoResult(int row, const TEchoResult& r);
 
     void SetIntervals(int interPacketMs, int interSiteSecs);
     void StopTimers();
@@ -84,6 +94,9 @@ signals:
     void packetDone();
 
 private:
+    // Folds one echo result into row `row`'s statistics (32-bit arithmetic,
+    // truncating divisions) and writes the verbose lines.
+    void RecordEchoResult(int row, const TEchoResult& r);
     void startEcho();
     void echoFinished(const TEchoResult& r);
     void endOfDevice();
@@ -92,5 +105,19 @@ private:
     Host host;
     EchoFunction echo;
     std::shared_ptr<TPinger> monitorPinger;
+    QTimer interSiteTimer;
+    QTimer interPacketTimer;
+    bool busy = false;
+    int currentRow = 0;
+    int packetCount = 0;
+    int loopCount = 0;
+    bool applyPending = false;
+    bool echoPending = false;
+    bool echoSucceeded = false;
     bool retried = false;
+    QString probeAddress;
 };
+
+// The pass count after a wrap. It never overflows: 2147483647 is followed
+// by 1.
+int NextLoopCount(int loopCount);

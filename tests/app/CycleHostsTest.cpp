@@ -86,12 +86,12 @@ struct CycleHostsTest : ::testing::Test {
         for (int i = 1; i < form->Session().Grid().RowCount(); ++i) {
             form->Session().TimerTimeTimer(); // the clock text of this moment
             form->Session().Cycle().TimerInterSiteTimer();
-            form->Session().Cycle().TimerInterPacket.stop();
+            form->Session().Cycle().StopTimers();
             QSignalSpy done(&form->Session().Cycle(), &TMonitorCycle::packetDone);
             form->Session().Cycle().TimerInterPacketTimer();
             ASSERT_TRUE(done.wait(10000));
-            ASSERT_EQ(form->Session().Cycle().cycleBusy, 0);
-            form->Session().Cycle().TimerInterSite.stop();
+            ASSERT_FALSE(form->Session().Cycle().Busy());
+            form->Session().Cycle().StopTimers();
         }
     }
     QStringList statuses() const {

@@ -1,3 +1,4 @@
+#include "CycleSteps.h"
 #include "StallMeter.h"
 #include "TestSupport.h"
 #include "app/MainWindow.h"
@@ -79,17 +80,17 @@ struct CycleWindowTest : ::testing::Test {
     }
     // Starts the packet step of row `row` without waiting for it.
     void startProbe(int row) {
-        form->Session().Cycle().currentRow = row - 1;
+        form->Session().Cycle().RestartAt(row - 1);
         form->Session().Cycle().TimerInterSiteTimer();
-        form->Session().Cycle().TimerInterPacket.stop();
+        form->Session().Cycle().StopTimers();
         form->Session().Cycle().TimerInterPacketTimer();
     }
     void finishDevice() {
         QSignalSpy done(&form->Session().Cycle(), &TMonitorCycle::packetDone);
-        while (form->Session().Cycle().cycleBusy) {
-            if (!form->Session().Cycle().echoPending &&
-                form->Session().Cycle().TimerInterPacket.isActive()) {
-                form->Session().Cycle().TimerInterPacket.stop();
+        while (form->Session().Cycle().Busy()) {
+            // Waiting for the next packet step: run it now.
+            if (form->Session().Cycle().TimerInterPacket().isActive()) {
+                form->Session().Cycle().StopTimers();
                 form->Session().Cycle().TimerInterPacketTimer();
             }
             ASSERT_TRUE(done.wait(8000));
@@ -102,8 +103,8 @@ TEST_F(CycleWindowTest, HeaderClicksSortEachColumnDescendingFirst) {
     EXPECT_EQ(locations(), (QStringList{"Gamma", "beta", "alpha"}));
     form->sgMouseUp(1);
     EXPECT_EQ(locations(), (QStringList{"alpha", "beta", "Gamma"}));
-    EXPECT_TRUE(form->Session().Cycle().TimerInterSite.isActive());
-    EXPECT_EQ(form->Session().Cycle().packetCount, 0);
+    EXPECT_TRUE(form->Session().Cycle().TimerInterSite().isActive());
+    EXPECT_EQ(form->Session().Cycle().PacketCount(), 0);
     form->Session().Grid().SetCell(1, Col::PktsSent, "5");
     form->sgMouseUp(Col::PktsSent); // its own flag: descending again
     EXPECT_EQ(form->Session().Grid().Cell(1, Col::PktsSent), "5");
@@ -114,7 +115,7 @@ TEST_F(CycleWindowTest, RequestsDuringAProbeWaitForTheEndOfTheDevice) {
     Named<TMonitorSetupPage>((*form), "MonitorSetup")->UpDownVelmoraPacketsPerSite->setValue(1);
     Named<TMonitorSetupPage>((*form), "MonitorSetup")->UpDownVelmoraInterSiteDelay->setValue(7);
     startProbe(2);
-    ASSERT_EQ(form->Session().Cycle().cycleBusy, 1);
+    ASSERT_TRUE(form->Session().Cycle().Busy());
     form->sgMouseUp(2);
     form->sgMouseUp(1); // the later click wins
     form->ButtonApplySettingsClick();
@@ -125,12 +126,12 @@ TEST_F(CycleWindowTest, RequestsDuringAProbeWaitForTheEndOfTheDevice) {
         f.write("10.9.9.9\tnew one\r\n");
     }
     EXPECT_EQ(locations(), (QStringList{"Gamma", "alpha", "beta"}));
-    EXPECT_EQ(form->Session().Cycle().TimerInterSite.interval(), 3000);
+    EXPECT_EQ(form->Session().Cycle().TimerInterSite().interval(), 3000);
     finishDevice();
     // Sorted by location descending (first click), then Apply ran.
     EXPECT_EQ(locations(), (QStringList{"Gamma", "beta", "alpha"}));
-    EXPECT_EQ(form->Session().Cycle().TimerInterSite.interval(), 7000);
-    EXPECT_EQ(form->Session().Cycle().currentRow, 1); // stepped back to resume at the same device
+    EXPECT_EQ(form->Session().Cycle().TimerInterSite().interval(), 7000);
+    EXPECT_EQ(form->Session().Cycle().CurrentRow(), 1); // stepped back to resume at the same device
 
     // A new monitor asked for during a probe loads only after it.
     startProbe(1);
@@ -203,7 +204,7 @@ TEST_F(CycleWindowTest, ADownChangeLogsQueuesPopsUpAndAnimates) {
 }
 
 TEST_F(CycleWindowTest, PaintingPopupSelectAllAndCopy) {
-    form->Session().Cycle().currentRow = 2;
+    WalkCycleTo(form->Session().Cycle(), 0, 2);
     const TGridDelegate* d = Named<TGridDelegate>((*form), "gridDelegate");
     const int up =
         Named<TMonitorSetupPage>((*form), "MonitorSetup")
@@ -221,7 +222,7 @@ TEST_F(CycleWindowTest, PaintingPopupSelectAllAndCopy) {
     EXPECT_TRUE(d->LookOf(1, 3, "DOWN").bold);
     EXPECT_EQ(d->LookOf(1, 3, "Up").color, TMonitorSetupPage::ColorOf(up));
     EXPECT_EQ(d->LookOf(1, 3, "").color, TMonitorSetupPage::ColorOf(up));
-    form->Session().Cycle().currentRow = 0;
+    form->Session().Cycle().Reset(); // before the first probe
     EXPECT_EQ(d->LookOf(1, 0, "x").color, QColor(Qt::black));
 
     // Choosing the DOWN colour changes only that label and DOWN cells.
@@ -368,7 +369,7 @@ TEST(EchoThread, RunsAtNormalPriority) {
     });
     QSignalSpy done(&cycle, &TMonitorCycle::packetDone);
     cycle.TimerInterSiteTimer();
-    cycle.TimerInterPacket.stop();
+    cycle.StopTimers();
     cycle.TimerInterPacketTimer();
     ASSERT_TRUE(done.wait(5000));
     EXPECT_EQ(policy.load(), SCHED_OTHER) << "SCHED_IDLE waits for an idle CPU";

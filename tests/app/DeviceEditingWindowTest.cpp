@@ -304,7 +304,7 @@ TEST_F(DeviceEditingWindowTest, AddDuringAProbeKeepsTheFieldsAndAddsAtItsEnd) {
     m.packetsPerSite = 1;
     form->Session().SetMonitorSettings(m);
     form->Session().Cycle().TimerInterSiteTimer();
-    form->Session().Cycle().TimerInterPacket.stop();
+    form->Session().Cycle().StopTimers();
     form->Session().Cycle().TimerInterPacketTimer();
     // A failed check still lets the worker end.
     struct Release {

@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "CycleSteps.h"
 #include "TestFiles.h"
 #include "TestSupport.h"
 #include "app/MonitorSetupPage.h"
@@ -64,10 +65,10 @@ TEST_F(MainWindowTest, FirstStartShowsLoopbackAndWritesNothingUntilAResize) {
     EXPECT_EQ(Named<QLabel>(form, "statbarPanel1")->text(), "Idle");
     EXPECT_TRUE(Named<QTimer>(form.Session(), "TimerTime")->isActive());
     EXPECT_TRUE(Named<QTimer>(form.Session(), "EMAILTimer")->isActive());
-    EXPECT_TRUE(form.Session().Cycle().TimerInterSite.isActive());
-    EXPECT_FALSE(form.Session().Cycle().TimerInterPacket.isActive());
-    EXPECT_EQ(form.Session().Cycle().TimerInterSite.interval(), 3000);
-    EXPECT_EQ(form.Session().Cycle().TimerInterPacket.interval(), 1000);
+    EXPECT_TRUE(form.Session().Cycle().TimerInterSite().isActive());
+    EXPECT_FALSE(form.Session().Cycle().TimerInterPacket().isActive());
+    EXPECT_EQ(form.Session().Cycle().TimerInterSite().interval(), 3000);
+    EXPECT_EQ(form.Session().Cycle().TimerInterPacket().interval(), 1000);
 
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
@@ -88,7 +89,13 @@ TEST_F(MainWindowTest, CloseWhileBusyIsRefusedAndRetriedByTheClock) {
     TForm1 form(testOptions());
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    form.Session().Cycle().cycleBusy = 1;
+    TEchoGate echo;
+    TMonitorCycle& cycle = form.Session().Cycle();
+    cycle.SetEcho(echo.Echo());
+    cycle.StopTimers();
+    StepToNextDevice(cycle);
+    cycle.TimerInterPacketTimer(); // a probe that waits for the gate
+    ASSERT_TRUE(cycle.Busy());
     EXPECT_FALSE(form.close());
     EXPECT_TRUE(form.Session().ClosePending());
     EXPECT_TRUE(form.isVisible());
@@ -96,12 +103,16 @@ TEST_F(MainWindowTest, CloseWhileBusyIsRefusedAndRetriedByTheClock) {
     form.TimerTimeTimer(); // still busy: nothing happens
     EXPECT_TRUE(form.isVisible());
 
-    form.Session().Cycle().cycleBusy = 0;
+    // The pending close ends the device after this packet.
+    QSignalSpy done(&cycle, &TMonitorCycle::packetDone);
+    echo.Open();
+    ASSERT_TRUE(done.wait(5000));
+    ASSERT_FALSE(cycle.Busy());
     form.TimerTimeTimer();
     EXPECT_FALSE(form.isVisible());
     EXPECT_FALSE(Named<QTimer>(form.Session(), "TimerTime")->isActive());
     EXPECT_FALSE(Named<QTimer>(form.Session(), "EMAILTimer")->isActive());
-    EXPECT_FALSE(form.Session().Cycle().TimerInterSite.isActive());
+    EXPECT_FALSE(form.Session().Cycle().TimerInterSite().isActive());
 }
 
 // A stopped EMAILTimer is no delivery (the EMAIL dialog holds the timer
@@ -126,7 +137,7 @@ TEST_F(MainWindowTest, WithoutSocketLayerNothingRunsButTheWindowCloses) {
     EXPECT_EQ(prompts.messages[0].caption, "Winsock Error");
     EXPECT_FALSE(Named<QTimer>(form.Session(), "TimerTime")->isActive());
     EXPECT_FALSE(Named<QTimer>(form.Session(), "EMAILTimer")->isActive());
-    EXPECT_FALSE(form.Session().Cycle().TimerInterSite.isActive());
+    EXPECT_FALSE(form.Session().Cycle().TimerInterSite().isActive());
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     EXPECT_TRUE(form.close());
@@ -152,7 +163,7 @@ TEST_F(MainWindowTest, SettingsFileFeedsTheControlsWhateverItsCase) {
     EXPECT_EQ(m->LabelColor(m->LabelDeviceUpColor), 16711680);
     EXPECT_EQ(form.size(), QSize(700, 400));
     EXPECT_TRUE(Named<QAction>(form, "DebugEMAIL1")->isChecked());
-    EXPECT_EQ(form.Session().Cycle().TimerInterSite.interval(), 60000);
+    EXPECT_EQ(form.Session().Cycle().TimerInterSite().interval(), 60000);
     ASSERT_EQ(form.Session().Grid().RowCount(), 3);
     EXPECT_EQ(form.Session().Grid().Cell(1, 1), "alpha");
     EXPECT_EQ(form.Session().Grid().Cell(1, 2), "Yes");
@@ -161,23 +172,47 @@ TEST_F(MainWindowTest, SettingsFileFeedsTheControlsWhateverItsCase) {
 
 TEST_F(MainWindowTest, ApplyWhileBusyWaitsThenWritesAndStepsBack) {
     TForm1 form(testOptions());
+    TMonitorCycle& cycle = form.Session().Cycle();
+    for (const char* address : {"127.0.0.2", "127.0.0.3"}) {
+        std::array<QString, Col::Count> cells;
+        cells[Col::Address] = address;
+        cells[Col::Location] = address;
+        form.Session().Grid().AppendRow(cells);
+    }
+    TEchoGate echo;
+    cycle.SetEcho(echo.Echo());
+    Named<TMonitorSetupPage>(form, "MonitorSetup")->UpDownVelmoraPacketsPerSite->setValue(1);
     Named<TMonitorSetupPage>(form, "MonitorSetup")->UpDownVelmoraInterSiteDelay->setValue(5);
-    form.Session().Cycle().cycleBusy = 1;
-    form.Session().Cycle().currentRow = 3;
+    WalkCycleTo(cycle, 0, 2);
+    StepToNextDevice(cycle);
+    cycle.TimerInterPacketTimer(); // row 3, waiting for the gate
+    ASSERT_TRUE(cycle.Busy());
+    ASSERT_EQ(cycle.CurrentRow(), 3);
     form.ButtonApplySettingsClick();
-    EXPECT_TRUE(form.Session().Cycle().applyPending);
+    EXPECT_TRUE(cycle.ApplyPending());
     EXPECT_FALSE(QFile::exists(ini()));
-    EXPECT_EQ(form.Session().Cycle().TimerInterSite.interval(), 3000);
+    EXPECT_EQ(cycle.TimerInterSite().interval(), 3000);
 
-    form.Session().Cycle().cycleBusy = 0;
-    form.Session().Cycle().applyPending = false;
-    form.ButtonApplySettingsClick();
+    // The end of the device carries the Apply out.
+    QSignalSpy done(&cycle, &TMonitorCycle::packetDone);
+    echo.Open();
+    ASSERT_TRUE(done.wait(5000));
+    EXPECT_FALSE(cycle.ApplyPending());
     TIniFile s(ini());
     EXPECT_EQ(s.ReadInteger("VELMORA Settings", "VelmoraInterSiteDelay", 0), 5);
-    EXPECT_EQ(form.Session().Cycle().currentRow, 2);
-    EXPECT_EQ(form.Session().Cycle().TimerInterSite.interval(), 5000);
-    EXPECT_TRUE(form.Session().Cycle().TimerInterSite.isActive());
-    EXPECT_FALSE(form.Session().Cycle().TimerInterPacket.isActive());
+    EXPECT_EQ(cycle.CurrentRow(), 2);
+    EXPECT_EQ(cycle.TimerInterSite().interval(), 5000);
+    EXPECT_TRUE(cycle.TimerInterSite().isActive());
+    EXPECT_FALSE(cycle.TimerInterPacket().isActive());
+
+    // Between devices it runs at once, and steps back again.
+    Named<TMonitorSetupPage>(form, "MonitorSetup")->UpDownVelmoraInterSiteDelay->setValue(6);
+    form.ButtonApplySettingsClick();
+    EXPECT_EQ(s.ReadInteger("VELMORA Settings", "VelmoraInterSiteDelay", 0), 6);
+    EXPECT_EQ(cycle.CurrentRow(), 1);
+    EXPECT_EQ(cycle.TimerInterSite().interval(), 6000);
+    EXPECT_TRUE(cycle.TimerInterSite().isActive());
+    EXPECT_FALSE(cycle.TimerInterPacket().isActive());
 }
 
 TEST_F(MainWindowTest, ApplyErasesSavedStateUnlessKept) {
@@ -203,7 +238,7 @@ TEST_F(MainWindowTest, FailedApplyIsShownAndTheCycleStillRuns) {
     Named<TMonitorSetupPage>(form, "MonitorSetup")->ButtonApplySettings->click();
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, "Unable to write to " + ini());
-    EXPECT_TRUE(form.Session().Cycle().TimerInterSite.isActive());
+    EXPECT_TRUE(form.Session().Cycle().TimerInterSite().isActive());
 }
 
 TEST_F(MainWindowTest, DataFileCommands) {
@@ -219,8 +254,7 @@ TEST_F(MainWindowTest, DataFileCommands) {
     Named<QAction>(form, "New1")->trigger();
     EXPECT_EQ(launcher.editorPaths.last(), QString());
 
-    form.Session().Cycle().currentRow = 2;
-    form.Session().Cycle().loopCount = 7;
+    WalkCycleTo(form.Session().Cycle(), 7, 1);
     Named<TMonitorLog>(form, "VelmoraMemo")->appendPlainText("old line");
     prompts.fileNames = {path};
     Named<QAction>(form, "FileOpenMonitorFile")->trigger();
@@ -229,12 +263,12 @@ TEST_F(MainWindowTest, DataFileCommands) {
     EXPECT_EQ(form.Session().Grid().Cell(1, 1), "alpha");
     EXPECT_EQ(form.Session().Grid().Cell(2, 1), "beta");
     EXPECT_EQ(form.Session().Grid().Cell(3, 1), "Gamma");
-    EXPECT_EQ(form.Session().Cycle().currentRow, 0);
-    EXPECT_EQ(form.Session().Cycle().loopCount, 0);
+    EXPECT_EQ(form.Session().Cycle().CurrentRow(), 0);
+    EXPECT_EQ(form.Session().Cycle().LoopCount(), 0);
     EXPECT_TRUE(Named<TMonitorLog>(form, "VelmoraMemo")->toPlainText().isEmpty());
     EXPECT_EQ(TIniFile(ini()).ReadString("VELMORA Settings", "DATFile", ""), path);
     EXPECT_EQ(Named<QLabel>(form, "statbarPanel2")->text(), "my devices.dat");
-    EXPECT_TRUE(form.Session().Cycle().TimerInterSite.isActive());
+    EXPECT_TRUE(form.Session().Cycle().TimerInterSite().isActive());
 
     prompts.fileNames = {QString()}; // cancelled: nothing changes
     Named<QAction>(form, "FileOpenMonitorFile")->trigger();
@@ -410,7 +444,7 @@ TEST_F(MainWindowTest, StatusPanelsAreReadWithTheirTextsAndShowNoMarkup) {
         return TEchoResult{};
     });
     form.Session().Cycle().TimerInterSiteTimer();
-    form.Session().Cycle().TimerInterPacket.stop();
+    form.Session().Cycle().StopTimers();
     form.Session().Cycle().TimerInterPacketTimer();
     auto* panel = Named<QLabel>(form, "statbarPanel1");
     EXPECT_EQ(panel->textFormat(), Qt::PlainText);

@@ -219,7 +219,7 @@ TEST_F(PingPageHostsTest, TraceToASilentHopKeepsTheEventLoopAndTheCycleGoing) {
     grid.AppendRow(cells);
     cycle.SetIntervals(100, 1);
     QSignalSpy echoes(&cycle, &TMonitorCycle::packetDone);
-    cycle.TimerInterSite.start();
+    cycle.ResumeBetweenDevices();
     // The first change is painted with fonts loaded on first use; that
     // one-time cost is not what this measures.
     ASSERT_TRUE(echoes.wait(5000));

@@ -1,3 +1,4 @@
+#include "CycleSteps.h"
 #include "TestFiles.h"
 #include "TestSupport.h"
 #include "app/MainWindow.h"
@@ -50,7 +51,7 @@ TEST_F(SavedStateTest, TheRunningStateSurvivesARestart) {
             ->AppendMonitorLog("DOWN\t10.0.0.9\tsome time\tno statistics yet");
         Named<TEMAILLog>(form, "EMAILLog")->AppendLine("EMAIL sent to: a@b.c, t");
         form.Session().Queue().Append({"a@b.c", "Velmora Alert", "x [ 10.0.0.9 ]  DOWN on: t"});
-        form.Session().Cycle().currentRow = 1;
+        StepToNextDevice(form.Session().Cycle()); // the first device
         form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
         ASSERT_TRUE(form.close());
@@ -69,7 +70,7 @@ TEST_F(SavedStateTest, TheRunningStateSurvivesARestart) {
     EXPECT_EQ(Named<TEMAILLog>(form, "EMAILLog")->Lines(), QStringList{"EMAIL sent to: a@b.c, t"});
     ASSERT_EQ(form.Session().Queue().Count(), 1u);
     EXPECT_EQ(form.Session().Queue().Head().details, "x [ 10.0.0.9 ]  DOWN on: t");
-    EXPECT_EQ(form.Session().Cycle().currentRow, 1); // the next probe goes to row 2
+    EXPECT_EQ(form.Session().Cycle().CurrentRow(), 1); // the next probe goes to row 2
 }
 
 TEST_F(SavedStateTest, MissingGridSectionGivesTheLoopbackRowAndOddEntriesDoNotStopStartUp) {
@@ -97,7 +98,7 @@ TEST_F(SavedStateTest, AStateThatCannotBeWrittenKeepsTheWindowOpenAndMonitoring)
     EXPECT_TRUE(form.isVisible());
     EXPECT_FALSE(form.Session().ClosePending());
     EXPECT_TRUE(Named<QTimer>(form.Session(), "TimerTime")->isActive());
-    EXPECT_TRUE(form.Session().Cycle().TimerInterSite.isActive());
+    EXPECT_TRUE(form.Session().Cycle().TimerInterSite().isActive());
 }
 
 } // namespace

@@ -83,7 +83,7 @@ struct SessionEditingTest : ::testing::Test {
         gated = true;
         s->Cycle().StopTimers();
         s->Cycle().TimerInterSiteTimer();
-        s->Cycle().TimerInterPacket.stop();
+        s->Cycle().StopTimers();
         s->Cycle().TimerInterPacketTimer();
         ASSERT_TRUE(s->Running().probe);
     }
@@ -147,8 +147,8 @@ TEST_F(SessionEditingTest, InsertChecksTheAddressTheLocationAndDuplicates) {
         }
     }
     EXPECT_EQ(ReadTestFile(dat()), kThree) << "no append was asked for";
-    EXPECT_TRUE(s->Cycle().TimerInterSite.isActive());
-    EXPECT_FALSE(s->Cycle().TimerInterPacket.isActive());
+    EXPECT_TRUE(s->Cycle().TimerInterSite().isActive());
+    EXPECT_FALSE(s->Cycle().TimerInterPacket().isActive());
 }
 
 TEST_F(SessionEditingTest, InsertedRowStartsEmptyAndIsAppendedToTheFile) {
@@ -256,14 +256,16 @@ TEST_F(SessionEditingTest, MergeAddsNewAddressesAfterTheRowsInLocationOrder) {
                                             "10.0.0.6\tepsilon\tyes\r\n"
                                             "10.0.0.4\tdelta\r\n"
                                             "; comment\r\n");
-    s->Cycle().packetCount = 3;
+    beginProbe(); // a device's packets counted, then the end of the device
+    finishProbe();
+    ASSERT_EQ(s->Cycle().PacketCount(), 1);
     s->MergeFileIntoGrid(dir.filePath("more.dat"), true);
     EXPECT_EQ(column(Col::Address),
               (QStringList{"10.0.0.1", "0XA.0.0.1", "10.0.0.4", "10.0.0.6", "10.0.0.4"}));
     EXPECT_EQ(column(Col::Location), (QStringList{"omega", "ten", "delta", "epsilon", "zeta"}));
     EXPECT_EQ(column(Col::Critical), (QStringList{"No", "No", "No", "Yes", "No"}));
     EXPECT_EQ(s->Grid().Cell(3, Col::SinceKey), SinceKey(clock.now().addDays(-365)));
-    EXPECT_EQ(s->Cycle().packetCount, 0);
+    EXPECT_EQ(s->Cycle().PacketCount(), 0);
     EXPECT_EQ(ReadTestFile(dat()), "10.0.0.1\tomega\r\n0XA.0.0.1\tten\r\n10.0.0.4\tdelta\tNo\r\n"
                                    "10.0.0.6\tepsilon\tYes\r\n10.0.0.4\tzeta\tNo\r\n");
 
@@ -318,7 +320,7 @@ TEST_F(SessionEditingTest, RequestsDuringAProbeRunAtItsEndInOrder) {
     EXPECT_EQ(ReadTestFile(dat()), kThree + "10.0.0.9\tsecond\tYes\r\n");
     EXPECT_FALSE(s->PendingEdits().insert || s->PendingEdits().edit ||
                  s->PendingEdits().deletePending || s->PendingEdits().merge);
-    EXPECT_TRUE(s->Cycle().TimerInterSite.isActive());
+    EXPECT_TRUE(s->Cycle().TimerInterSite().isActive());
 }
 
 // Two rows of one address: a pending edit changes the row it was asked for,

@@ -1,6 +1,7 @@
 // "Session Information..." from the Info menu over a small grid: the
 // candidate rules of the four extremes, the current device, and the
 // refresh timer taken when the dialog opens.
+#include "CycleSteps.h"
 #include "TestSupport.h"
 #include "app/MainWindow.h"
 #include "app/Session.h"
@@ -50,8 +51,7 @@ struct SessionInfoTest : ::testing::Test {
             cells[Col::AvgResp] = d.avgResp;
             g.AppendRow(cells);
         }
-        form->Session().Cycle().loopCount = loops;
-        form->Session().Cycle().currentRow = current;
+        WalkCycleTo(form->Session().Cycle(), loops, current);
     }
     TSessionInfoDlg* openDialog() {
         const auto before = form->findChildren<TSessionInfoDlg*>();
@@ -151,8 +151,7 @@ TEST_F(SessionInfoTest, RowsWithoutValuesLeaveThePreviousTexts) {
     g.SetCell(1, Col::PercentOk, "1");
     g.SetCell(2, Col::AvgResp, "");
     g.SetCell(2, Col::PercentOk, "");
-    form->Session().Cycle().loopCount = 4;
-    form->Session().Cycle().currentRow = 1;
+    WalkCycleTo(form->Session().Cycle(), 4, 1);
     d->TimerSessionInfoTimer(); // its tick
     const Shown second = shown(*d);
     EXPECT_EQ(second.maxAvg, first.maxAvg);

@@ -1,6 +1,7 @@
 // The session's rules without a window: start-up from the settings file,
 // the close rule, and the state kept across a restart.
 #include "app/Session.h"
+#include "CycleSteps.h"
 #include "TestFiles.h"
 #include "devices/DeviceGrid.h"
 #include "mail/MailDelivery.h"
@@ -39,7 +40,7 @@ TEST_F(SessionTest, StartUpTakesTheSettingsAndTheDataFile) {
     auto s = session();
     s->Start();
     EXPECT_EQ(s->Monitor().packetsPerSite, 3);
-    EXPECT_EQ(s->Cycle().TimerInterSite.interval(), 9000);
+    EXPECT_EQ(s->Cycle().TimerInterSite().interval(), 9000);
     EXPECT_EQ(s->Email().sitesCritical, 2);
     EXPECT_EQ(s->ShownDnsServer(), "127.0.0.53");
     ASSERT_EQ(s->Grid().RowCount(), 3);
@@ -67,7 +68,7 @@ TEST_F(SessionTest, CloseWaitsForTheProbeAndTheClockRetriesIt) {
     s->Start();
     s->Cycle().StopTimers();
     s->Cycle().TimerInterSiteTimer();
-    s->Cycle().TimerInterPacket.stop();
+    s->Cycle().StopTimers();
     s->Cycle().TimerInterPacketTimer();
     ASSERT_TRUE(s->Running().probe);
     EXPECT_FALSE(s->RequestClose());
@@ -77,7 +78,7 @@ TEST_F(SessionTest, CloseWaitsForTheProbeAndTheClockRetriesIt) {
     EXPECT_EQ(retry.count(), 0) << "still probing";
     QSignalSpy done(&s->Cycle(), &TMonitorCycle::packetDone);
     ASSERT_TRUE(done.wait(5000));
-    EXPECT_FALSE(s->Cycle().TimerInterPacket.isActive()) << "the cycle winds down";
+    EXPECT_FALSE(s->Cycle().TimerInterPacket().isActive()) << "the cycle winds down";
     s->TimerTimeTimer();
     EXPECT_EQ(retry.count(), 1);
     EXPECT_TRUE(s->RequestClose());
@@ -95,7 +96,7 @@ TEST_F(SessionTest, SavedStateComesBackInTheNextSession) {
         s->Grid().SetCell(1, Col::PktsSent, "41");
         s->MonitorLog().Append("DOWN\t127.0.0.1\tsome time\tloopback");
         s->Queue().Append({"ops@velmora.test", "Velmora Alert", "loopback DOWN"});
-        s->Cycle().currentRow = 1;
+        StepToNextDevice(s->Cycle()); // the first device
         const quint64 before = s->Settings().Replacements();
         ASSERT_TRUE(s->RequestClose());
         EXPECT_EQ(s->Settings().Replacements() - before, 1u);
@@ -106,7 +107,7 @@ TEST_F(SessionTest, SavedStateComesBackInTheNextSession) {
     EXPECT_EQ(s->MonitorLog().Lines(), QStringList{"DOWN\t127.0.0.1\tsome time\tloopback"});
     ASSERT_EQ(s->Queue().Count(), 1u);
     EXPECT_EQ(s->Queue().Head().details, "loopback DOWN");
-    EXPECT_EQ(s->Cycle().currentRow, 1);
+    EXPECT_EQ(s->Cycle().CurrentRow(), 1);
 }
 
 } // namespace
