@@ -6,9 +6,6 @@
 #include "TestCertificates.h"
 #include "platform/Clock.h"
 
-#include <QSslCertificate>
-#include <QSslConfiguration>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -21,24 +18,12 @@ const QString kPauseLine = QStringLiteral(":::Login refused: this EMAIL is tried
 
 class LoginPauseTest : public TDeliveryFixture {
 protected:
-    static inline QTemporaryDir* certDir = nullptr;
     static inline TTestCertificates* certs = nullptr;
 
-    static void SetUpTestSuite() {
-        if (!TTestCertificates::Available())
-            return;
-        certDir = new QTemporaryDir;
-        certs = new TTestCertificates(certDir->path());
-        // Trusted as an operator's system store would trust a real authority.
-        QSslConfiguration conf = QSslConfiguration::defaultConfiguration();
-        conf.addCaCertificates(QSslCertificate::fromPath(certs->Ca()));
-        QSslConfiguration::setDefaultConfiguration(conf);
-    }
+    static void SetUpTestSuite() { certs = TSuiteCertificates::Make(); }
     static void TearDownTestSuite() {
-        delete certs;
-        delete certDir;
+        TSuiteCertificates::Drop();
         certs = nullptr;
-        certDir = nullptr;
     }
 
     TManualClock clock{QDateTime(QDate(2026, 12, 11), QTime(9, 0, 0))};

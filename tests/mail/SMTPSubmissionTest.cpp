@@ -6,8 +6,6 @@
 
 #include "StallMeter.h"
 #include <QFile>
-#include <QSslCertificate>
-#include <QSslConfiguration>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -79,27 +77,15 @@ public:
 
 class SMTPSubmissionTest : public TDeliveryFixture {
 protected:
-    static inline QTemporaryDir* certDir = nullptr;
     static inline TTestCertificates* certs = nullptr;
 
     static void SetUpTestSuite() {
-        if (!TAiosmtpdServer::Available() || !TTestCertificates::Available())
-            return;
-        certDir = new QTemporaryDir;
-        certs = new TTestCertificates(certDir->path());
-        if (!certs->Error().isEmpty())
-            return;
-        // The run's authority is trusted the way an operator's system
-        // store would trust a real one; the program has no switch for it.
-        QSslConfiguration conf = QSslConfiguration::defaultConfiguration();
-        conf.addCaCertificates(QSslCertificate::fromPath(certs->Ca()));
-        QSslConfiguration::setDefaultConfiguration(conf);
+        if (TAiosmtpdServer::Available())
+            certs = TSuiteCertificates::Make();
     }
     static void TearDownTestSuite() {
-        delete certs;
-        delete certDir;
+        TSuiteCertificates::Drop();
         certs = nullptr;
-        certDir = nullptr;
     }
 
     QTemporaryDir maildirs;

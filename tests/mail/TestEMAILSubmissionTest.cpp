@@ -13,8 +13,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QSslCertificate>
-#include <QSslConfiguration>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -38,9 +36,7 @@ TEST(TestEMAILSubmissionTest, TestMessageTakesTheLoginPath) {
     QTemporaryDir dir;
     TTestCertificates certs(dir.filePath("certs"));
     ASSERT_EQ(certs.Error(), QString());
-    QSslConfiguration conf = QSslConfiguration::defaultConfiguration();
-    conf.addCaCertificates(QSslCertificate::fromPath(certs.Ca()));
-    QSslConfiguration::setDefaultConfiguration(conf);
+    certs.TrustCa();
 
     TAiosmtpdServer::Options options;
     options.mode = TAiosmtpdServer::Options::Mode::StartTls;

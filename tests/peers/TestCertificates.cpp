@@ -3,6 +3,10 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QTemporaryDir>
+#include <memory>
 
 namespace {
 // Elliptic-curve keys: made in an instant, unlike RSA ones.
@@ -14,6 +18,32 @@ bool TTestCertificates::Available() {
     probe.start(QStringLiteral("openssl"), {QStringLiteral("version")});
     return probe.waitForFinished(10000) && probe.exitStatus() == QProcess::NormalExit &&
            probe.exitCode() == 0;
+}
+
+void TTestCertificates::TrustCa() const {
+    QSslConfiguration conf = QSslConfiguration::defaultConfiguration();
+    conf.addCaCertificates(QSslCertificate::fromPath(Ca()));
+    QSslConfiguration::setDefaultConfiguration(conf);
+}
+
+namespace {
+std::unique_ptr<QTemporaryDir> suiteDir;
+std::unique_ptr<TTestCertificates> suiteCertificates;
+} // namespace
+
+TTestCertificates* TSuiteCertificates::Make() {
+    if (!TTestCertificates::Available())
+        return nullptr;
+    suiteDir = std::make_unique<QTemporaryDir>();
+    suiteCertificates = std::make_unique<TTestCertificates>(suiteDir->path());
+    if (suiteCertificates->Error().isEmpty())
+        suiteCertificates->TrustCa();
+    return suiteCertificates.get();
+}
+
+void TSuiteCertificates::Drop() {
+    suiteCertificates.reset();
+    suiteDir.reset();
 }
 
 bool TTestCertificates::run(const QStringList& args) {

@@ -20,10 +20,22 @@ public:
     QString Ca() const { return dir + "/ca.pem"; }
     QString Key() const { return dir + "/server.key"; }
     QString Cert(const QString& name) const { return dir + "/" + name + ".pem"; }
+    // Trusts Ca() from now on, as an operator's system store would trust a
+    // real authority: the program has no switch for it.
+    void TrustCa() const;
 
 private:
     bool run(const QStringList& args);
 
     QString dir;
     QString error;
+};
+
+// One set for a whole test suite, in a temporary folder of its own: Make()
+// in SetUpTestSuite, Drop() in TearDownTestSuite. Make() returns nothing
+// without openssl, and trusts Ca() when the set was made without error.
+class TSuiteCertificates {
+public:
+    static TTestCertificates* Make();
+    static void Drop();
 };
