@@ -1,11 +1,11 @@
 // Figures for the session: start-up's settings reads against a 10 MB
 // settings file, Save State on Exit of a large grid and log, and the
 // resident memory of the headless program watching 1,000 devices.
-#include "app/Session.h"
 #include "devices/DeviceGrid.h"
 #include "platform/IniFile.h"
 #include "platform/LogModel.h"
 #include "platform/Prompts.h"
+#include "session/Session.h"
 
 #include <QCoreApplication>
 #include <QFile>

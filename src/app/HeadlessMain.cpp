@@ -3,8 +3,8 @@
 // rule. Runs as a service (see docs/velmora.service).
 #include "CommandLine.h"
 #include "InstanceLock.h"
-#include "Session.h"
 #include "TerminationSignals.h"
+#include "session/Session.h"
 
 #include "platform/IniFile.h"
 #include "platform/LogModel.h"

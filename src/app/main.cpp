@@ -1,7 +1,7 @@
 #include "CommandLine.h"
 #include "InstanceLock.h"
-#include "MainWindow.h"
 #include "TerminationSignals.h"
+#include "window/MainWindow.h"
 
 #include "platform/ErrorGuard.h"
 #include "platform/SettingsFile.h"

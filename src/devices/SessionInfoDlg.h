@@ -1,6 +1,6 @@
 #pragma once
 
-#include "devices/SessionInfo.h"
+#include "devices/GridStatistics.h"
 
 #include <QDialog>
 #include <QTimer>

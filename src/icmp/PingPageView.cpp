@@ -1,6 +1,6 @@
 #include "icmp/PingPageView.h"
 
-#include "icmp/PingPage.h"
+#include "icmp/PingPageEngine.h"
 #include "platform/ErrorGuard.h"
 #include "platform/LogModel.h"
 #include "ui/LogPane.h"

@@ -158,11 +158,11 @@ TSMTPClient::TSMTPClient(const TEmailSettings& email, TSMTPHooks hooks, QObject*
         timer->setObjectName(QLatin1String(name));
         timer->setInterval(15000);
     }
-    connect(&pingPong, &TPingPong::ConnectTimedOut, this, &TSMTPClient::TimerSMTPTimer);
-    connect(&pingPong, &TPingPong::Greeted, this, &TSMTPClient::greeted);
-    connect(&pingPong, &TPingPong::ReplyReceived, this, &TSMTPClient::replyReceived);
-    connect(&pingPong, &TPingPong::StepTimedOut, this, &TSMTPClient::stepTimedOut);
-    connect(&pingPong, &TPingPong::ReplyTooLong, this, &TSMTPClient::replyTooLong);
+    connect(&pingPong, &TReplyEngine::ConnectTimedOut, this, &TSMTPClient::TimerSMTPTimer);
+    connect(&pingPong, &TReplyEngine::Greeted, this, &TSMTPClient::greeted);
+    connect(&pingPong, &TReplyEngine::ReplyReceived, this, &TSMTPClient::replyReceived);
+    connect(&pingPong, &TReplyEngine::StepTimedOut, this, &TSMTPClient::stepTimedOut);
+    connect(&pingPong, &TReplyEngine::ReplyTooLong, this, &TSMTPClient::replyTooLong);
     connect(&ClientSocket1, &QAbstractSocket::stateChanged, this,
             [this](QAbstractSocket::SocketState s) {
                 if (s == QAbstractSocket::ConnectingState)

@@ -72,15 +72,15 @@ public:
     void SetPort(quint16 port) { smtpPort = port; }
     void SetDNSPort(quint16 port) { dnsPort = port; }
 
-    // Every line of the dialogue each way, as TPingPong gives it.
-    void SetTranscript(TPingPong::TTranscript hook) { pingPong.SetTranscript(std::move(hook)); }
+    // Every line of the dialogue each way, as TReplyEngine gives it.
+    void SetTranscript(TReplyEngine::TTranscript hook) { pingPong.SetTranscript(std::move(hook)); }
     // Bytes of server replies held right now; none once a delivery ended.
     qsizetype BufferedReplyBytes() const { return pingPong.BufferedBytes(); }
 
     QSslSocket ClientSocket1;
 
 private:
-    TPingPong pingPong;
+    TReplyEngine pingPong;
 
 public:
     // TimerSMTP bounds one connection up to the greeting, TimerSMTP2 each

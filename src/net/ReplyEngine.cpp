@@ -108,9 +108,10 @@ void TReplyReader::Clear() {
     overflowed = false;
 }
 
-TPingPong::TPingPong(QAbstractSocket& socket, QObject* parent) : QObject(parent), socket(socket) {
+TReplyEngine::TReplyEngine(QAbstractSocket& socket, QObject* parent)
+    : QObject(parent), socket(socket) {
     socket.setReadBufferSize(kSocketBuffer);
-    connect(&socket, &QAbstractSocket::readyRead, this, &TPingPong::readAvailable);
+    connect(&socket, &QAbstractSocket::readyRead, this, &TReplyEngine::readAvailable);
     connect(&ConnectTimer, &QTimer::timeout, this, [this] {
         ConnectTimer.stop();
         if (!awaitingGreeting)
@@ -124,7 +125,7 @@ TPingPong::TPingPong(QAbstractSocket& socket, QObject* parent) : QObject(parent)
     });
 }
 
-void TPingPong::Open(const QString& host, quint16 port, int code) {
+void TReplyEngine::Open(const QString& host, quint16 port, int code) {
     DropInput();
     greetingCode = code;
     awaitingGreeting = true;
@@ -132,7 +133,7 @@ void TPingPong::Open(const QString& host, quint16 port, int code) {
     ConnectTimer.start();
 }
 
-void TPingPong::Abort() {
+void TReplyEngine::Abort() {
     ConnectTimer.stop();
     StepTimer.stop();
     awaitingGreeting = false;
@@ -140,11 +141,11 @@ void TPingPong::Abort() {
     DropInput();
 }
 
-void TPingPong::Send(const QByteArray& command) {
+void TReplyEngine::Send(const QByteArray& command) {
     write(command, command);
 }
 
-QByteArray TPingPong::SendSecret(const QByteArray& command, int shownWords) {
+QByteArray TReplyEngine::SendSecret(const QByteArray& command, int shownWords) {
     const QList<QByteArray> words = command.trimmed().split(' ');
     QByteArray shown = words.mid(0, shownWords).join(' ');
     shown += shown.isEmpty() ? "****" : " ****";
@@ -152,7 +153,7 @@ QByteArray TPingPong::SendSecret(const QByteArray& command, int shownWords) {
     return shown;
 }
 
-void TPingPong::write(const QByteArray& command, const QByteArray& shown) {
+void TReplyEngine::write(const QByteArray& command, const QByteArray& shown) {
     // Unread bytes still in the socket are older than this command too.
     socket.readAll();
     DropInput();
@@ -169,26 +170,26 @@ void TPingPong::write(const QByteArray& command, const QByteArray& shown) {
     }
 }
 
-void TPingPong::record(TDirection direction, const QString& text) {
+void TReplyEngine::record(TDirection direction, const QString& text) {
     if (transcript)
         transcript(direction, text);
 }
 
-void TPingPong::DropInput() {
+void TReplyEngine::DropInput() {
     reader.Clear();
     ++epoch;
 }
 
-void TPingPong::StartStepTimer() {
+void TReplyEngine::StartStepTimer() {
     StepTimer.stop();
     StepTimer.start();
 }
 
-void TPingPong::StopStepTimer() {
+void TReplyEngine::StopStepTimer() {
     StepTimer.stop();
 }
 
-void TPingPong::readAvailable() {
+void TReplyEngine::readAvailable() {
     // A handler may send the next command or give the connection up, which
     // drops what is left: stop as soon as that happens.
     const quint64 current = epoch;

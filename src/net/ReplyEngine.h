@@ -59,7 +59,7 @@ private:
 // ConnectTimer), whole replies in, commands out, a step time-out
 // (StepTimer) that the protocol restarts at each step, and a transcript of
 // every line each way. The protocol adds its states, codes and data.
-class TPingPong : public QObject {
+class TReplyEngine : public QObject {
     Q_OBJECT
 public:
     enum class TDirection { Sent, Received };
@@ -67,7 +67,7 @@ public:
     // command arrives redacted.
     using TTranscript = std::function<void(TDirection, const QString&)>;
 
-    explicit TPingPong(QAbstractSocket& socket, QObject* parent = nullptr);
+    explicit TReplyEngine(QAbstractSocket& socket, QObject* parent = nullptr);
 
     // Connects to host:port and waits for a greeting, both within
     // ConnectTimer's interval; then Greeted or ConnectTimedOut.

@@ -1,7 +1,7 @@
 #include "FtpClient.h"
 
 #include "platform/Helpers.h"
-#include "web/FtpReplies.h"
+#include "web/FtpRules.h"
 #include "web/SocketErrors.h"
 
 #include <QFileInfo>
@@ -66,9 +66,9 @@ TNMFTP::TNMFTP(QObject* parent) : QObject(parent), pingPong(socket, this) {
     // and that must be told as such, not as a close by the server.
     connect(&socket, &QAbstractSocket::disconnected, this, &TNMFTP::socketDisconnected,
             Qt::QueuedConnection);
-    connect(&pingPong, &TPingPong::ReplyReceived, this, &TNMFTP::replyReceived);
-    connect(&pingPong, &TPingPong::StepTimedOut, this, &TNMFTP::stepTimedOut);
-    connect(&pingPong, &TPingPong::ReplyTooLong, this, &TNMFTP::replyTooLong);
+    connect(&pingPong, &TReplyEngine::ReplyReceived, this, &TNMFTP::replyReceived);
+    connect(&pingPong, &TReplyEngine::StepTimedOut, this, &TNMFTP::stepTimedOut);
+    connect(&pingPong, &TReplyEngine::ReplyTooLong, this, &TNMFTP::replyTooLong);
 }
 
 TNMFTP::~TNMFTP() {

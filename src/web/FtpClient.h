@@ -120,7 +120,7 @@ public:
     bool GiveUp(const QString& text);
 
     // Every control line each way; PASS shows "****" for the password.
-    void SetTranscript(TPingPong::TTranscript hook) { pingPong.SetTranscript(std::move(hook)); }
+    void SetTranscript(TReplyEngine::TTranscript hook) { pingPong.SetTranscript(std::move(hook)); }
 
     // The kind of a command line: CWD, MKD, DELE, RMD by their first word,
     // "PWD" exactly, anything else cmdDoCommand.
@@ -177,7 +177,7 @@ private:
     void endUpload();
 
     QTcpSocket socket;
-    TPingPong pingPong;
+    TReplyEngine pingPong;
     bool connected = false;
     bool closing = false; // our own close: its disconnected is no peer close
     TState state = TState::Idle;

@@ -2,7 +2,7 @@
 
 #include "platform/Prompts.h"
 #include "web/FtpClient.h"
-#include "web/FtpReplies.h"
+#include "web/FtpRules.h"
 
 #include <QFileInfo>
 #include <QTimer>

@@ -1,6 +1,6 @@
 #include "FtpClient.h"
 
-#include "web/FtpReplies.h"
+#include "web/FtpRules.h"
 #include "web/SocketErrors.h"
 
 #include <QFileInfo>

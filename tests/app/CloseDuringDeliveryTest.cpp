@@ -1,9 +1,9 @@
 #include "TestSupport.h"
-#include "app/MainWindow.h"
-#include "app/Session.h"
 #include "mail/MailDelivery.h"
 #include "mail/SMTPClient.h"
 #include "monitor/MonitorCycle.h"
+#include "session/Session.h"
+#include "window/MainWindow.h"
 
 #include "StallMeter.h"
 #include <QElapsedTimer>

@@ -7,9 +7,6 @@
 #include "IcmpHosts.h"
 #include "ScriptedSmtpServer.h"
 #include "TestSupport.h"
-#include "app/MainWindow.h"
-#include "app/MonitorSetupPage.h"
-#include "app/Session.h"
 #include "devices/DeviceGrid.h"
 #include "dns/DNSResolverPage.h"
 #include "icmp/Pinger.h"
@@ -18,7 +15,10 @@
 #include "mail/SMTPClient.h"
 #include "monitor/MonitorCycle.h"
 #include "monitor/MonitorLog.h"
+#include "monitor/MonitorSetupPage.h"
 #include "platform/Clock.h"
+#include "session/Session.h"
+#include "window/MainWindow.h"
 
 #include <QCheckBox>
 #include <QPlainTextEdit>

@@ -1,18 +1,18 @@
 #include "CycleSteps.h"
 #include "StallMeter.h"
 #include "TestSupport.h"
-#include "app/MainWindow.h"
-#include "app/MonitorSetupPage.h"
-#include "app/Session.h"
 #include "devices/DeviceGrid.h"
 #include "devices/GridDelegate.h"
 #include "devices/GridView.h"
 #include "monitor/DeviceTransitionDlg.h"
 #include "monitor/MonitorCycle.h"
 #include "monitor/MonitorLog.h"
+#include "monitor/MonitorSetupPage.h"
 #include "platform/Clock.h"
 #include "platform/IniFile.h"
 #include "platform/LogModel.h"
+#include "session/Session.h"
+#include "window/MainWindow.h"
 
 #include <QAction>
 #include <QApplication>

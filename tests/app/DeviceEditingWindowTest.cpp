@@ -4,15 +4,15 @@
 #include "TestFiles.h"
 #include "TestSupport.h"
 #include "UnwritableFolder.h"
-#include "app/MainWindow.h"
-#include "app/MonitorSetupPage.h"
-#include "app/Session.h"
 #include "devices/DeviceEditDialogs.h"
 #include "devices/DeviceGrid.h"
 #include "devices/GridView.h"
 #include "monitor/MonitorCycle.h"
+#include "monitor/MonitorSetupPage.h"
+#include "session/Session.h"
 #include "ui/DialogPrompts.h"
 #include "ui/SolidColorDialog.h"
+#include "window/MainWindow.h"
 
 #include <QAccessible>
 #include <QAction>

@@ -2,9 +2,9 @@
 // settings, rewrites the data file and appends to it, each replacement must
 // sync the new file before its rename and the folder after it.
 #include "TestFiles.h"
-#include "app/Session.h"
 #include "devices/DeviceGrid.h"
 #include "platform/Prompts.h"
+#include "session/Session.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -2,8 +2,8 @@
 // was asked from; the pages hold a section for every topic number.
 #include "TestFiles.h"
 #include "TestSupport.h"
-#include "app/MainWindow.h"
-#include "app/MonitorSetupPage.h"
+#include "monitor/MonitorSetupPage.h"
+#include "window/MainWindow.h"
 
 #include <QAction>
 #include <QApplication>

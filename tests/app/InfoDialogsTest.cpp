@@ -1,11 +1,11 @@
 // The Info menu's "Winsock Information" and "About" boxes, opened as the
 // operator opens them.
-#include "app/InfoDialogs.h"
+#include "window/InfoDialogs.h"
 #include "TestSupport.h"
-#include "app/MainWindow.h"
-#include "app/Session.h"
-#include "app/SystemInfo.h"
 #include "monitor/MonitorCycle.h"
+#include "session/Session.h"
+#include "session/SystemInfo.h"
+#include "window/MainWindow.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,9 +1,7 @@
-#include "app/MainWindow.h"
+#include "window/MainWindow.h"
 #include "CycleSteps.h"
 #include "TestFiles.h"
 #include "TestSupport.h"
-#include "app/MonitorSetupPage.h"
-#include "app/Session.h"
 #include "app/TerminationSignals.h"
 #include "devices/DeviceGrid.h"
 #include "devices/GridView.h"
@@ -11,7 +9,9 @@
 #include "mail/SMTPClient.h"
 #include "monitor/MonitorCycle.h"
 #include "monitor/MonitorLog.h"
+#include "monitor/MonitorSetupPage.h"
 #include "platform/IniFile.h"
+#include "session/Session.h"
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>

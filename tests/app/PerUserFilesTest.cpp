@@ -4,13 +4,13 @@
 // folder outside an installed prefix, keeps everything beside it.
 #include "TestFiles.h"
 #include "TestSupport.h"
-#include "app/MainWindow.h"
-#include "app/MonitorSetupPage.h"
-#include "app/Session.h"
 #include "monitor/MonitorLog.h"
+#include "monitor/MonitorSetupPage.h"
 #include "platform/IniFile.h"
 #include "platform/LogModel.h"
+#include "session/Session.h"
 #include "web/Publisher.h"
+#include "window/MainWindow.h"
 
 #include <QAction>
 #include <QCoreApplication>

@@ -4,16 +4,16 @@
 // joined the client namespace, so all traffic stays between our namespaces.
 #include "IcmpHosts.h"
 #include "TestSupport.h"
-#include "app/MainWindow.h"
-#include "app/Session.h"
 #include "devices/DeviceGrid.h"
-#include "icmp/PingPage.h"
+#include "icmp/PingPageEngine.h"
 #include "icmp/PingPageView.h"
 #include "icmp/Pinger.h"
 #include "monitor/MonitorCycle.h"
 #include "platform/IniFile.h"
 #include "platform/LogModel.h"
+#include "session/Session.h"
 #include "ui/LogPane.h"
+#include "window/MainWindow.h"
 
 #include "StallMeter.h"
 #include <QCheckBox>

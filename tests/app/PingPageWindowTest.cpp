@@ -3,13 +3,13 @@
 // Enter in the address box. Runs here are stopped before their first probe,
 // so nothing is sent; tests/app/PingPageHostsTest.cpp probes real hosts.
 #include "TestSupport.h"
-#include "app/MainWindow.h"
-#include "app/Session.h"
-#include "icmp/PingPage.h"
+#include "icmp/PingPageEngine.h"
 #include "icmp/PingPageView.h"
 #include "monitor/MonitorCycle.h"
 #include "platform/IniFile.h"
+#include "session/Session.h"
 #include "ui/LogPane.h"
+#include "window/MainWindow.h"
 
 #include <QAccessible>
 #include <QCheckBox>

@@ -1,14 +1,14 @@
 #include "CycleSteps.h"
 #include "TestFiles.h"
 #include "TestSupport.h"
-#include "app/MainWindow.h"
-#include "app/MonitorSetupPage.h"
-#include "app/Session.h"
 #include "devices/DeviceGrid.h"
 #include "mail/EMAILLog.h"
 #include "monitor/MonitorCycle.h"
 #include "monitor/MonitorLog.h"
+#include "monitor/MonitorSetupPage.h"
 #include "platform/IniFile.h"
+#include "session/Session.h"
+#include "window/MainWindow.h"
 
 #include <QCheckBox>
 #include <QDir>

@@ -1,11 +1,11 @@
 // Device editing through the session: insert, edit, delete and merge at
 // once between probes and as requests kept for the end of a probe.
 #include "TestFiles.h"
-#include "app/Session.h"
 #include "devices/DeviceGrid.h"
 #include "platform/Clock.h"
 #include "platform/Helpers.h"
 #include "platform/Prompts.h"
+#include "session/Session.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -3,11 +3,11 @@
 // refresh timer taken when the dialog opens.
 #include "CycleSteps.h"
 #include "TestSupport.h"
-#include "app/MainWindow.h"
-#include "app/Session.h"
 #include "devices/DeviceGrid.h"
 #include "devices/SessionInfoDlg.h"
 #include "monitor/MonitorCycle.h"
+#include "session/Session.h"
+#include "window/MainWindow.h"
 
 #include <QAction>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 // The session's rules without a window: start-up from the settings file,
 // the close rule, and the state kept across a restart.
-#include "app/Session.h"
+#include "session/Session.h"
 #include "CycleSteps.h"
 #include "TestFiles.h"
 #include "devices/DeviceGrid.h"

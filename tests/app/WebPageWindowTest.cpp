@@ -1,14 +1,14 @@
 #include "ScriptedFtpServer.h"
 #include "StallMeter.h"
 #include "TestSupport.h"
-#include "app/MainWindow.h"
-#include "app/MonitorSetupPage.h"
-#include "app/Session.h"
 #include "monitor/MonitorCycle.h"
+#include "monitor/MonitorSetupPage.h"
 #include "platform/IniFile.h"
 #include "platform/LogModel.h"
+#include "session/Session.h"
 #include "web/FtpStep.h"
 #include "web/Publisher.h"
+#include "window/MainWindow.h"
 
 #include <QAction>
 #include <QApplication>

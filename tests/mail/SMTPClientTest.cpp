@@ -186,8 +186,8 @@ TEST_F(SMTPClientTest, TranscriptHasEveryLineEachWay) {
     TScriptedSmtpServer server(address, 0, script);
     UseStatic(server, address);
     QStringList lines;
-    rig.client.SetTranscript([&](TPingPong::TDirection d, const QString& line) {
-        lines << (d == TPingPong::TDirection::Sent ? "> " : "< ") + line;
+    rig.client.SetTranscript([&](TReplyEngine::TDirection d, const QString& line) {
+        lines << (d == TReplyEngine::TDirection::Sent ? "> " : "< ") + line;
     });
     EXPECT_EQ(rig.Deliver(kTo, kSubject, kDetails), std::optional<bool>(true));
     EXPECT_EQ(lines, (QStringList{"< 220 scripted ESMTP",

@@ -99,8 +99,8 @@ protected:
                             "(scripts/packages.txt lists both)";
         ASSERT_EQ(certs->Error(), QString());
         rig.email.debugEMAIL = false;
-        rig.client.SetTranscript([this](TPingPong::TDirection d, const QString& line) {
-            transcript << (d == TPingPong::TDirection::Sent ? "C: " : "S: ") + line;
+        rig.client.SetTranscript([this](TReplyEngine::TDirection d, const QString& line) {
+            transcript << (d == TReplyEngine::TDirection::Sent ? "C: " : "S: ") + line;
         });
         EMAILTimer.start(5000);
     }

@@ -38,8 +38,8 @@ public:
         QObject::connect(&ftp, &TNMFTP::OnFailure, [this](bool*, TCmdType kind) {
             events << "OnFailure " + TNMFTP::CmdTypeName(kind);
         });
-        ftp.SetTranscript([this](TPingPong::TDirection d, const QString& line) {
-            transcript << (d == TPingPong::TDirection::Sent ? "> " : "< ") + line;
+        ftp.SetTranscript([this](TReplyEngine::TDirection d, const QString& line) {
+            transcript << (d == TReplyEngine::TDirection::Sent ? "> " : "< ") + line;
         });
         ftp.Host = "127.0.0.1";
         ftp.UserID = "velmora";

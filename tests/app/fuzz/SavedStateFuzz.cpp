@@ -4,11 +4,11 @@
 // restored must sort by every column and survive a save and a restore again.
 #include "FuzzCheck.h"
 #include "FuzzFile.h"
-#include "app/SavedState.h"
 #include "devices/DeviceGrid.h"
 #include "mail/AlertQueue.h"
 #include "platform/IniFile.h"
 #include "platform/LogModel.h"
+#include "session/SavedState.h"
 
 #include <cstdint>
 #include <cstdlib>

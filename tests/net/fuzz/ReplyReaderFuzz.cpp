@@ -21,7 +21,7 @@ struct TResult {
     qsizetype buffered = 0;
 };
 
-// What TPingPong does with each chunk read: feed it, then take replies
+// What TReplyEngine does with each chunk read: feed it, then take replies
 // until none is complete.
 void take(TReplyReader& reader, TResult& result) {
     while (const std::optional<TReply> reply = reader.TakeReply())

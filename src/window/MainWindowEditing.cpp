@@ -1,13 +1,13 @@
 // The device editing entries of the grid popup and the Tasks menu.
 #include "MainWindow.h"
 
-#include "Session.h"
 #include "devices/DeviceEditDialogs.h"
 #include "devices/DeviceGrid.h"
 #include "devices/GridView.h"
 #include "platform/ErrorGuard.h"
 #include "platform/Helpers.h"
 #include "platform/Prompts.h"
+#include "session/Session.h"
 
 #include <QAction>
 

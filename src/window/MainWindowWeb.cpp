@@ -1,10 +1,10 @@
 // The "Velmora Grid/Log Web Page" tab and exploring its pages.
 #include "MainWindow.h"
 
-#include "Session.h"
 #include "platform/ErrorGuard.h"
 #include "platform/Launcher.h"
 #include "platform/Prompts.h"
+#include "session/Session.h"
 #include "web/Publisher.h"
 #include "web/WebPageTab.h"
 #include "web/WebSettings.h"

@@ -2,13 +2,13 @@
 // shows the operator.
 #include "MainWindow.h"
 
-#include "MonitorSetupPage.h"
-#include "Session.h"
 #include "devices/DeviceGrid.h"
 #include "devices/GridDelegate.h"
 #include "devices/GridView.h"
 #include "monitor/DeviceTransitionDlg.h"
+#include "monitor/MonitorSetupPage.h"
 #include "platform/ErrorGuard.h"
+#include "session/Session.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "icmp/PingPage.h"
+#include "icmp/PingPageEngine.h"
 
 #include "icmp/Pinger.h"
 #include "platform/Helpers.h"

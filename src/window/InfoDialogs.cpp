@@ -1,8 +1,8 @@
 #include "InfoDialogs.h"
 
-#include "Session.h"
-#include "SystemInfo.h"
 #include "platform/Launcher.h"
+#include "session/Session.h"
+#include "session/SystemInfo.h"
 
 #include <QApplication>
 #include <QGridLayout>

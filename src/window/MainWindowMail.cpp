@@ -1,12 +1,12 @@
 // The "&EMAIL Notification" menu and the EMAIL Log's queue commands.
 #include "MainWindow.h"
 
-#include "Session.h"
 #include "dns/DNSResolverPage.h"
 #include "mail/EMAILLog.h"
 #include "mail/EMAILNotify.h"
 #include "mail/MailDelivery.h"
 #include "platform/ErrorGuard.h"
+#include "session/Session.h"
 
 #include <QAction>
 #include <QMenuBar>

@@ -2,17 +2,17 @@
 // clock's display; the rules themselves are the session's.
 #include "MainWindow.h"
 
-#include "MonitorSetupPage.h"
-#include "Session.h"
 #include "devices/GridView.h"
 #include "dns/DNSResolverPage.h"
-#include "icmp/PingPage.h"
+#include "icmp/PingPageEngine.h"
 #include "mail/MailSettings.h"
+#include "monitor/MonitorSetupPage.h"
 #include "platform/ErrorGuard.h"
 #include "platform/FileFolders.h"
 #include "platform/Helpers.h"
 #include "platform/Launcher.h"
 #include "platform/Prompts.h"
+#include "session/Session.h"
 #include "ui/DialogPrompts.h"
 #include "ui/TrayIcon.h"
 

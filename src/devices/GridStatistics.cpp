@@ -1,4 +1,4 @@
-#include "devices/SessionInfo.h"
+#include "devices/GridStatistics.h"
 
 #include "devices/DeviceGrid.h"
 

@@ -2,9 +2,9 @@
 #include "MainWindow.h"
 
 #include "InfoDialogs.h"
-#include "Session.h"
 #include "devices/SessionInfoDlg.h"
 #include "monitor/MonitorCycle.h"
+#include "session/Session.h"
 
 void TForm1::Winsock1Click() {
     // Window-modal without a nested event loop: the cycle and the clock run

@@ -1,15 +1,15 @@
 #include "MainWindow.h"
 
-#include "MonitorSetupPage.h"
-#include "Session.h"
 #include "devices/DeviceGrid.h"
 #include "devices/GridView.h"
 #include "dns/DNSResolverPage.h"
 #include "icmp/PingPageView.h"
 #include "mail/EMAILLog.h"
 #include "monitor/MonitorLog.h"
+#include "monitor/MonitorSetupPage.h"
 #include "platform/ErrorGuard.h"
 #include "platform/IniFile.h"
+#include "session/Session.h"
 #include "ui/TrayIcon.h"
 #include "web/WebPageTab.h"
 

@@ -6,7 +6,7 @@
 #include "devices/DataFile.h"
 #include "devices/DeviceGrid.h"
 #include "icmp/IcmpSocket.h"
-#include "icmp/PingPage.h"
+#include "icmp/PingPageEngine.h"
 #include "icmp/Pinger.h"
 #include "mail/MailDelivery.h"
 #include "mail/SMTPClient.h"
