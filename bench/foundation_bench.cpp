@@ -2,7 +2,7 @@
 // file, sorting a large grid, and the settings file under a big saved state.
 #include "devices/DataFile.h"
 #include "devices/DeviceGrid.h"
-#include "platform/Helpers.h"
+#include "platform/ClockTexts.h"
 #include "platform/IniFile.h"
 #include "platform/TextLines.h"
 

@@ -1,8 +1,11 @@
 #include "DataFile.h"
 
 #include "DeviceGrid.h"
-#include "platform/Helpers.h"
+#include "platform/Addresses.h"
+#include "platform/ClockTexts.h"
 #include "platform/TextLines.h"
+#include "platform/TextOrder.h"
+#include "platform/TextRules.h"
 
 #include <QFileInfo>
 #ifdef __GLIBC__

@@ -1,7 +1,8 @@
 #include "DataFileEdit.h"
 
-#include "platform/Helpers.h"
+#include "platform/Addresses.h"
 #include "platform/TextLines.h"
+#include "platform/TextRules.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,7 @@
 #include "DeviceGrid.h"
 
-#include "platform/Helpers.h"
+#include "platform/ClockTexts.h"
+#include "platform/TextOrder.h"
 
 #include <algorithm>
 #include <limits>

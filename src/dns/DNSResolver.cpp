@@ -2,7 +2,7 @@
 
 #include "dns/DNSCodec.h"
 #include "dns/DNSRecordText.h"
-#include "platform/Helpers.h"
+#include "platform/Addresses.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>

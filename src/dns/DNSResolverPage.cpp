@@ -4,10 +4,10 @@
 
 #include "dns/DNSThread.h"
 #include "platform/ErrorGuard.h"
-#include "platform/Helpers.h"
 #include "platform/IniFile.h"
 #include "platform/LogModel.h"
 #include "platform/Prompts.h"
+#include "platform/TextRules.h"
 #include "platform/VelmoraError.h"
 #include "ui/LogPane.h"
 

@@ -1,10 +1,10 @@
 #include "icmp/PingPageEngine.h"
 
 #include "icmp/Pinger.h"
-#include "platform/Helpers.h"
 #include "platform/IniFile.h"
 #include "platform/LogModel.h"
 #include "platform/SettingsFile.h"
+#include "platform/TextRules.h"
 
 #include <utility>
 

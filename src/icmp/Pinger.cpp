@@ -1,7 +1,7 @@
 #include "icmp/Pinger.h"
 
 #include "icmp/IcmpPacket.h"
-#include "platform/Helpers.h"
+#include "platform/Addresses.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

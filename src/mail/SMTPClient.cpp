@@ -2,7 +2,7 @@
 
 #include "mail/MailLookup.h"
 #include "mail/SMTPMessage.h"
-#include "platform/Helpers.h"
+#include "platform/TextRules.h"
 
 #include <QHostAddress>
 #include <QLoggingCategory>

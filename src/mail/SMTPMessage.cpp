@@ -1,6 +1,6 @@
 #include "SMTPMessage.h"
 
-#include "platform/Helpers.h"
+#include "platform/Addresses.h"
 
 QString SingleLine(const QString& text) {
     QString out = text;

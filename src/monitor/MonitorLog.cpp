@@ -1,7 +1,6 @@
 #include "MonitorLog.h"
 
 #include "platform/FileFolders.h"
-#include "platform/Helpers.h"
 #include "platform/LogModel.h"
 #include "platform/TextLines.h"
 

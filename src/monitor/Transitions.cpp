@@ -1,7 +1,7 @@
 #include "Transitions.h"
 
 #include "devices/DeviceGrid.h"
-#include "platform/Helpers.h"
+#include "platform/ClockTexts.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
 #include "FileFolders.h"
 
-#include "Helpers.h"
+#include "ProgramFolder.h"
 
 #include <QDir>
 #include <QFileInfo>

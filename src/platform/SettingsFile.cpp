@@ -1,7 +1,7 @@
 #include "SettingsFile.h"
 
 #include "FileFolders.h"
-#include "Helpers.h"
+#include "ProgramFolder.h"
 
 QStringList ReadListSection(const TIniFile& ini, const QString& section) {
     QStringList entries;

@@ -3,8 +3,8 @@
 #include "devices/DataFile.h"
 #include "devices/DeviceGrid.h"
 #include "mail/AlertQueue.h"
-#include "platform/Helpers.h"
 #include "platform/IniFile.h"
+#include "platform/TextRules.h"
 
 #include <QHash>
 

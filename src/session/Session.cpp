@@ -11,11 +11,12 @@
 #include "mail/MailDelivery.h"
 #include "mail/SMTPClient.h"
 #include "platform/Clock.h"
+#include "platform/ClockTexts.h"
 #include "platform/FileFolders.h"
-#include "platform/Helpers.h"
 #include "platform/IniFile.h"
 #include "platform/LogModel.h"
 #include "platform/Prompts.h"
+#include "platform/TextRules.h"
 #include "platform/VelmoraError.h"
 #include "web/Publisher.h"
 

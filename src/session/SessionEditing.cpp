@@ -6,7 +6,7 @@
 #include "devices/DataFileEdit.h"
 #include "devices/DeviceGrid.h"
 #include "platform/Clock.h"
-#include "platform/Helpers.h"
+#include "platform/ClockTexts.h"
 #include "platform/Prompts.h"
 
 #include <QFileInfo>

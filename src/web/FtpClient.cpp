@@ -1,6 +1,6 @@
 #include "FtpClient.h"
 
-#include "platform/Helpers.h"
+#include "platform/Addresses.h"
 #include "web/FtpRules.h"
 #include "web/SocketErrors.h"
 

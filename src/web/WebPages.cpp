@@ -1,7 +1,7 @@
 #include "WebPages.h"
 
 #include "devices/DeviceGrid.h"
-#include "platform/Helpers.h"
+#include "platform/TextRules.h"
 
 #include <cstring>
 

@@ -5,7 +5,7 @@
 #include "devices/DeviceGrid.h"
 #include "devices/GridView.h"
 #include "platform/ErrorGuard.h"
-#include "platform/Helpers.h"
+#include "platform/ProgramFolder.h"
 #include "platform/Prompts.h"
 #include "session/Session.h"
 

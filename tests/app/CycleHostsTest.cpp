@@ -17,6 +17,7 @@
 #include "monitor/MonitorLog.h"
 #include "monitor/MonitorSetupPage.h"
 #include "platform/Clock.h"
+#include "platform/ClockTexts.h"
 #include "session/Session.h"
 #include "window/MainWindow.h"
 

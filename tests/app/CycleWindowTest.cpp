@@ -9,6 +9,7 @@
 #include "monitor/MonitorLog.h"
 #include "monitor/MonitorSetupPage.h"
 #include "platform/Clock.h"
+#include "platform/ClockTexts.h"
 #include "platform/IniFile.h"
 #include "platform/LogModel.h"
 #include "session/Session.h"

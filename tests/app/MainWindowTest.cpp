@@ -10,6 +10,7 @@
 #include "monitor/MonitorCycle.h"
 #include "monitor/MonitorLog.h"
 #include "monitor/MonitorSetupPage.h"
+#include "platform/ClockTexts.h"
 #include "platform/IniFile.h"
 #include "session/Session.h"
 

@@ -8,6 +8,7 @@
 #include "monitor/MonitorSetupPage.h"
 #include "platform/IniFile.h"
 #include "platform/LogModel.h"
+#include "platform/ProgramFolder.h"
 #include "session/Session.h"
 #include "web/Publisher.h"
 #include "window/MainWindow.h"

@@ -3,7 +3,7 @@
 #include "TestFiles.h"
 #include "devices/DeviceGrid.h"
 #include "platform/Clock.h"
-#include "platform/Helpers.h"
+#include "platform/ClockTexts.h"
 #include "platform/Prompts.h"
 #include "session/Session.h"
 

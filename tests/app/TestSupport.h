@@ -2,8 +2,8 @@
 
 #include "platform/Prompts.h"
 
-#include "platform/Helpers.h"
 #include "platform/Launcher.h"
+#include "platform/ProgramFolder.h"
 #include <gtest/gtest.h>
 
 #include <QColor>

@@ -1,7 +1,8 @@
 #include "devices/DataFile.h"
 #include "TestFiles.h"
 #include "devices/DeviceGrid.h"
-#include "platform/Helpers.h"
+#include "platform/ClockTexts.h"
+#include "platform/TextOrder.h"
 
 #include <QDir>
 #include <QFile>

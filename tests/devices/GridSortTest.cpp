@@ -1,6 +1,7 @@
 #include "TestFiles.h"
 #include "devices/DeviceGrid.h"
-#include "platform/Helpers.h"
+#include "platform/ClockTexts.h"
+#include "platform/TextOrder.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

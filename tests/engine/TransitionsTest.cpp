@@ -1,6 +1,6 @@
 #include "monitor/Transitions.h"
 #include "devices/DeviceGrid.h"
-#include "platform/Helpers.h"
+#include "platform/ClockTexts.h"
 
 #include <gtest/gtest.h>
 

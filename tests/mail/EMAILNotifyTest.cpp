@@ -3,6 +3,7 @@
 #include "mail/MailDelivery.h"
 #include "mail/SMTPClient.h"
 #include "platform/IniFile.h"
+#include "platform/TextRules.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -6,6 +6,7 @@
 #include "mail/EMAILNotify.h"
 #include "mail/MailDelivery.h"
 #include "platform/IniFile.h"
+#include "platform/TextRules.h"
 
 #include <QCheckBox>
 #include <QComboBox>

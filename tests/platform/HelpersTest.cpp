@@ -1,7 +1,11 @@
-#include "platform/Helpers.h"
 #include "TestFiles.h"
+#include "platform/Addresses.h"
 #include "platform/Clock.h"
+#include "platform/ClockTexts.h"
 #include "platform/Launcher.h"
+#include "platform/ProgramFolder.h"
+#include "platform/TextOrder.h"
+#include "platform/TextRules.h"
 
 #include <QCoreApplication>
 #include <QDir>

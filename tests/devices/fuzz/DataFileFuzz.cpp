@@ -5,8 +5,10 @@
 #include "FuzzFile.h"
 #include "devices/DataFile.h"
 #include "devices/DeviceGrid.h"
-#include "platform/Helpers.h"
+#include "platform/Addresses.h"
+#include "platform/ClockTexts.h"
 #include "platform/TextLines.h"
+#include "platform/TextOrder.h"
 
 #include <cstdint>
 #include <cstdlib>
