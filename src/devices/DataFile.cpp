@@ -5,16 +5,27 @@
 #include "platform/ClockTexts.h"
 #include "platform/TextLines.h"
 #include "platform/TextOrder.h"
-#include "platform/TextRules.h"
 
 #include <QFileInfo>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
 
-std::optional<TDeviceEntry> ParseDataFileLine(const QString& line) {
-    if (line.startsWith(QLatin1Char(';')) || line.size() < 8)
+namespace {
+
+// The one reading of a data-file line. When it gives no device and `fault`
+// is set, the reason goes there; comments and lines of blanks are left out
+// on purpose and have none.
+std::optional<TDeviceEntry> parseLine(const QString& line, std::optional<TIgnoredLine>* fault) {
+    const auto refuse = [&](TIgnoredLine why) -> std::optional<TDeviceEntry> {
+        if (fault && !line.trimmed().isEmpty())
+            *fault = why;
         return std::nullopt;
+    };
+    if (line.startsWith(QLatin1Char(';')))
+        return std::nullopt;
+    if (line.size() < 8)
+        return refuse(TIgnoredLine::TooShort);
     // Fields as SplitText cuts them at tabs (every piece before a tab, the
     // rest after the last tab only when not empty), found without making a
     // string for each: a data file has a line per device.
@@ -23,20 +34,20 @@ std::optional<TDeviceEntry> ParseDataFileLine(const QString& line) {
     for (qsizetype at = line.indexOf(QLatin1Char('\t')); at >= 0;
          at = line.indexOf(QLatin1Char('\t'), at + 1)) {
         if (n == int(tabs.size()))
-            return std::nullopt; // four fields at least
+            return refuse(TIgnoredLine::FieldCount); // four fields at least
         tabs[size_t(n++)] = at;
     }
     const qsizetype restFrom = n > 0 ? tabs[size_t(n - 1)] + 1 : 0;
     const int fields = n + (restFrom < line.size() ? 1 : 0);
     if (fields != 2 && fields != 3)
-        return std::nullopt;
+        return refuse(TIgnoredLine::FieldCount);
     const auto field = [&](int i) {
         const qsizetype from = i > 0 ? tabs[size_t(i - 1)] + 1 : 0;
         const qsizetype to = i < n ? tabs[size_t(i)] : line.size();
         return QStringView(line).sliced(from, to - from);
     };
     if (!InetAddr(field(0)))
-        return std::nullopt;
+        return refuse(TIgnoredLine::BadAddress);
     TDeviceEntry e;
     e.address = field(0).toString();
     e.location = field(1).toString();
@@ -44,6 +55,12 @@ std::optional<TDeviceEntry> ParseDataFileLine(const QString& line) {
         fields == 3 && field(2).compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0;
     e.critical = critical ? QStringLiteral("Yes") : QStringLiteral("No");
     return e;
+}
+
+} // namespace
+
+std::optional<TDeviceEntry> ParseDataFileLine(const QString& line) {
+    return parseLine(line, nullptr);
 }
 
 QString IgnoredLineText(TIgnoredLine reason) {
@@ -59,14 +76,9 @@ QString IgnoredLineText(TIgnoredLine reason) {
 }
 
 std::optional<TIgnoredLine> DataFileLineFault(const QString& line) {
-    if (line.startsWith(QLatin1Char(';')) || line.trimmed().isEmpty() || ParseDataFileLine(line))
-        return std::nullopt;
-    if (line.size() < 8)
-        return TIgnoredLine::TooShort;
-    const QStringList fields = SplitText(line, QStringLiteral("\t"));
-    if (fields.size() != 2 && fields.size() != 3)
-        return TIgnoredLine::FieldCount;
-    return TIgnoredLine::BadAddress;
+    std::optional<TIgnoredLine> fault;
+    parseLine(line, &fault);
+    return fault;
 }
 
 QString DataFileLine(const TDeviceEntry& entry) {
@@ -112,13 +124,10 @@ template <class Fields> std::vector<quint32> deviceOrder(size_t n, Fields fields
     return StableKeyOrder(keys);
 }
 
-void countIgnored(TDataFileLoadReport& report, qsizetype lineNumber, const QString& line) {
-    const std::optional<TIgnoredLine> fault = DataFileLineFault(line);
-    if (!fault)
-        return;
+void countIgnored(TDataFileLoadReport& report, qsizetype lineNumber, TIgnoredLine fault) {
     if (report.ignored++ == 0) {
         report.firstIgnoredLine = lineNumber;
-        report.firstReason = *fault;
+        report.firstReason = fault;
     }
 }
 
@@ -171,10 +180,11 @@ bool LoadDataFile(TDeviceGrid& grid, const QString& path, const QDateTime& now,
     qsizetype lineNumber = 0;
     const bool read = TextLines::ForEachLine(path, TextLines::kMaxDataLine, [&](QString&& line) {
         ++lineNumber;
-        auto e = ParseDataFileLine(line);
+        std::optional<TIgnoredLine> fault;
+        auto e = parseLine(line, report ? &fault : nullptr);
         if (!e) {
-            if (report)
-                countIgnored(*report, lineNumber, line);
+            if (fault)
+                countIgnored(*report, lineNumber, *fault);
             return;
         }
         devices.push_back(
