@@ -10,6 +10,7 @@
 #include "platform/LogModel.h"
 #include "platform/Prompts.h"
 #include "platform/SettingsFile.h"
+#include "platform/TextRules.h"
 #include "web/Publisher.h"
 
 #include <QCoreApplication>
@@ -26,18 +27,16 @@ QString OneLine(const QString& entry) {
     out.reserve(entry.size());
     for (const QChar c : entry) {
         const char16_t u = c.unicode();
-        if (u == u'\t')
+        if (u == u'\t' || !IsControlOrLineSeparator(u))
             out += c;
         else if (u == u'\r')
             out += QLatin1String("\\r");
         else if (u == u'\n')
             out += QLatin1String("\\n");
-        else if (u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0))
-            out += QStringLiteral("\\x%1").arg(unsigned(u), 2, 16, QLatin1Char('0'));
-        else if (u == 0x2028 || u == 0x2029) // line and paragraph separators
+        else if (u > 0xff) // the line and paragraph separators
             out += QStringLiteral("\\u%1").arg(unsigned(u), 4, 16, QLatin1Char('0'));
         else
-            out += c;
+            out += QStringLiteral("\\x%1").arg(unsigned(u), 2, 16, QLatin1Char('0'));
     }
     return out;
 }

@@ -3,6 +3,8 @@
 
 #include "dns/DNSRecordText.h"
 
+#include "platform/TextRules.h"
+
 #include <QStringDecoder>
 #include <algorithm>
 #include <utility>
@@ -12,16 +14,9 @@ namespace {
 
 const QString kTab = QStringLiteral("\t");
 
-// Characters that would end a line or hide in one: C0 and C1 controls, DEL,
-// and the Unicode line and paragraph separators, which the text panes break
-// lines on just like a line feed.
-bool NeedsEscape(char32_t c) {
-    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x2028 || c == 0x2029;
-}
-
 // Names and strings arrive as raw octets. UTF-8 where it is valid, otherwise
-// Latin-1, as for files. A character that NeedsEscape is shown as the octets
-// that carried it, each as "\ddd" in decimal (the master-file form): so LF is
+// Latin-1, as for files. A control character or line separator is shown as
+// the octets that carried it, each as "\ddd" in decimal (the master-file form): so LF is
 // "\010", U+0085 in UTF-8 "\194\133", U+2029 "\226\128\169", and a Latin-1
 // 0x85 "\133". A hostile record cannot break a log line or add lines of its own.
 QString DisplayText(const QByteArray& bytes) {
@@ -41,7 +36,7 @@ QString DisplayText(const QByteArray& bytes) {
     // None of the escaped characters is outside the BMP, so a surrogate half
     // is never one of them and passes through with its partner.
     for (QChar c : text) {
-        if (!NeedsEscape(c.unicode())) {
+        if (!IsControlOrLineSeparator(c.unicode())) {
             shown += c;
         } else if (latin1) {
             shown += escaped(uchar(c.unicode()));
