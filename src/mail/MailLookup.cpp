@@ -4,22 +4,9 @@
 #include "dns/DNSResolver.h"
 #include "mail/SMTPMessage.h"
 
-namespace {
-// The host-name lookup of the static server waits no longer than a query.
-constexpr int kHostLookupSecs = 5;
-} // namespace
-
-TMailLookupThread* TMailLookupThread::ForHost(const QString& host) {
-    auto* t = new TMailLookupThread;
-    t->host = host;
-    connect(t, &QThread::finished, t, &QObject::deleteLater);
-    return t;
-}
-
 TMailLookupThread* TMailLookupThread::ForExchangers(const QString& dnsServer, quint16 dnsPort,
                                                     const QString& domain) {
     auto* t = new TMailLookupThread;
-    t->exchangers = true;
     t->dnsServer = dnsServer;
     t->dnsPort = dnsPort;
     t->domain = domain;
@@ -28,11 +15,6 @@ TMailLookupThread* TMailLookupThread::ForExchangers(const QString& dnsServer, qu
 }
 
 void TMailLookupThread::run() {
-    if (!exchangers) {
-        const QString dotted = DNSServerAddress(host, kHostLookupSecs);
-        emit Found(!dotted.isEmpty(), dotted.isEmpty() ? QStringList() : QStringList{dotted});
-        return;
-    }
     TDNSResolver resolver(dnsPort);
     resolver.Server = dnsServer;
     resolver.Query = domain;

@@ -4,14 +4,12 @@
 #include <QStringList>
 #include <QThread>
 
-// The blocking part of finding a mail server, on a thread of its own: the
-// static server's address, or the exchangers of a domain asked of a DNS
-// server. It only reports back; it frees itself when done.
+// The blocking part of finding the exchangers of a domain, on a thread of
+// its own: their MX records asked of a DNS server. It only reports back; it
+// frees itself when done.
 class TMailLookupThread : public QThread {
     Q_OBJECT
 public:
-    // Looks up the static mail server `host`.
-    static TMailLookupThread* ForHost(const QString& host);
     // Asks `dnsServer` for the MX records of `domain`.
     static TMailLookupThread* ForExchangers(const QString& dnsServer, quint16 dnsPort,
                                             const QString& domain);
@@ -27,7 +25,6 @@ protected:
 private:
     TMailLookupThread() = default;
 
-    bool exchangers = false;
-    QString host, dnsServer, domain;
+    QString dnsServer, domain;
     quint16 dnsPort = 53;
 };

@@ -2,6 +2,7 @@
 
 #include "mail/MailLookup.h"
 #include "mail/SMTPMessage.h"
+#include "platform/Addresses.h"
 #include "platform/TextRules.h"
 
 #include <QHostAddress>
@@ -49,68 +50,10 @@ const char* StateName(TSMTPClient::TState s) {
     return "?";
 }
 
-// The codes that acknowledge each step. The message needs 250: any other
-// reply means the server did not take it.
-QString ExpectedCodes(TSMTPClient::TState s) {
-    switch (s) {
-    case TSMTPClient::TState::Helo:
-    case TSMTPClient::TState::Ehlo:
-    case TSMTPClient::TState::MailFrom:
-    case TSMTPClient::TState::Message:
-        return QStringLiteral("250");
-    case TSMTPClient::TState::StartTls:
-        return QStringLiteral("220");
-    case TSMTPClient::TState::AuthPlain:
-    case TSMTPClient::TState::AuthLoginPassword:
-        return QStringLiteral("235");
-    case TSMTPClient::TState::AuthLogin:
-    case TSMTPClient::TState::AuthLoginUser:
-        return QStringLiteral("334");
-    case TSMTPClient::TState::RcptTo:
-        return QStringLiteral("250,251");
-    case TSMTPClient::TState::Data:
-        return QStringLiteral("354");
-    case TSMTPClient::TState::Quit:
-        return QStringLiteral("221");
-    default:
-        return QString();
-    }
-}
-
 constexpr int kGreetingCode = 220;
 
-// The address HELO names. A loopback address (a host name that resolves to
-// 127.0.1.1 on many systems) or none tells the server nothing, so the local
-// end of the connection is named instead.
-QString HeloAddress(const QString& configured, const QAbstractSocket& socket) {
-    const QString text = configured.trimmed();
-    if (!text.isEmpty() && !QHostAddress(text).isLoopback())
-        return text;
-    const QHostAddress local = socket.localAddress();
-    bool isV4 = false;
-    const quint32 v4 = local.toIPv4Address(&isV4);
-    if (isV4)
-        return QHostAddress(v4).toString();
-    return local.isNull() ? QString() : QStringLiteral("IPv6:") + local.toString();
-}
-
-// The keywords of an EHLO reply, upper case, each with its arguments; the
-// first line is the server's greeting, not a keyword.
-QStringList Capabilities(const TReply& reply) {
-    QStringList out;
-    for (qsizetype i = 1; i < reply.lines.size(); ++i)
-        out << reply.lines[i].mid(4).trimmed().toUpper();
-    return out;
-}
-
-// The mechanisms after "AUTH" (or the older "AUTH=").
-QStringList AuthMechanisms(const QStringList& capabilities) {
-    QStringList out;
-    for (const QString& c : capabilities)
-        if (c.startsWith(QLatin1String("AUTH ")) || c.startsWith(QLatin1String("AUTH=")))
-            out += c.mid(5).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    return out;
-}
+// The static server's name waits no longer than a DNS query would.
+constexpr int kHostLookupMs = 5000;
 
 // What an operator can act on, for each way a certificate is refused.
 QString CertificateReasons(const QList<QSslError>& errors) {
@@ -145,10 +88,6 @@ QString CertificateReasons(const QList<QSslError>& errors) {
     return reasons.join(QStringLiteral(", "));
 }
 
-QString LastLine(const TReply& reply) {
-    return reply.lines.isEmpty() ? QString() : reply.lines.last().trimmed();
-}
-
 } // namespace
 
 TSMTPClient::TSMTPClient(const TEmailSettings& email, TSMTPHooks hooks, QObject* parent)
@@ -159,7 +98,8 @@ TSMTPClient::TSMTPClient(const TEmailSettings& email, TSMTPHooks hooks, QObject*
         timer->setInterval(15000);
     }
     connect(&pingPong, &TReplyEngine::ConnectTimedOut, this, &TSMTPClient::TimerSMTPTimer);
-    connect(&pingPong, &TReplyEngine::Greeted, this, &TSMTPClient::greeted);
+    connect(&hostLookup, &TNameLookup::Found, this, &TSMTPClient::staticLookupEnded);
+    connect(&hostLookup, &TNameLookup::TimedOut, this, [this] { staticLookupEnded({}); });
     connect(&pingPong, &TReplyEngine::ReplyReceived, this, &TSMTPClient::replyReceived);
     connect(&pingPong, &TReplyEngine::StepTimedOut, this, &TSMTPClient::stepTimedOut);
     connect(&pingPong, &TReplyEngine::ReplyTooLong, this, &TSMTPClient::replyTooLong);
@@ -194,7 +134,6 @@ TSMTPClient::~TSMTPClient() {
 void TSMTPClient::setState(TState next) {
     qCDebug(lcSmtp) << StateName(state) << "->" << StateName(next);
     state = next;
-    expectedCodes = ExpectedCodes(next);
 }
 
 void TSMTPClient::debug(const QString& line) {
@@ -217,6 +156,7 @@ bool TSMTPClient::DeliverMail(const QString& to, const QString& subj, const QStr
 }
 
 void TSMTPClient::finish(bool delivered) {
+    hostLookup.Abort();
     TimerSMTP.stop();
     pingPong.StopStepTimer();
     // Whatever the server sent last goes with the attempt.
@@ -268,41 +208,45 @@ void TSMTPClient::ConnectMailServer() {
     }
     domain = pieces[1];
 
-    TMailLookupThread* lookup = nullptr;
     const quint64 id = ++lookupId;
     if (useStatic) {
-        lookup = TMailLookupThread::ForHost(staticServer);
-        connect(lookup, &TMailLookupThread::Found, this,
-                [this, id](bool resolved, const QStringList& addresses) {
-                    if (id != lookupId || state != TState::Lookup)
-                        return;
-                    if (!resolved || addresses.isEmpty()) {
-                        debug(QStringLiteral(":::MX Server IP Address or NAME is NOT valid."));
-                        finish(false);
-                        return;
-                    }
-                    staticServerFound(addresses.first());
-                });
-    } else {
-        if (!hooks.dnsServers || hooks.dnsServers().isEmpty()) {
-            debug(QStringLiteral(":::No DNS Server Address Specified."));
-            finish(false);
-            return;
-        }
-        if (hooks.closePending && hooks.closePending()) {
-            finish(false);
-            return;
-        }
-        const QString server = hooks.shownDnsServer ? hooks.shownDnsServer() : QString();
-        lookup = TMailLookupThread::ForExchangers(server, dnsPort, domain);
-        connect(lookup, &TMailLookupThread::Found, this,
-                [this, id](bool resolved, const QStringList& addresses) {
-                    if (id == lookupId && state == TState::Lookup)
-                        exchangersFound(resolved, addresses);
-                });
+        setState(TState::Lookup);
+        // The inet_addr forms ("127.1") are addresses here too, as they
+        // are everywhere else an operator types one.
+        const std::optional<quint32> direct = InetAddr(staticServer);
+        hostLookup.Start(direct ? DottedText(*direct) : staticServer, kHostLookupMs);
+        return;
     }
+    if (!hooks.dnsServers || hooks.dnsServers().isEmpty()) {
+        debug(QStringLiteral(":::No DNS Server Address Specified."));
+        finish(false);
+        return;
+    }
+    if (hooks.closePending && hooks.closePending()) {
+        finish(false);
+        return;
+    }
+    const QString server = hooks.shownDnsServer ? hooks.shownDnsServer() : QString();
+    TMailLookupThread* lookup = TMailLookupThread::ForExchangers(server, dnsPort, domain);
+    connect(lookup, &TMailLookupThread::Found, this,
+            [this, id](bool resolved, const QStringList& addresses) {
+                if (id == lookupId && state == TState::Lookup)
+                    exchangersFound(resolved, addresses);
+            });
     setState(TState::Lookup);
     lookup->start();
+}
+
+void TSMTPClient::staticLookupEnded(const QList<QHostAddress>& addresses) {
+    if (state != TState::Lookup)
+        return;
+    const std::optional<QHostAddress> address = TNameLookup::FirstIPv4(addresses);
+    if (!address) {
+        debug(QStringLiteral(":::MX Server IP Address or NAME is NOT valid."));
+        finish(false);
+        return;
+    }
+    staticServerFound(address->toString());
 }
 
 void TSMTPClient::staticServerFound(const QString& dotted) {
@@ -356,7 +300,8 @@ void TSMTPClient::openConnection(const QString& address) {
     tlsReason.clear();
     capabilities.clear();
     const bool ownPort = candidate < 0 && email.mxPort != 25;
-    pingPong.Open(address, ownPort ? quint16(email.mxPort) : smtpPort, kGreetingCode);
+    pingPong.Open(address, ownPort ? quint16(email.mxPort) : smtpPort);
+    TimerSMTP.start();
 }
 
 void TSMTPClient::connectFailed() {
@@ -412,7 +357,7 @@ void TSMTPClient::ClientSocket1Encrypted() {
     // What the server said before TLS counts no more (RFC 3207).
     capabilities.clear();
     pingPong.StartStepTimer();
-    sendStep(TState::Ehlo, "EHLO [" + heloName + "]\r\n");
+    sendStep(TState::Ehlo, "EHLO [" + heloName + "]");
 }
 
 void TSMTPClient::tlsFailed(quint64 failedAttempt) {
@@ -439,62 +384,12 @@ void TSMTPClient::ClientSocket1Disconnect() {
     debug(QStringLiteral(":::Disconnecting from Mail Server at address: ") + serverAddress);
 }
 
-void TSMTPClient::replyReceived(const TReply& reply) {
-    if (state == TState::Idle || state == TState::Lookup)
-        return;
-    if (state == TState::Greeting || state == TState::TlsHandshake)
-        return;
+// The greeting ends the connection phase: the dialogue begins, or this
+// server is given up.
+void TSMTPClient::greeted(const TReply& reply) {
+    TimerSMTP.stop();
     debug(reply.Text().trimmed());
-    const bool acknowledged =
-        reply.code != 0 &&
-        expectedCodes.split(QLatin1Char(',')).contains(QString::number(reply.code));
-    if (state == TState::Quit) {
-        // The message was taken already; the reply to QUIT changes nothing.
-        stepDone();
-        return;
-    }
-    if (!acknowledged) {
-        // A definite refusal ends the delivery at once; waiting for the
-        // step's time-out would only hold the queue and the close up.
-        switch (state) {
-        case TState::Message:
-            debug(QStringLiteral(":::MAIL Server did not accept the message."));
-            break;
-        case TState::Ehlo:
-            refused(QStringLiteral(":::MAIL Server at address %1 did not accept EHLO: %2")
-                        .arg(serverAddress, LastLine(reply)));
-            break;
-        case TState::StartTls:
-            refused(QStringLiteral(":::MAIL Server at address %1 refused STARTTLS: %2")
-                        .arg(serverAddress, LastLine(reply)));
-            break;
-        case TState::AuthPlain:
-        case TState::AuthLogin:
-        case TState::AuthLoginUser:
-        case TState::AuthLoginPassword:
-            refused(QStringLiteral(":::MAIL Server at address %1 refused the login of user %2: %3")
-                        .arg(serverAddress, user, LastLine(reply)));
-            loginRefused = reply.code >= 500 && reply.code < 600;
-            break;
-        default:
-            break;
-        }
-        pingPong.StopStepTimer();
-        pingPong.Abort();
-        finish(false);
-        return;
-    }
-    if (state == TState::Message)
-        messageAccepted = true;
-    if (state == TState::Ehlo)
-        capabilities = Capabilities(reply);
-    stepDone();
-}
-
-void TSMTPClient::greeted(const TReply& reply, bool expected) {
-    if (state != TState::Greeting)
-        return;
-    debug(reply.Text().trimmed());
+    const bool expected = reply.code == kGreetingCode;
     if (expected && !(candidate >= 0 && hooks.closePending && hooks.closePending())) {
         startDialogue();
         return;
@@ -525,159 +420,4 @@ void TSMTPClient::replyTooLong() {
         nextAfterGreeting();
     else
         finish(false);
-}
-
-void TSMTPClient::sendStep(TState step, const QByteArray& command) {
-    setState(step);
-    pingPong.Send(command);
-    debug(QStringLiteral("--"));
-    debug(QStringLiteral(">>>") + QString::fromUtf8(command));
-}
-
-void TSMTPClient::sendSecretStep(TState step, const QByteArray& command, int shownWords) {
-    setState(step);
-    const QByteArray shown = pingPong.SendSecret(command, shownWords);
-    debug(QStringLiteral("--"));
-    debug(QStringLiteral(">>>") + QString::fromUtf8(shown) + QStringLiteral("\r\n"));
-}
-
-void TSMTPClient::startDialogue() {
-    pingPong.StartStepTimer();
-    const QString localIP =
-        HeloAddress(SingleLine(hooks.localHostIP ? hooks.localHostIP() : QString()), ClientSocket1);
-    if (localIP.isEmpty()) {
-        // Without HELO no server goes on; give up now rather than later.
-        debug(QStringLiteral(":::Your IP address is NULL."));
-        pingPong.Abort();
-        finish(false);
-        return;
-    }
-    heloName = localIP.toUtf8();
-    if (extended)
-        sendStep(TState::Ehlo, "EHLO [" + heloName + "]\r\n");
-    else
-        sendStep(TState::Helo, "HELO [" + heloName + "]\r\n");
-}
-
-void TSMTPClient::afterCapabilities() {
-    if (security == TMailSecurity::StartTls && !tlsActive) {
-        if (!capabilities.contains(QStringLiteral("STARTTLS"))) {
-            refused(QStringLiteral(":::MAIL Server at address %1 does not offer STARTTLS. Nothing "
-                                   "more sent.")
-                        .arg(serverAddress));
-            pingPong.Abort();
-            finish(false);
-            return;
-        }
-        sendStep(TState::StartTls, "STARTTLS\r\n");
-        return;
-    }
-    if (user.isEmpty()) {
-        sendMailFrom();
-        return;
-    }
-    if (!tlsActive) {
-        // Only reached by a mistake of ours; the password stays here.
-        refused(QStringLiteral(":::No TLS with the MAIL Server at address %1; login not sent.")
-                    .arg(serverAddress));
-        pingPong.Abort();
-        finish(false);
-        return;
-    }
-    const QStringList mechanisms = AuthMechanisms(capabilities);
-    if (mechanisms.contains(QStringLiteral("PLAIN"))) {
-        const QByteArray credentials = '\0' + user.toUtf8() + '\0' + password.toUtf8();
-        sendSecretStep(TState::AuthPlain, "AUTH PLAIN " + credentials.toBase64() + "\r\n", 2);
-    } else if (mechanisms.contains(QStringLiteral("LOGIN"))) {
-        sendStep(TState::AuthLogin, "AUTH LOGIN\r\n");
-    } else {
-        refused(QStringLiteral(":::MAIL Server at address %1 offers no login method Velmora speaks "
-                               "(PLAIN, LOGIN); it offers: %2")
-                    .arg(serverAddress, mechanisms.isEmpty() ? QStringLiteral("none")
-                                                             : mechanisms.join(QLatin1Char(' '))));
-        pingPong.Abort();
-        finish(false);
-    }
-}
-
-void TSMTPClient::sendMailFrom() {
-    const QString sender = SingleLine(email.yourAddress).trimmed();
-    if (sender.isEmpty()) {
-        debug(QStringLiteral(":::Your EMAIL Address is missing."));
-        pingPong.Abort();
-        finish(false);
-        return;
-    }
-    sendStep(TState::MailFrom, "MAIL FROM:" + Bracketed(sender).toUtf8() + "\r\n");
-}
-
-void TSMTPClient::stepDone() {
-    pingPong.StartStepTimer();
-    const QString sender = SingleLine(email.yourAddress).trimmed();
-    switch (state) {
-    case TState::Helo:
-    case TState::AuthPlain:
-    case TState::AuthLoginPassword:
-        sendMailFrom();
-        return;
-    case TState::Ehlo:
-        afterCapabilities();
-        return;
-    case TState::StartTls:
-        // Nothing that came in the clear may be read as if it came in TLS.
-        setState(TState::TlsHandshake);
-        ClientSocket1.readAll();
-        pingPong.DropInput();
-        ClientSocket1.setPeerVerifyName(verifyName);
-        ClientSocket1.startClientEncryption();
-        return;
-    case TState::AuthLogin:
-        sendSecretStep(TState::AuthLoginUser, user.toUtf8().toBase64() + "\r\n", 0);
-        return;
-    case TState::AuthLoginUser:
-        sendSecretStep(TState::AuthLoginPassword, password.toUtf8().toBase64() + "\r\n", 0);
-        return;
-    case TState::MailFrom:
-        sendStep(TState::RcptTo, "RCPT TO:" + Bracketed(recipient).toUtf8() + "\r\n");
-        return;
-    case TState::RcptTo:
-        sendStep(TState::Data, "DATA\r\n");
-        return;
-    case TState::Data:
-        sendStep(TState::Message, SMTPMessageText(hooks.clockText ? hooks.clockText() : QString(),
-                                                  sender, subject, recipient, details));
-        return;
-    case TState::Message:
-        sendStep(TState::Quit, "QUIT\r\n");
-        debug(QString());
-        return;
-    case TState::Quit: {
-        pingPong.StopStepTimer();
-        pingPong.Abort();
-        const QString clock = hooks.clockText ? hooks.clockText() : QString();
-        if (hooks.log) {
-            hooks.log(QStringLiteral("EMAIL sent to: ") + recipient + QStringLiteral(", ") + clock);
-            hooks.log(QStringLiteral("Message Body: ") + SingleLine(details));
-        }
-        finish(true);
-        return;
-    }
-    default:
-        return;
-    }
-}
-
-void TSMTPClient::stepTimedOut() {
-    if (state == TState::Quit && messageAccepted) {
-        debug(QStringLiteral(":::No reply to QUIT; the message had been accepted."));
-        stepDone();
-        return;
-    }
-    if (state == TState::Idle || state == TState::Lookup || state == TState::Greeting)
-        return;
-    if (state == TState::TlsHandshake)
-        refused(QStringLiteral(":::TLS with the MAIL Server %1 at address %2 not set up in time.")
-                    .arg(verifyName, serverAddress));
-    pingPong.Abort();
-    finish(false);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mail/MailSettings.h"
+#include "net/NameLookup.h"
 #include "net/ReplyEngine.h"
 
 #include <QObject>
@@ -11,8 +12,6 @@
 #include <QStringList>
 #include <QTimer>
 #include <functional>
-
-class TMailLookupThread;
 
 // What the client reads from the session. Each is asked when it is needed,
 // so it always sees the present value.
@@ -30,8 +29,9 @@ struct TSMTPHooks {
 // RCPT TO, DATA, the message, QUIT. With a security mode or a user set for
 // the static server, EHLO takes HELO's place, followed by STARTTLS and EHLO
 // again (or TLS from the first byte) and the login, before MAIL FROM. Asynchronous: DeliverMail
-// starts the delivery and returns; Finished reports its outcome. Lookups run on a thread of their
-// own, every other step on the socket's events, so the event loop never waits.
+// starts the delivery and returns; Finished reports its outcome. The static server's name is looked
+// up asynchronously, the exchangers' query runs on a thread of its own, every other step on the
+// socket's events, so the event loop never waits.
 class TSMTPClient : public QObject {
     Q_OBJECT
 public:
@@ -107,7 +107,8 @@ private:
     void openConnection(const QString& address);
     void connectFailed();
     void TimerSMTPTimer();
-    void greeted(const TReply& reply, bool expected);
+    void staticLookupEnded(const QList<QHostAddress>& addresses);
+    void greeted(const TReply& reply);
     void nextAfterGreeting();
     void replyTooLong();
     void ClientSocket1SslErrors(const QList<QSslError>& errors);
@@ -121,6 +122,8 @@ private:
     void startDialogue();
     void sendStep(TState step, const QByteArray& command);
     void sendSecretStep(TState step, const QByteArray& command, int shownWords);
+    void sendMessage(const QByteArray& text);
+    void lineBreakRefused(const QByteArray& command);
     void afterCapabilities();
     void sendMailFrom();
     void replyReceived(const TReply& reply);
@@ -137,8 +140,9 @@ private:
     quint16 dnsPort = 53;
 
     TState state = TState::Idle;
-    QString expectedCodes;
-    quint64 lookupId = 0; // results of an older lookup are ignored
+    QList<int> expectedCodes;
+    TNameLookup hostLookup; // the static server's name
+    quint64 lookupId = 0;   // results of an older exchangers' query are ignored
     // The entry being delivered, copied, so that the queue may change under it.
     QString recipient, subject, details;
     QString domain;

@@ -4,9 +4,10 @@
 #include <QString>
 #include <QStringList>
 
-// The texts the SMTP client puts on the wire. Everything that comes from
-// the settings or a queue entry passes SingleLine first, so no text can end
-// a command, start another or add a header.
+// The texts the SMTP client puts on the wire. Everything of the settings or
+// a queue entry that goes into the message passes SingleLine first, so no
+// text can end the message or add a header; a command that would hold a
+// line break is refused by the reply engine instead.
 
 // CR and LF (alone or as a pair) become one blank each.
 QString SingleLine(const QString& text);

@@ -108,14 +108,19 @@ void TReplyReader::Clear() {
     overflowed = false;
 }
 
+bool HasLineBreak(const QString& text) {
+    return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
+}
+
+bool HasLineBreak(const QByteArray& text) {
+    return text.contains('\r') || text.contains('\n');
+}
+
 TReplyEngine::TReplyEngine(QAbstractSocket& socket, QObject* parent)
     : QObject(parent), socket(socket) {
     socket.setReadBufferSize(kSocketBuffer);
     connect(&socket, &QAbstractSocket::readyRead, this, &TReplyEngine::readAvailable);
     connect(&ConnectTimer, &QTimer::timeout, this, [this] {
-        ConnectTimer.stop();
-        if (!awaitingGreeting)
-            return;
         Abort();
         emit ConnectTimedOut();
     });
@@ -125,39 +130,44 @@ TReplyEngine::TReplyEngine(QAbstractSocket& socket, QObject* parent)
     });
 }
 
-void TReplyEngine::Open(const QString& host, quint16 port, int code) {
+void TReplyEngine::Open(const QString& host, quint16 port) {
     DropInput();
-    greetingCode = code;
-    awaitingGreeting = true;
     socket.connectToHost(host, port);
-    ConnectTimer.start();
 }
 
 void TReplyEngine::Abort() {
     ConnectTimer.stop();
     StepTimer.stop();
-    awaitingGreeting = false;
     socket.abort();
     DropInput();
 }
 
-void TReplyEngine::Send(const QByteArray& command) {
-    write(command, command);
+bool TReplyEngine::Send(const QByteArray& command) {
+    if (HasLineBreak(command))
+        return false;
+    write(command + "\r\n", command);
+    return true;
 }
 
-QByteArray TReplyEngine::SendSecret(const QByteArray& command, int shownWords) {
+std::optional<QByteArray> TReplyEngine::SendSecret(const QByteArray& command, int shownWords) {
+    if (HasLineBreak(command))
+        return std::nullopt;
     const QList<QByteArray> words = command.trimmed().split(' ');
     QByteArray shown = words.mid(0, shownWords).join(' ');
     shown += shown.isEmpty() ? "****" : " ****";
-    write(command, shown);
+    write(command + "\r\n", shown);
     return shown;
 }
 
-void TReplyEngine::write(const QByteArray& command, const QByteArray& shown) {
+void TReplyEngine::SendText(const QByteArray& text) {
+    write(text, text);
+}
+
+void TReplyEngine::write(const QByteArray& bytes, const QByteArray& shown) {
     // Unread bytes still in the socket are older than this command too.
     socket.readAll();
     DropInput();
-    socket.write(command);
+    socket.write(bytes);
     if (!transcript)
         return;
     QList<QByteArray> lines = shown.split('\n');
@@ -204,13 +214,7 @@ void TReplyEngine::readAvailable() {
                 break;
             for (const QString& line : reply->lines)
                 record(TDirection::Received, line);
-            if (awaitingGreeting) {
-                awaitingGreeting = false;
-                ConnectTimer.stop();
-                emit Greeted(*reply, reply->code == greetingCode);
-            } else {
-                emit ReplyReceived(*reply);
-            }
+            emit ReplyReceived(*reply);
         }
         if (current == epoch && reader.Overflowed()) {
             Abort();

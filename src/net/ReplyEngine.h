@@ -54,11 +54,17 @@ private:
     bool overflowed = false;
 };
 
+// Whether a text holds CR or LF, which would end a command line early and
+// start another.
+bool HasLineBreak(const QString& text);
+bool HasLineBreak(const QByteArray& text);
+
 // The part of a command/reply dialogue that SMTP and FTP share, on one
-// socket: the connection up to the server's greeting (bounded by
-// ConnectTimer), whole replies in, commands out, a step time-out
-// (StepTimer) that the protocol restarts at each step, and a transcript of
-// every line each way. The protocol adds its states, codes and data.
+// socket: the connection, whole replies in (the greeting is one like any
+// other), command lines out, a connection time-out (ConnectTimer) and a
+// step time-out (StepTimer) that the protocol starts and stops, and a
+// transcript of every line each way. The protocol adds its states, codes
+// and data.
 class TReplyEngine : public QObject {
     Q_OBJECT
 public:
@@ -69,19 +75,23 @@ public:
 
     explicit TReplyEngine(QAbstractSocket& socket, QObject* parent = nullptr);
 
-    // Connects to host:port and waits for a greeting, both within
-    // ConnectTimer's interval; then Greeted or ConnectTimedOut.
-    void Open(const QString& host, quint16 port, int greetingCode);
+    // Connects to host:port, forgetting anything received before.
+    void Open(const QString& host, quint16 port);
     // Ends the connection at once, with its timers and anything received.
     void Abort();
 
-    // Sends a command. Anything received before it cannot be its reply and
-    // is dropped, so a reply that came unasked never answers this command.
-    void Send(const QByteArray& command);
+    // Sends one command line, adding CR LF. A command that holds a line
+    // break is refused: false, and nothing sent. Anything received before
+    // it cannot be its reply and is dropped, so a reply that came unasked
+    // never answers this command.
+    bool Send(const QByteArray& command);
     // The same, for a command that carries a credential: the transcript
     // shows its first `shownWords` words and "****" for the rest, which is
-    // also what this returns.
-    QByteArray SendSecret(const QByteArray& command, int shownWords);
+    // also what this returns; nothing when refused.
+    std::optional<QByteArray> SendSecret(const QByteArray& command, int shownWords);
+    // Sends lines that are not a command (a message and its end) as they
+    // are, with their own line ends.
+    void SendText(const QByteArray& text);
     // Forgets what arrived so far, also in the middle of handling a reply.
     void DropInput();
 
@@ -91,13 +101,12 @@ public:
     void SetTranscript(TTranscript hook) { transcript = std::move(hook); }
     qsizetype BufferedBytes() const { return reader.Buffered(); }
 
+    // Started by the protocol after Open and stopped when its greeting has
+    // come; when it fires, the connection is aborted (ConnectTimedOut).
     QTimer ConnectTimer;
     QTimer StepTimer;
 
 signals:
-    // The greeting has come; `expected` when its code is the one Open asked
-    // for. ConnectTimer is stopped either way.
-    void Greeted(const TReply& reply, bool expected);
     void ConnectTimedOut();
     void ReplyReceived(const TReply& reply);
     void StepTimedOut();
@@ -106,13 +115,11 @@ signals:
 
 private:
     void readAvailable();
-    void write(const QByteArray& command, const QByteArray& shown);
+    void write(const QByteArray& bytes, const QByteArray& shown);
     void record(TDirection direction, const QString& text);
 
     QAbstractSocket& socket;
     TReplyReader reader;
     TTranscript transcript;
-    int greetingCode = 0;
-    bool awaitingGreeting = false;
     quint64 epoch = 0; // moves on with every Send and DropInput
 };

@@ -22,7 +22,6 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QHostInfo>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -298,13 +297,14 @@ void TSession::lookUpLocalAddress() {
     }
     localHostName = *name;
     // Looked up without holding the event loop up.
-    QHostInfo::lookupHost(localHostName, this, [this](const QHostInfo& info) {
-        for (const QHostAddress& a : info.addresses())
-            if (a.protocol() == QAbstractSocket::IPv4Protocol) {
-                localHostIP = a.toString();
-                return;
-            }
-    });
+    connect(&localLookup, &TNameLookup::Found, this, &TSession::localAddressFound,
+            Qt::UniqueConnection);
+    localLookup.Start(localHostName);
+}
+
+void TSession::localAddressFound(const QList<QHostAddress>& addresses) {
+    if (const std::optional<QHostAddress> address = TNameLookup::FirstIPv4(addresses))
+        localHostIP = address->toString();
 }
 
 void TSession::writeDataFilePath() {

@@ -6,6 +6,7 @@
 #include "mail/MailSettings.h"
 #include "monitor/MonitorCycle.h"
 #include "monitor/MonitorSettings.h"
+#include "net/NameLookup.h"
 
 #include <QObject>
 #include <QTimer>
@@ -207,6 +208,7 @@ private:
     void loadSettings();
     bool startSocketLayer();
     void lookUpLocalAddress();
+    void localAddressFound(const QList<QHostAddress>& addresses);
     void loadDataFileUnlessRestoring(bool restoring);
     void askForDnsServerIfNone();
     void restoreSavedState();
@@ -278,6 +280,7 @@ private:
     QString datFile;
     QString localHostName;
     QString localHostIP;
+    TNameLookup localLookup;
     TWinsockData winsockData;
     int selectedRow = 0;
     std::array<bool, 13> sortDirections{};

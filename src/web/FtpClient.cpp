@@ -1,12 +1,11 @@
 #include "FtpClient.h"
 
+#include "net/SocketErrors.h"
 #include "platform/Addresses.h"
 #include "web/FtpRules.h"
-#include "web/SocketErrors.h"
 
 #include <QFileInfo>
 #include <QHostAddress>
-#include <QHostInfo>
 #include <QLoggingCategory>
 #include <QTimer>
 
@@ -69,12 +68,12 @@ TNMFTP::TNMFTP(QObject* parent) : QObject(parent), pingPong(socket, this) {
     connect(&pingPong, &TReplyEngine::ReplyReceived, this, &TNMFTP::replyReceived);
     connect(&pingPong, &TReplyEngine::StepTimedOut, this, &TNMFTP::stepTimedOut);
     connect(&pingPong, &TReplyEngine::ReplyTooLong, this, &TNMFTP::replyTooLong);
+    connect(&lookup, &TNameLookup::Found, this, &TNMFTP::resolved);
 }
 
 TNMFTP::~TNMFTP() {
     // Nobody is left to hear about the close.
-    if (lookupId >= 0)
-        QHostInfo::abortHostLookup(lookupId);
+    lookup.Abort();
     if (data)
         data->disconnect(this);
     if (listener)
@@ -184,19 +183,16 @@ bool TNMFTP::Connect() {
         }
         setState(TState::Resolving);
         waitStep();
-        lookupId = QHostInfo::lookupHost(Host.trimmed(), this, &TNMFTP::resolved);
+        lookup.Start(Host.trimmed());
     });
 }
 
-void TNMFTP::resolved(const QHostInfo& info) {
-    if (state != TState::Resolving || info.lookupId() != lookupId)
+void TNMFTP::resolved(const QList<QHostAddress>& addresses) {
+    if (state != TState::Resolving)
         return;
-    lookupId = -1;
-    for (const QHostAddress& a : info.addresses()) {
-        if (a.protocol() == QAbstractSocket::IPv4Protocol) {
-            openTcp(a.toString());
-            return;
-        }
+    if (const std::optional<QHostAddress> address = TNameLookup::FirstIPv4(addresses)) {
+        openTcp(address->toString());
+        return;
     }
     setState(TState::Idle);
     complete(Error(TFtpError::TKind::Socket, QStringLiteral("Null Remote Address")));
@@ -205,7 +201,7 @@ void TNMFTP::resolved(const QHostInfo& info) {
 void TNMFTP::openTcp(const QString& address) {
     setState(TState::Connecting);
     waitStep();
-    socket.connectToHost(address, Port);
+    pingPong.Open(address, Port);
 }
 
 void TNMFTP::socketConnected() {
@@ -287,10 +283,12 @@ void TNMFTP::closeControl() {
     emit OnDisconnect();
 }
 
-void TNMFTP::sendCommand(TState next, const QByteArray& line) {
+bool TNMFTP::sendCommand(TState next, const QByteArray& line) {
     setState(next);
-    pingPong.Send(line + "\r\n");
+    if (!pingPong.Send(line))
+        return false;
     waitStep();
+    return true;
 }
 
 void TNMFTP::sendQuit(TState next) {
@@ -353,7 +351,7 @@ void TNMFTP::loginReply(const TReply& reply) {
     }
     if (state == TState::User && reply.code == 331) {
         setState(TState::Pass);
-        pingPong.SendSecret("PASS " + Password.toUtf8() + "\r\n", 1);
+        pingPong.SendSecret("PASS " + Password.toUtf8(), 1);
         waitStep();
         return;
     }
@@ -428,10 +426,8 @@ bool TNMFTP::GiveUp(const QString& text) {
 // A wait that has lasted too long: the dialogue is out of step, so the
 // control connection goes at once.
 void TNMFTP::giveUp(const QString& text) {
-    if (state == TState::Resolving && lookupId >= 0) {
-        QHostInfo::abortHostLookup(lookupId);
-        lookupId = -1;
-    }
+    if (state == TState::Resolving)
+        lookup.Abort();
     const TState was = state;
     const bool wasConnected = connected;
     closeControl();
@@ -468,12 +464,9 @@ bool TNMFTP::DoCommand(const QString& line) {
             complete(Error(TFtpError::TKind::NotConnected, QStringLiteral("Not Connected")));
             return;
         }
-        if (HasLineBreak(line)) {
-            complete(Error(TFtpError::TKind::BadArgument, QStringLiteral("Line break in command")));
-            return;
-        }
         commandWord = line.section(QLatin1Char(' '), 0, 0);
-        sendCommand(TState::Command, line.toUtf8());
+        if (!sendCommand(TState::Command, line.toUtf8()))
+            complete(Error(TFtpError::TKind::BadArgument, QStringLiteral("Line break in command")));
     });
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "net/NameLookup.h"
 #include "net/ReplyEngine.h"
 
 #include <QFile>
@@ -11,8 +12,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-
-class QHostInfo;
 
 // How an FTP operation ended. The texts are the ones the operator sees in
 // an error box.
@@ -149,7 +148,7 @@ private:
     QString timeOutText() const;
 
     // Control connection.
-    void resolved(const QHostInfo& info);
+    void resolved(const QList<QHostAddress>& addresses);
     void openTcp(const QString& address);
     void socketConnected();
     void socketError(QAbstractSocket::SocketError error);
@@ -158,7 +157,7 @@ private:
     void stepTimedOut();
     void giveUp(const QString& text);
     void replyTooLong();
-    void sendCommand(TState next, const QByteArray& line);
+    bool sendCommand(TState next, const QByteArray& line);
     void sendQuit(TState next);
     void closeControl();
     void loginReply(const TReply& reply);
@@ -178,12 +177,12 @@ private:
 
     QTcpSocket socket;
     TReplyEngine pingPong;
+    TNameLookup lookup;
     bool connected = false;
     bool closing = false; // our own close: its disconnected is no peer close
     TState state = TState::Idle;
     TOperation operation = TOperation::None;
     quint64 epoch = 0; // moves on with every operation; stale queued calls see it
-    int lookupId = -1;
     TCmdType commandKind = cmdDoCommand;
     QString commandWord;    // names the command in a time-out text
     TFtpError pendingError; // of a refused login, given once QUIT is done

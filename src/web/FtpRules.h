@@ -9,10 +9,6 @@
 
 namespace ftp {
 
-inline bool HasLineBreak(const QString& text) {
-    return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
-}
-
 inline bool Between(int code, int low, int high) {
     return code >= low && code <= high;
 }

@@ -11,7 +11,6 @@
 #include <vector>
 
 using ftp::Error;
-using ftp::HasLineBreak;
 
 namespace {
 

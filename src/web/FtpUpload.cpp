@@ -1,7 +1,7 @@
 #include "FtpClient.h"
 
+#include "net/SocketErrors.h"
 #include "web/FtpRules.h"
-#include "web/SocketErrors.h"
 
 #include <QFileInfo>
 #include <QHostAddress>

@@ -1,7 +1,7 @@
 #include "web/FtpClient.h"
 #include "FtpTestSupport.h"
 #include "ScriptedFtpServer.h"
-#include "web/SocketErrors.h"
+#include "net/SocketErrors.h"
 
 #include <QElapsedTimer>
 #include <QLoggingCategory>
