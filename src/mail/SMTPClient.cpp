@@ -12,42 +12,27 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcSmtp, "velmora.smtp", QtWarningMsg)
 
+// In the order of TSMTPClient::TState.
+const char* const kStateNames[] = {"idle",
+                                   "lookup",
+                                   "greeting",
+                                   "HELO",
+                                   "EHLO",
+                                   "STARTTLS",
+                                   "TLS handshake",
+                                   "AUTH PLAIN",
+                                   "AUTH LOGIN",
+                                   "AUTH LOGIN user",
+                                   "AUTH LOGIN password",
+                                   "MAIL",
+                                   "RCPT",
+                                   "DATA",
+                                   "message",
+                                   "QUIT"};
+static_assert(std::size(kStateNames) == size_t(TSMTPClient::TState::Quit) + 1);
+
 const char* StateName(TSMTPClient::TState s) {
-    switch (s) {
-    case TSMTPClient::TState::Idle:
-        return "idle";
-    case TSMTPClient::TState::Lookup:
-        return "lookup";
-    case TSMTPClient::TState::Greeting:
-        return "greeting";
-    case TSMTPClient::TState::Helo:
-        return "HELO";
-    case TSMTPClient::TState::Ehlo:
-        return "EHLO";
-    case TSMTPClient::TState::StartTls:
-        return "STARTTLS";
-    case TSMTPClient::TState::TlsHandshake:
-        return "TLS handshake";
-    case TSMTPClient::TState::AuthPlain:
-        return "AUTH PLAIN";
-    case TSMTPClient::TState::AuthLogin:
-        return "AUTH LOGIN";
-    case TSMTPClient::TState::AuthLoginUser:
-        return "AUTH LOGIN user";
-    case TSMTPClient::TState::AuthLoginPassword:
-        return "AUTH LOGIN password";
-    case TSMTPClient::TState::MailFrom:
-        return "MAIL";
-    case TSMTPClient::TState::RcptTo:
-        return "RCPT";
-    case TSMTPClient::TState::Data:
-        return "DATA";
-    case TSMTPClient::TState::Message:
-        return "message";
-    case TSMTPClient::TState::Quit:
-        return "QUIT";
-    }
-    return "?";
+    return kStateNames[size_t(s)];
 }
 
 constexpr int kGreetingCode = 220;
@@ -56,32 +41,29 @@ constexpr int kGreetingCode = 220;
 constexpr int kHostLookupMs = 5000;
 
 // What an operator can act on, for each way a certificate is refused.
+QString CertificateReason(const QSslError& error) {
+    using E = QSslError;
+    static const std::pair<E::SslError, const char*> kReasons[] = {
+        {E::CertificateExpired, "expired"},
+        {E::CertificateNotYetValid, "not yet valid"},
+        {E::UnableToGetIssuerCertificate, "unknown issuer"},
+        {E::UnableToGetLocalIssuerCertificate, "unknown issuer"},
+        {E::UnableToVerifyFirstCertificate, "unknown issuer"},
+        {E::SelfSignedCertificate, "unknown issuer"},
+        {E::SelfSignedCertificateInChain, "unknown issuer"},
+        {E::CertificateUntrusted, "unknown issuer"},
+        {E::HostNameMismatch, "name mismatch"},
+    };
+    for (const auto& [kind, reason] : kReasons)
+        if (error.error() == kind)
+            return QLatin1String(reason);
+    return error.errorString();
+}
+
 QString CertificateReasons(const QList<QSslError>& errors) {
     QStringList reasons;
     for (const QSslError& e : errors) {
-        QString reason;
-        switch (e.error()) {
-        case QSslError::CertificateExpired:
-            reason = QStringLiteral("expired");
-            break;
-        case QSslError::CertificateNotYetValid:
-            reason = QStringLiteral("not yet valid");
-            break;
-        case QSslError::UnableToGetIssuerCertificate:
-        case QSslError::UnableToGetLocalIssuerCertificate:
-        case QSslError::UnableToVerifyFirstCertificate:
-        case QSslError::SelfSignedCertificate:
-        case QSslError::SelfSignedCertificateInChain:
-        case QSslError::CertificateUntrusted:
-            reason = QStringLiteral("unknown issuer");
-            break;
-        case QSslError::HostNameMismatch:
-            reason = QStringLiteral("name mismatch");
-            break;
-        default:
-            reason = e.errorString();
-            break;
-        }
+        const QString reason = CertificateReason(e);
         if (!reasons.contains(reason))
             reasons << reason;
     }
@@ -126,9 +108,7 @@ TSMTPClient::TSMTPClient(const TEmailSettings& email, TSMTPHooks hooks, QObject*
 
 TSMTPClient::~TSMTPClient() {
     // The socket reports its own closing; nobody is left to hear it.
-    ClientSocket1.disconnect(this);
-    pingPong.disconnect(this);
-    ClientSocket1.abort();
+    pingPong.Shutdown(this);
 }
 
 void TSMTPClient::setState(TState next) {
@@ -144,7 +124,7 @@ void TSMTPClient::debug(const QString& line) {
 bool TSMTPClient::DeliverMail(const QString& to, const QString& subj, const QString& body) {
     if (Busy())
         return false;
-    recipient = SingleLine(to).trimmed();
+    recipient = to.trimmed();
     subject = subj;
     details = body;
     messageAccepted = false;

@@ -142,6 +142,12 @@ void TReplyEngine::Abort() {
     DropInput();
 }
 
+void TReplyEngine::Shutdown(QObject* owner) {
+    socket.disconnect(owner);
+    disconnect(owner);
+    Abort();
+}
+
 bool TReplyEngine::Send(const QByteArray& command) {
     if (HasLineBreak(command))
         return false;

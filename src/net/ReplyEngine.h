@@ -79,6 +79,9 @@ public:
     void Open(const QString& host, quint16 port);
     // Ends the connection at once, with its timers and anything received.
     void Abort();
+    // The same, for the protocol's destructor: neither the socket nor this
+    // engine tells `owner` anything more, the close included.
+    void Shutdown(QObject* owner);
 
     // Sends one command line, adding CR LF. A command that holds a line
     // break is refused: false, and nothing sent. Anything received before

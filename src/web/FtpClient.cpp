@@ -15,43 +15,16 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcFtp, "velmora.ftp", QtWarningMsg)
 
+// In the order of TNMFTP::TState.
+const char* const kStateNames[] = {
+    "idle", "resolving",        "connecting", "greeting",     "USER",
+    "PASS", "QUIT after login", "logged in",  "command",      "PORT",
+    "STOR", "accepting",        "sending",    "closing data", "closing reply",
+    "QUIT"};
+static_assert(std::size(kStateNames) == size_t(TNMFTP::TState::Quit) + 1);
+
 const char* StateName(TNMFTP::TState s) {
-    using S = TNMFTP::TState;
-    switch (s) {
-    case S::Idle:
-        return "idle";
-    case S::Resolving:
-        return "resolving";
-    case S::Connecting:
-        return "connecting";
-    case S::Greeting:
-        return "greeting";
-    case S::User:
-        return "USER";
-    case S::Pass:
-        return "PASS";
-    case S::LoginQuit:
-        return "QUIT after login";
-    case S::LoggedIn:
-        return "logged in";
-    case S::Command:
-        return "command";
-    case S::Port:
-        return "PORT";
-    case S::Stor:
-        return "STOR";
-    case S::Accepting:
-        return "accepting";
-    case S::Sending:
-        return "sending";
-    case S::Closing:
-        return "closing data";
-    case S::ClosingReply:
-        return "closing reply";
-    case S::Quit:
-        return "QUIT";
-    }
-    return "?";
+    return kStateNames[size_t(s)];
 }
 
 } // namespace
@@ -78,9 +51,7 @@ TNMFTP::~TNMFTP() {
         data->disconnect(this);
     if (listener)
         listener->disconnect(this);
-    socket.disconnect(this);
-    pingPong.disconnect(this);
-    socket.abort();
+    pingPong.Shutdown(this);
 }
 
 void TNMFTP::setState(TState next) {

@@ -5,6 +5,7 @@
 
 #include "StallMeter.h"
 #include <QElapsedTimer>
+#include <QTest>
 #include <QUdpSocket>
 #include <gtest/gtest.h>
 
@@ -149,6 +150,43 @@ TEST_F(SMTPClientTest, EmptyLocalPartProceeds) {
     UseStatic(server, address);
     EXPECT_EQ(rig.Deliver("@velmora.test", kSubject, kDetails), std::optional<bool>(true));
     EXPECT_TRUE(server.Received().contains("RCPT TO:<@velmora.test>\r\n"));
+}
+
+// A sender or recipient that would break a command line is refused before
+// the command goes out, debug or not: nothing after the last whole command
+// reaches the server, and the log says which command it was.
+TEST_F(SMTPClientTest, LineBreakInACommandValueIsRefused) {
+    const QString address = QStringLiteral("127.66.2.5");
+    struct Case {
+        const char* name;
+        QString sender, recipient;
+        QByteArray received; // all the server gets
+        QString line;
+    };
+    const std::vector<Case> cases{
+        {"sender", "velmora@velmora.test\r\nRCPT TO:<all@velmora.test>", kTo,
+         "HELO [127.0.0.1]\r\n",
+         ":::Line break in the MAIL command for the MAIL Server at address 127.66.2.5; nothing "
+         "sent."},
+        {"recipient", "velmora@velmora.test", "ops\nDATA@velmora.test",
+         "HELO [127.0.0.1]\r\nMAIL FROM:<velmora@velmora.test>\r\n",
+         ":::Line break in the RCPT command for the MAIL Server at address 127.66.2.5; nothing "
+         "sent."},
+    };
+    for (const bool debug : {true, false})
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (debug ? " with debug" : " without debug"));
+            TScriptedSmtpServer server(address, 0, {});
+            UseStatic(server, address);
+            rig.email.debugEMAIL = debug;
+            rig.email.yourAddress = c.sender;
+            rig.log.clear();
+            EXPECT_EQ(rig.Deliver(c.recipient, kSubject, kDetails), std::optional<bool>(false));
+            QTest::qWait(50);
+            EXPECT_EQ(server.Received(), c.received);
+            EXPECT_EQ(rig.LinesStarting(":::Line break"), QStringList{c.line});
+            EXPECT_FALSE(rig.client.Busy());
+        }
 }
 
 // A start-up address that is loopback (a host name resolving to 127.0.1.1)
