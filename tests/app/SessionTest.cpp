@@ -9,8 +9,10 @@
 #include "platform/LogModel.h"
 #include "platform/Prompts.h"
 
+#include <QHostInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -47,6 +49,28 @@ TEST_F(SessionTest, StartUpTakesTheSettingsAndTheDataFile) {
     EXPECT_EQ(s->Grid().Cell(1, 1), "alpha");
     EXPECT_TRUE(asked.isEmpty()) << "a server is set: nothing to ask";
     EXPECT_EQ(s->Settings().Loads(), 1u) << "one parse for all of start-up";
+}
+
+// This computer's address is looked up without holding start-up: it comes
+// from the event loop afterwards, the first IPv4 address of the name.
+TEST_F(SessionTest, LocalAddressIsLookedUpAfterStartUp) {
+    prompts.log = [this](const QString& l) { asked << l; };
+    TSession::Options o;
+    o.settingsPath = ini();
+    o.prompts = &prompts;
+    o.hostName = [] { return std::optional<QString>("localhost"); };
+    WriteTestFile(ini(), "[DNS Settings]\r\nDNS-0=127.0.0.53\r\n");
+    TSession s(o);
+    s.Start();
+    EXPECT_EQ(s.LocalHostName(), "localhost");
+    EXPECT_TRUE(s.LocalHostIP().isEmpty());
+    QString expected;
+    for (const QHostAddress& a : QHostInfo::fromName("localhost").addresses())
+        if (expected.isEmpty() && a.protocol() == QAbstractSocket::IPv4Protocol)
+            expected = a.toString();
+    ASSERT_FALSE(expected.isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !s.LocalHostIP().isEmpty(); }, 5000));
+    EXPECT_EQ(s.LocalHostIP(), expected);
 }
 
 TEST_F(SessionTest, FirstStartWithoutAnswerLeavesTheDnsServerUnsetAndSaysSo) {
