@@ -9,7 +9,9 @@
 #include "platform/TextRules.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -111,6 +113,58 @@ TEST(TestEMAILSubmissionTest, TestMessageTakesTheLoginPath) {
         EXPECT_TRUE(messages[0].contains("\n" + details + "\n")) << messages[0].toStdString();
         EXPECT_TRUE(details.contains("Velmora Test"));
     }
+}
+
+// A sender pasted into "Your EMAIL Address:" with a line break in it never
+// reaches the server as two commands: the delivery stops before MAIL FROM
+// and says why, also with EMAIL debugging off.
+TEST(TestEMAILSubmissionTest, PastedSenderWithALineBreakIsRefused) {
+    TScriptedSmtpServer server("127.0.0.1", 0, {});
+    QTemporaryDir dir;
+    TScriptedPrompts prompts;
+    TIniFile ini(dir.filePath("velmora.ini"));
+    TMailRig rig;
+    rig.email.debugEMAIL = false;
+    QStringList notifyAddresses{"ops@velmora.test"};
+    QStringList dnsList{"127.0.0.53"};
+    TNotificationQueue queue;
+    QTimer EMAILTimer;
+    EMAILTimer.setInterval(5000); // one attempt in this test
+    TMailDelivery delivery(queue, rig.email, rig.client, EMAILTimer,
+                           {[&rig](const QString& l) { rig.append(l); }, {}, {}});
+    TEMAILNotifyContext context{
+        rig.email,
+        notifyAddresses,
+        queue,
+        [&ini]() -> TIniFile& { return ini; },
+        [&dnsList] { return dnsList.value(0); },
+        [&dnsList](const QString& s) { return AddToRecentList(dnsList, s, 10); },
+        [] { return kClock; },
+        {}};
+    TEMAILNotify::Execute(context, delivery, nullptr, [&](TEMAILNotify& d) {
+        d.Edit4->setText("127.0.0.1");
+        d.CheckBox1->setChecked(true);
+        ByCaption<QSpinBox>(d, "Port:")->setValue(server.Port());
+        QGuiApplication::clipboard()->setText("velmora@velmora.test\nRCPT TO:<all@velmora.test>");
+        d.Edit1->clear();
+        QTest::keyClick(d.Edit1, Qt::Key_V, Qt::ControlModifier);
+        EXPECT_TRUE(d.Edit1->text().contains('\n')) << d.Edit1->text().toStdString();
+        d.Button1->click();
+        return int(QDialog::Accepted);
+    });
+    ASSERT_EQ(queue.Count(), 1u);
+
+    QSignalSpy finished(&delivery, &TMailDelivery::DeliveryFinished);
+    delivery.EMAILTimerTimer();
+    ASSERT_TRUE(finished.wait(15000));
+    EXPECT_FALSE(finished.at(0).at(0).toBool());
+    QTest::qWait(50);
+    EXPECT_EQ(server.Received(), "HELO [127.0.0.1]\r\n");
+    EXPECT_EQ(rig.LinesStarting(":::Line break"),
+              QStringList{":::Line break in the MAIL command for the MAIL Server at address "
+                          "127.0.0.1; nothing sent."})
+        << rig.log.join('\n').toStdString();
+    EXPECT_EQ(queue.Count(), 1u);
 }
 
 } // namespace
