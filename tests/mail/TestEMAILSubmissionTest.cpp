@@ -31,6 +31,19 @@ template <typename T> T* ByCaption(QWidget& dialog, const QString& caption) {
     return nullptr;
 }
 
+// The dialog's context over a rig's settings, as the session gives it.
+TEMAILNotifyContext DialogContext(TMailRig& rig, QStringList& notifyAddresses,
+                                  TNotificationQueue& queue, TIniFile& ini, QStringList& dnsList) {
+    return {rig.email,
+            notifyAddresses,
+            queue,
+            [&ini]() -> TIniFile& { return ini; },
+            [&dnsList] { return dnsList.value(0); },
+            [&dnsList](const QString& s) { return AddToRecentList(dnsList, s, 10); },
+            [] { return kClock; },
+            {}};
+}
+
 // "Test EMAIL" with a submission server entered in the dialog, delivered
 // as every alert is: the operator learns at once whether the login works.
 TEST(TestEMAILSubmissionTest, TestMessageTakesTheLoginPath) {
@@ -64,15 +77,7 @@ TEST(TestEMAILSubmissionTest, TestMessageTakesTheLoginPath) {
         QTimer EMAILTimer;
         TMailDelivery delivery(queue, rig.email, rig.client, EMAILTimer,
                                {[&rig](const QString& l) { rig.append(l); }, {}, {}});
-        TEMAILNotifyContext context{
-            rig.email,
-            notifyAddresses,
-            queue,
-            [&ini]() -> TIniFile& { return ini; },
-            [&dnsList] { return dnsList.value(0); },
-            [&dnsList](const QString& s) { return AddToRecentList(dnsList, s, 10); },
-            [] { return kClock; },
-            {}};
+        TEMAILNotifyContext context = DialogContext(rig, notifyAddresses, queue, ini, dnsList);
         TEMAILNotify::Execute(context, delivery, nullptr, [&](TEMAILNotify& d) {
             d.Edit4->setText("localhost");
             d.CheckBox1->setChecked(true);
@@ -118,29 +123,20 @@ TEST(TestEMAILSubmissionTest, TestMessageTakesTheLoginPath) {
 // A sender pasted into "Your EMAIL Address:" with a line break in it never
 // reaches the server as two commands: the delivery stops before MAIL FROM
 // and says why, also with EMAIL debugging off.
-TEST(TestEMAILSubmissionTest, PastedSenderWithALineBreakIsRefused) {
-    TScriptedSmtpServer server("127.0.0.1", 0, {});
-    QTemporaryDir dir;
+class PastedSenderTest : public TDeliveryFixture {
+protected:
     TScriptedPrompts prompts;
-    TIniFile ini(dir.filePath("velmora.ini"));
-    TMailRig rig;
-    rig.email.debugEMAIL = false;
+    QTemporaryDir dir;
+    TIniFile ini{dir.filePath("velmora.ini")};
     QStringList notifyAddresses{"ops@velmora.test"};
     QStringList dnsList{"127.0.0.53"};
-    TNotificationQueue queue;
-    QTimer EMAILTimer;
+};
+
+TEST_F(PastedSenderTest, LineBreakStopsTheDeliveryBeforeMailFrom) {
+    TScriptedSmtpServer server("127.0.0.1", 0, {});
+    rig.email.debugEMAIL = false;
     EMAILTimer.setInterval(5000); // one attempt in this test
-    TMailDelivery delivery(queue, rig.email, rig.client, EMAILTimer,
-                           {[&rig](const QString& l) { rig.append(l); }, {}, {}});
-    TEMAILNotifyContext context{
-        rig.email,
-        notifyAddresses,
-        queue,
-        [&ini]() -> TIniFile& { return ini; },
-        [&dnsList] { return dnsList.value(0); },
-        [&dnsList](const QString& s) { return AddToRecentList(dnsList, s, 10); },
-        [] { return kClock; },
-        {}};
+    TEMAILNotifyContext context = DialogContext(rig, notifyAddresses, queue, ini, dnsList);
     TEMAILNotify::Execute(context, delivery, nullptr, [&](TEMAILNotify& d) {
         d.Edit4->setText("127.0.0.1");
         d.CheckBox1->setChecked(true);
