@@ -1,100 +1,82 @@
 #pragma once
 
-#include "platform/Prompts.h"
-
 #include "platform/Launcher.h"
 #include "platform/ProgramFolder.h"
-#include <gtest/gtest.h>
+#include "platform/Prompts.h"
+
+#include "QtPrinters.h"
 
 #include <QColor>
 #include <QObject>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <deque>
+#include <gtest/gtest.h>
+#include <optional>
+#include <vector>
 
-// Answers every prompt from a script and records what was asked.
-class TScriptedPrompts : public TPrompts {
+// Answers every question from a script and records what was asked, for as
+// long as it lives. A question the script has no answer for gets the answer
+// a session without a display takes: OK where that is the only button,
+// otherwise No or Cancel, no file, no input and no colour.
+class TScriptedPrompts : public TDefaultPrompts {
 public:
+    enum class Kind { Message, Input, OpenFile, SaveFile };
     struct Asked {
-        QString text, caption;
+        Kind kind = Kind::Message;
+        QString text;    // the message, the input's prompt or the dialog's title
+        QString caption; // of the message box or the input
         Icon icon = Icon::None;
+        QString filter, defaultExt; // of a file dialog
+        QString value;              // the input's text when it opened
     };
-    std::vector<Asked> messages;
-    std::deque<Answer> answers;    // next answers; Ok/Yes-less default: Ok
+    std::vector<Asked> messages;    // message boxes and inputs, in order
+    std::vector<Asked> fileDialogs; // file dialogs, in order
+    QStringList fileDialogTitles;   // their titles
+
+    std::deque<Answer> answers;    // next message box answers
     std::deque<QString> fileNames; // next file dialog results
     std::deque<std::optional<QString>> inputs;
     std::deque<std::optional<QColor>> colors;
-    QStringList fileDialogTitles;
 
     TScriptedPrompts() { SetPrompts(this); }
     ~TScriptedPrompts() override { SetPrompts(nullptr); }
+    TScriptedPrompts(const TScriptedPrompts&) = delete;
+    TScriptedPrompts& operator=(const TScriptedPrompts&) = delete;
 
-    Answer Message(const QString& text, const QString& caption, Buttons, Icon icon) override {
-        messages.push_back({text, caption, icon});
-        if (answers.empty())
-            return Answer::Ok;
-        Answer a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-    QString OpenFileName(const QString& title, const QString&, const QString&,
-                         const QString&) override {
-        return nextFile(title);
-    }
-    QString SaveFileName(const QString& title, const QString&, const QString&,
-                         const QString&) override {
-        return nextFile(title);
-    }
+    Answer Message(const QString& text, const QString& caption, Buttons buttons,
+                   Icon icon) override;
+    QString OpenFileName(const QString& title, const QString& filter, const QString& defaultExt,
+                         const QString& folder) override;
+    QString SaveFileName(const QString& title, const QString& filter, const QString& defaultExt,
+                         const QString& folder) override;
     std::optional<QString> InputQuery(const QString& caption, const QString& prompt,
-                                      const QString&) override {
-        messages.push_back({prompt, caption});
-        if (inputs.empty())
-            return std::nullopt;
-        std::optional<QString> v;
-        v.swap(inputs.front());
-        inputs.pop_front();
-        return v;
-    }
-    std::optional<unsigned> ChooseColor(unsigned) override {
-        if (colors.empty())
-            return std::nullopt;
-        auto c = colors.front();
-        colors.pop_front();
-        if (!c)
-            return std::nullopt;
-        return c->rgba();
-    }
+                                      const QString& value) override;
+    std::optional<unsigned> ChooseColor(unsigned initial) override;
+
+    // The captions of the message boxes and inputs so far, in order.
+    QStringList Captions() const;
 
 private:
-    QString nextFile(const QString& title) {
-        fileDialogTitles << title;
-        if (fileNames.empty())
-            return {};
-        QString f = fileNames.front();
-        fileNames.pop_front();
-        return f;
-    }
+    QString nextFile(Kind kind, const QString& title, const QString& filter,
+                     const QString& defaultExt);
 };
 
+// Records every file, page and help topic the program asks the desktop to
+// open, and opens none, for as long as it lives.
 class TRecordingLauncher : public TLauncher {
 public:
     QStringList editorPaths, browserUrls, helpFiles;
     QList<int> contexts;
+
     TRecordingLauncher() { SetLauncher(this); }
     ~TRecordingLauncher() override { SetLauncher(nullptr); }
-    bool OpenTextEditor(const QString& path) override {
-        editorPaths << path;
-        return true;
-    }
-    bool OpenBrowser(const QString& url, const QString&) override {
-        browserUrls << url;
-        return true;
-    }
-    bool OpenHelp(const QString& file, int context) override {
-        helpFiles << file;
-        contexts << context;
-        return true;
-    }
+    TRecordingLauncher(const TRecordingLauncher&) = delete;
+    TRecordingLauncher& operator=(const TRecordingLauncher&) = delete;
+
+    bool OpenTextEditor(const QString& path) override;
+    bool OpenBrowser(const QString& url, const QString& browser) override;
+    bool OpenHelp(const QString& file, int context) override;
 };
 
 // The program's folder moved to a fresh temporary directory for one test.
