@@ -1,6 +1,6 @@
 #include "AiosmtpdServer.h"
+#include "FreeTcpPort.h"
 #include "MailTestSupport.h"
-#include "ScriptedSmtpServer.h"
 #include "TestCertificates.h"
 #include "TestSupport.h"
 #include "mail/EMAILNotify.h"
