@@ -1,4 +1,5 @@
 #include "AiosmtpdServer.h"
+#include "ByCaption.h"
 #include "FreeTcpPort.h"
 #include "MailTestSupport.h"
 #include "TestCertificates.h"
@@ -21,13 +22,6 @@
 namespace {
 
 const QString kClock = QStringLiteral("Thu Dec 10, 2026 11:22:33");
-
-template <typename T> T* ByCaption(QWidget& dialog, const QString& caption) {
-    for (QLabel* l : dialog.findChildren<QLabel*>())
-        if (l->text() == caption)
-            return qobject_cast<T*>(l->buddy());
-    return nullptr;
-}
 
 // "Test EMAIL" with a submission server entered in the dialog, delivered
 // as every alert is: the operator learns at once whether the login works.
