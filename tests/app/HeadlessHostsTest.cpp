@@ -5,6 +5,7 @@
 // status 0 and the saved state in the settings file; a second start goes
 // on from that state.
 #include "IcmpHosts.h"
+#include "PeerProcess.h"
 #include "TestFiles.h"
 
 #include <QDir>
@@ -20,19 +21,13 @@
 namespace {
 
 QString python() {
-    for (const QString& p : {QStringLiteral("/usr/bin/python3"), QStringLiteral("python3")}) {
-        QProcess probe;
-        probe.start(p, {"-c", "import aiosmtpd"});
-        if (probe.waitForFinished(10000) && probe.exitCode() == 0)
-            return p;
-    }
-    return {};
+    return TPeerProcess::Python("aiosmtpd");
 }
 
 struct HeadlessHostsTest : ::testing::Test {
     std::unique_ptr<TIcmpHosts> hosts;
     QTemporaryDir dir;
-    QProcess smtp;
+    TPeerProcess smtp;
     QString out; // what the headless program wrote so far
 
     void SetUp() override {
@@ -60,20 +55,13 @@ struct HeadlessHostsTest : ::testing::Test {
 
     // The mail server lives in the client namespace too, on its loopback.
     void startMailServer() {
-        smtp.setProcessChannelMode(QProcess::MergedChannels);
-        smtp.start("ip", {"netns", "exec", QString::fromStdString(hosts->Namespace("c")), python(),
-                          "-m", "aiosmtpd", "-n", "-l", "127.0.0.1:25", "-c",
-                          "aiosmtpd.handlers.Mailbox", dir.filePath("mail")});
-        ASSERT_TRUE(smtp.waitForStarted(5000));
-    }
-
-    void TearDown() override {
-        if (smtp.state() != QProcess::NotRunning) {
-            smtp.terminate();
-            if (!smtp.waitForFinished(3000))
-                smtp.kill();
-            smtp.waitForFinished(3000);
-        }
+        const QString why =
+            smtp.Start("aiosmtpd", "ip",
+                       {"netns", "exec", QString::fromStdString(hosts->Namespace("c")), python(),
+                        "-m", "aiosmtpd", "-n", "-l", "127.0.0.1:25", "-c",
+                        "aiosmtpd.handlers.Mailbox", dir.filePath("mail")},
+                       {});
+        ASSERT_TRUE(why.isEmpty()) << why.toStdString();
     }
 
     void start(QProcess& p) {

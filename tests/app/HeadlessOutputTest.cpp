@@ -1,6 +1,7 @@
 // What velmora-headless writes, read as a journal reads it: one line per log
 // entry, whatever the entry holds, and a word at start-up about data-file
 // lines it left out. The real binary, on loopback only.
+#include "QtPrinters.h"
 #include "TestFiles.h"
 
 #include <QDir>
@@ -11,15 +12,6 @@
 #include <algorithm>
 #include <csignal>
 #include <gtest/gtest.h>
-#include <ostream>
-
-// Readable failure messages for Qt strings.
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
-inline void PrintTo(const QStringList& list, std::ostream* os) {
-    *os << '{' << list.join("\", \"").toStdString() << '}';
-}
 
 namespace {
 

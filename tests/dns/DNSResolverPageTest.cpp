@@ -3,10 +3,9 @@
 #include "DnsmasqServer.h"
 #include "QtPrinters.h"
 #include "ScriptedUdpServer.h"
+#include "TestSupport.h"
 #include "dns/DNSSettings.h"
 #include "platform/IniFile.h"
-#include "platform/Launcher.h"
-#include "platform/Prompts.h"
 #include "ui/LogPane.h"
 
 #include <QAction>
@@ -26,7 +25,6 @@
 #include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
-#include <deque>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -35,58 +33,6 @@ using B = TDNSMessageBuilder;
 namespace {
 
 const QString kServer = QStringLiteral("127.77.3.1");
-
-// Answers every question with scripted replies and records what was asked.
-class TScriptedPrompts : public TPrompts {
-public:
-    struct Asked {
-        QString kind, text, caption, extra;
-    };
-    std::vector<Asked> asked;
-    std::deque<Answer> answers;
-    std::deque<std::optional<QString>> inputs;
-    QString fileName;
-
-    Answer Message(const QString& text, const QString& caption, Buttons, Icon) override {
-        asked.push_back({"message", text, caption, {}});
-        if (answers.empty())
-            return Answer::No;
-        const Answer a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-    QString OpenFileName(const QString& title, const QString& filter, const QString& ext,
-                         const QString&) override {
-        asked.push_back({"open", title, filter, ext});
-        return fileName;
-    }
-    QString SaveFileName(const QString& title, const QString& filter, const QString& ext,
-                         const QString&) override {
-        asked.push_back({"save", title, filter, ext});
-        return fileName;
-    }
-    std::optional<QString> InputQuery(const QString& caption, const QString& prompt,
-                                      const QString& value) override {
-        asked.push_back({"input", prompt, caption, value});
-        if (inputs.empty())
-            return std::nullopt;
-        const auto v = inputs.front();
-        inputs.pop_front();
-        return v;
-    }
-    std::optional<unsigned> ChooseColor(unsigned) override { return std::nullopt; }
-};
-
-class TRecordingLauncher : public TLauncher {
-public:
-    QStringList edited;
-    bool OpenTextEditor(const QString& path) override {
-        edited << path;
-        return true;
-    }
-    bool OpenBrowser(const QString&, const QString&) override { return true; }
-    bool OpenHelp(const QString&, int) override { return true; }
-};
 
 QByteArray AnswerA(const QByteArray& q) {
     QByteArray r = q;
@@ -102,16 +48,10 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         ini = std::make_unique<TIniFile>(dir.filePath("velmora.ini"));
-        SetPrompts(&prompts);
-        SetLauncher(&launcher);
         page = std::make_unique<TDNSResolverPage>(lists, [this]() -> TIniFile& { return *ini; });
         page->show();
     }
-    void TearDown() override {
-        page.reset();
-        SetPrompts(nullptr);
-        SetLauncher(nullptr);
-    }
+    void TearDown() override { page.reset(); }
     QString Log() const { return page->DNSMemo->toPlainText(); }
     void Query(const QString& server, const QString& name, quint16 port, int timeout = 2) {
         page->ComboBoxDNSServer->setEditText(server);
@@ -355,9 +295,9 @@ TEST_F(DNSResolverPageTest, ListsLoadAndShrinkingListsLeaveNoStaleKeys) {
     page->ComboBoxDNSServer->setCurrentIndex(1);
     prompts.answers = {TPrompts::Answer::No};
     page->SpeedButtonDeleteDnsServerClick();
-    ASSERT_EQ(prompts.asked.size(), 1u);
-    EXPECT_EQ(prompts.asked[0].text, "Are you sure ?");
-    EXPECT_EQ(prompts.asked[0].caption, "Remove DNS Entry");
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, "Are you sure ?");
+    EXPECT_EQ(prompts.messages[0].caption, "Remove DNS Entry");
     EXPECT_EQ(page->ServerCount(), 2);
 
     prompts.answers = {TPrompts::Answer::Yes};
@@ -415,11 +355,11 @@ TEST_F(DNSResolverPageTest, EnterInTheComboBoxes) {
 
 TEST_F(DNSResolverPageTest, ServerSpecificationInputBox) {
     page->PromptForServerIfNone(); // empty list: asks; Cancel changes nothing
-    ASSERT_EQ(prompts.asked.size(), 1u);
-    EXPECT_EQ(prompts.asked[0].kind, "input");
-    EXPECT_EQ(prompts.asked[0].caption, "DNS Server Specification");
-    EXPECT_EQ(prompts.asked[0].text, "Enter DNS Server IP Address or Host Name:");
-    EXPECT_EQ(prompts.asked[0].extra, "");
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].kind, TScriptedPrompts::Kind::Input);
+    EXPECT_EQ(prompts.messages[0].caption, "DNS Server Specification");
+    EXPECT_EQ(prompts.messages[0].text, "Enter DNS Server IP Address or Host Name:");
+    EXPECT_EQ(prompts.messages[0].value, "");
     EXPECT_FALSE(ini->SectionExists("DNS Settings"));
 
     prompts.inputs = {QString("127.0.0.1"), QString("ns.velmora.test")};
@@ -429,37 +369,37 @@ TEST_F(DNSResolverPageTest, ServerSpecificationInputBox) {
     EXPECT_EQ(page->ShownServer(), "127.0.0.1"); // entry 0 is shown
     EXPECT_EQ(Keys("DNS Settings"), (QStringList{"DNS-0=127.0.0.1", "DNS-1=ns.velmora.test"}));
 
-    prompts.asked.clear();
+    prompts.messages.clear();
     page->PromptForServerIfNone(); // the list has entries: no question
-    EXPECT_TRUE(prompts.asked.empty());
+    EXPECT_TRUE(prompts.messages.empty());
 }
 
 TEST_F(DNSResolverPageTest, LogCommands) {
     page->DNSMemo->setPlainText("line 1\nline\t2");
     prompts.answers = {TPrompts::Answer::No};
     page->ActionClearDNSLog->trigger();
-    ASSERT_EQ(prompts.asked.size(), 1u);
-    EXPECT_EQ(prompts.asked[0].text, "Are you sure ?");
-    EXPECT_EQ(prompts.asked[0].caption, "Clear Log");
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, "Are you sure ?");
+    EXPECT_EQ(prompts.messages[0].caption, "Clear Log");
     EXPECT_EQ(Log(), "line 1\nline\t2");
 
     const QString path = dir.filePath("dns.log");
-    prompts.fileName = path;
+    prompts.fileNames = {path, path};
     page->FileSaveAsDNSLog->trigger();
-    EXPECT_EQ(prompts.asked.back().kind, "save");
-    EXPECT_EQ(prompts.asked.back().text, "Save DNS Log");
-    EXPECT_EQ(prompts.asked.back().caption, "Log Files (*.log)|*.log|All Files (*.*)|*.*");
-    EXPECT_EQ(prompts.asked.back().extra, "log");
+    EXPECT_EQ(prompts.fileDialogs.back().kind, TScriptedPrompts::Kind::SaveFile);
+    EXPECT_EQ(prompts.fileDialogs.back().text, "Save DNS Log");
+    EXPECT_EQ(prompts.fileDialogs.back().filter, "Log Files (*.log)|*.log|All Files (*.*)|*.*");
+    EXPECT_EQ(prompts.fileDialogs.back().defaultExt, "log");
     QFile saved(path);
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_EQ(saved.readAll(), QByteArray("line 1\r\nline\t2\r\n"));
 
     page->FileOpenDNSLog->trigger();
-    EXPECT_EQ(prompts.asked.back().kind, "open");
-    EXPECT_EQ(prompts.asked.back().text, "Open DNS Log");
-    EXPECT_EQ(prompts.asked.back().caption, "Log Files (*.log)|*.log|All Files (*.*)|*.*");
-    EXPECT_EQ(prompts.asked.back().extra, "log");
-    EXPECT_EQ(launcher.edited, QStringList{path});
+    EXPECT_EQ(prompts.fileDialogs.back().kind, TScriptedPrompts::Kind::OpenFile);
+    EXPECT_EQ(prompts.fileDialogs.back().text, "Open DNS Log");
+    EXPECT_EQ(prompts.fileDialogs.back().filter, "Log Files (*.log)|*.log|All Files (*.*)|*.*");
+    EXPECT_EQ(prompts.fileDialogs.back().defaultExt, "log");
+    EXPECT_EQ(launcher.editorPaths, QStringList{path});
     EXPECT_EQ(Log(), "line 1\nline\t2");
 
     prompts.answers = {TPrompts::Answer::Yes};
@@ -526,18 +466,18 @@ TEST_F(DNSResolverPageTest, ASettingsFileThatCannotBeWrittenIsReported) {
     ini = std::make_unique<TIniFile>(dir.filePath("missing/folder/velmora.ini"));
     page->ComboBoxDNSServer->setEditText(kServer);
     QTest::keyClick(page->ComboBoxDNSServer->lineEdit(), Qt::Key_Return);
-    ASSERT_EQ(prompts.asked.size(), 1u);
-    EXPECT_EQ(prompts.asked[0].text, "Unable to write to " + ini->FileName());
-    EXPECT_EQ(prompts.asked[0].caption, "Velmora");
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, "Unable to write to " + ini->FileName());
+    EXPECT_EQ(prompts.messages[0].caption, "Velmora");
 
     // The server question's write goes through the same display.
-    prompts.asked.clear();
+    prompts.messages.clear();
     page->GetDNSAddress1Click(); // Cancel: nothing is written
     prompts.inputs = {QString("127.0.0.1")};
     page->GetDNSAddress1Click();
     QStringList shown;
-    for (const auto& a : prompts.asked)
-        if (a.kind == "message")
+    for (const auto& a : prompts.messages)
+        if (a.kind == TScriptedPrompts::Kind::Message)
             shown << a.text;
     EXPECT_EQ(shown, QStringList{"Unable to write to " + ini->FileName()});
 }

@@ -1,5 +1,5 @@
 #include "icmp/IcmpPacket.h"
-#include "QtPrint.h"
+#include "QtPrinters.h"
 #include "icmp/Pinger.h"
 
 #include <arpa/inet.h>

@@ -2,7 +2,7 @@
 // tests/peers/icmp_hosts.sh for who is who). The probes run on threads that
 // joined the client namespace, so all traffic stays between our namespaces.
 #include "IcmpHosts.h"
-#include "QtPrint.h"
+#include "QtPrinters.h"
 #include "icmp/Pinger.h"
 
 #include <QRegularExpression>

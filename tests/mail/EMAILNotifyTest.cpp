@@ -1,4 +1,5 @@
 #include "mail/EMAILNotify.h"
+#include "ByCaption.h"
 #include "TestSupport.h"
 #include "mail/MailDelivery.h"
 #include "mail/SMTPClient.h"
@@ -257,14 +258,6 @@ TEST_F(EMAILNotifyTest, CancelChangesNothingAndTheTimerGetsItsStateBack) {
 } // namespace
 
 namespace {
-
-// The control whose label reads `caption`.
-template <typename T> T* ByCaption(QWidget& dialog, const QString& caption) {
-    for (QLabel* l : dialog.findChildren<QLabel*>())
-        if (l->text() == caption)
-            return qobject_cast<T*>(l->buddy());
-    return nullptr;
-}
 
 TEST_F(EMAILNotifyTest, SubmissionServerControlsWrittenAndReadBack) {
     email.yourAddress = "me@velmora.test";

@@ -5,26 +5,14 @@
 #include "mail/MailSettings.h"
 #include "mail/SMTPClient.h"
 
+#include "QtPrinters.h"
+
 #include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStringList>
 #include <QTimer>
 #include <gtest/gtest.h>
-#include <ostream>
-
-// Readable failure messages for Qt strings.
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
-inline void PrintTo(const QStringList& list, std::ostream* os) {
-    *os << "{";
-    for (int i = 0; i < list.size(); ++i) {
-        *os << (i ? ", " : "");
-        PrintTo(list[i], os);
-    }
-    *os << "}";
-}
 
 // The window's side of the SMTP client for one test: settings, the EMAIL Log as lines (split as the
 // pane splits them) and the DNS Resolver page's server.

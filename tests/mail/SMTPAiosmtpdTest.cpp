@@ -1,7 +1,7 @@
 #include "AiosmtpdServer.h"
 #include "DnsmasqServer.h"
+#include "FreeTcpPort.h"
 #include "MailTestSupport.h"
-#include "ScriptedSmtpServer.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,4 +1,5 @@
 #include "DnsmasqServer.h"
+#include "FreeTcpPort.h"
 #include "MailTestSupport.h"
 #include "ScriptedSmtpServer.h"
 #include "dns/DNSResolver.h"

@@ -1,4 +1,5 @@
 #include "AiosmtpdServer.h"
+#include "FreeTcpPort.h"
 #include "MailTestSupport.h"
 #include "ScriptedSmtpServer.h"
 #include "TestCertificates.h"

@@ -1,6 +1,7 @@
 #include "AiosmtpdServer.h"
+#include "ByCaption.h"
+#include "FreeTcpPort.h"
 #include "MailTestSupport.h"
-#include "ScriptedSmtpServer.h"
 #include "TestCertificates.h"
 #include "TestSupport.h"
 #include "mail/EMAILNotify.h"
@@ -23,13 +24,6 @@
 namespace {
 
 const QString kClock = QStringLiteral("Thu Dec 10, 2026 11:22:33");
-
-template <typename T> T* ByCaption(QWidget& dialog, const QString& caption) {
-    for (QLabel* l : dialog.findChildren<QLabel*>())
-        if (l->text() == caption)
-            return qobject_cast<T*>(l->buddy());
-    return nullptr;
-}
 
 // The dialog's context over a rig's settings, as the session gives it.
 TEMAILNotifyContext DialogContext(TMailRig& rig, QStringList& notifyAddresses,

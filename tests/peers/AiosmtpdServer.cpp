@@ -1,34 +1,31 @@
 #include "AiosmtpdServer.h"
 
-#include "PythonServer.h"
 #include <QDir>
-
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 
 bool TAiosmtpdServer::Available() {
-    return !PythonServer::Interpreter("aiosmtpd").isEmpty();
+    return !TPeerProcess::Python("aiosmtpd").isEmpty();
 }
 
 TAiosmtpdServer::TAiosmtpdServer(const QString& address, quint16 port, const QString& dir)
     : maildir(dir) {
-    const QString python = PythonServer::Interpreter("aiosmtpd");
+    const QString python = TPeerProcess::Python("aiosmtpd");
     if (python.isEmpty()) {
         error = "python3-aiosmtpd is not installed";
         return;
     }
-    error = PythonServer::StartAndAwaitGreeting(process, python,
-                                                {"-m", "aiosmtpd", "-n", "-l",
-                                                 address + ":" + QString::number(port), "-c",
-                                                 "aiosmtpd.handlers.Mailbox", dir},
-                                                address, port, QStringLiteral("aiosmtpd"));
+    error = process.StartAndAwaitGreeting("aiosmtpd", python,
+                                          {"-m", "aiosmtpd", "-n", "-l",
+                                           address + ":" + QString::number(port), "-c",
+                                           "aiosmtpd.handlers.Mailbox", dir},
+                                          address, port);
 }
 
 TAiosmtpdServer::TAiosmtpdServer(const QString& address, quint16 port, const QString& dir,
                                  const Options& options)
     : maildir(dir) {
-    const QString python = PythonServer::Interpreter("aiosmtpd");
+    const QString python = TPeerProcess::Python("aiosmtpd");
     if (python.isEmpty()) {
         error = "python3-aiosmtpd is not installed";
         return;
@@ -51,28 +48,12 @@ TAiosmtpdServer::TAiosmtpdServer(const QString& address, quint16 port, const QSt
         args << "--exclude" << m;
     if (options.onlyCramMd5)
         args << "--only-cram-md5";
-    process.start(python, args);
-    if (!process.waitForStarted(5000)) {
-        error = "aiosmtpd did not start: " + process.errorString();
-        return;
-    }
     // Up once it says so; a TLS server cannot be probed in the clear.
-    QElapsedTimer t;
-    t.start();
-    QByteArray out;
-    while (t.elapsed() < 10000 && process.state() == QProcess::Running) {
-        process.waitForReadyRead(200);
-        out += process.readAllStandardOutput();
-        if (out.contains("ready\n"))
-            return;
-    }
-    error = "aiosmtpd did not come up: " + QString::fromLocal8Bit(out) +
-            QString::fromLocal8Bit(process.readAllStandardError());
+    error =
+        process.Start("aiosmtpd", python, args, "ready\n", 10000, TPeerProcess::Channels::Separate);
 }
 
-TAiosmtpdServer::~TAiosmtpdServer() {
-    PythonServer::Stop(process);
-}
+TAiosmtpdServer::~TAiosmtpdServer() = default;
 
 QStringList TAiosmtpdServer::Messages() const {
     QStringList out;

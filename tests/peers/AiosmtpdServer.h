@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QProcess>
+#include "PeerProcess.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -29,7 +30,7 @@ public:
     QStringList Messages() const;
 
 private:
-    QProcess process;
+    TPeerProcess process;
     QString error;
     QString maildir;
 };

@@ -1,14 +1,8 @@
 #include "DnsmasqServer.h"
 
-#include <QElapsedTimer>
-#include <QStandardPaths>
-
 namespace {
 QString Program() {
-    QString p = QStandardPaths::findExecutable("dnsmasq");
-    if (p.isEmpty())
-        p = QStandardPaths::findExecutable("dnsmasq", {"/usr/sbin", "/sbin"});
-    return p;
+    return TPeerProcess::Find("dnsmasq", {"/usr/sbin", "/sbin"});
 }
 } // namespace
 
@@ -28,31 +22,8 @@ TDnsmasqServer::TDnsmasqServer(const QString& address, quint16 port, const QStri
                      // Nothing may ever be forwarded.
                      "--local=/test/", "--local=/in-addr.arpa/"};
     args += records;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, args);
-    if (!process.waitForStarted(5000)) {
-        error = "dnsmasq did not start: " + process.errorString();
-        return;
-    }
     // It reports on stderr once its socket is bound.
-    QByteArray output;
-    QElapsedTimer t;
-    t.start();
-    while (!output.contains("started, version") && t.elapsed() < 5000 &&
-           process.state() == QProcess::Running) {
-        process.waitForReadyRead(100);
-        output += process.readAll();
-    }
-    if (!output.contains("started, version"))
-        error = "dnsmasq did not come up: " + QString::fromLocal8Bit(output);
+    error = process.Start("dnsmasq", program, args, "started, version", 5000);
 }
 
-TDnsmasqServer::~TDnsmasqServer() {
-    if (process.state() != QProcess::NotRunning) {
-        process.terminate();
-        if (!process.waitForFinished(3000)) {
-            process.kill();
-            process.waitForFinished(3000);
-        }
-    }
-}
+TDnsmasqServer::~TDnsmasqServer() = default;

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QProcess>
+#include "PeerProcess.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -17,6 +18,6 @@ public:
     static bool Available();
 
 private:
-    QProcess process;
+    TPeerProcess process;
     QString error;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QProcess>
+#include "PeerProcess.h"
+
 #include <QString>
 
 // A real FTP server for tests: Debian's python3-pyftpdlib on one address
@@ -16,6 +17,6 @@ public:
     static bool Available();
 
 private:
-    QProcess process;
+    TPeerProcess process;
     QString error;
 };

@@ -113,10 +113,3 @@ void TScriptedSmtpServer::accepted() {
         });
     }
 }
-
-quint16 FreeTcpPort(const QString& address) {
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress(address), 0))
-        return 0;
-    return probe.serverPort();
-}

@@ -70,6 +70,3 @@ private:
     QHostAddress peerAddress;
     int streamed = 0;
 };
-
-// A TCP port that nothing listens on at `address` right now.
-quint16 FreeTcpPort(const QString& address);

@@ -5,10 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -318,21 +316,17 @@ TEST(IniFileFailure, DiskFullLeavesOldFileIntact) {
     WriteTestFile(path, old);
     TIniFile ini(path);
 
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    expectWriteFails(ini, [](TIniFile& i) { i.WriteString("S", "k", QString(8192, 'v')); });
-    expectWriteFails(ini, [](TIniFile& i) {
-        TIniFile::Entries many;
-        for (int n = 0; n < 1000; ++n)
-            many.append({QString::number(n), "some value"});
-        i.ReplaceSection("T", many);
-    });
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
+    {
+        TFileSizeLimit full(4096);
+        ASSERT_TRUE(full.Set());
+        expectWriteFails(ini, [](TIniFile& i) { i.WriteString("S", "k", QString(8192, 'v')); });
+        expectWriteFails(ini, [](TIniFile& i) {
+            TIniFile::Entries many;
+            for (int n = 0; n < 1000; ++n)
+                many.append({QString::number(n), "some value"});
+            i.ReplaceSection("T", many);
+        });
+    }
 
     EXPECT_EQ(ReadTestFile(path), old);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"velmora.ini"});

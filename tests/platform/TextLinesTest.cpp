@@ -4,9 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <csignal>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 namespace {
 
@@ -130,16 +128,12 @@ TEST(TextLines, FailedWriteLeavesOldFile) {
     // Parent is a regular file: nothing can be created there.
     EXPECT_FALSE(TextLines::WriteFile(path + "/x", {"new"}));
 
-    // A full disk, simulated by a file-size limit that binds root too.
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 1024;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool written = TextLines::WriteFile(path, {QString(4096, 'n')});
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
+    bool written = true;
+    {
+        TFileSizeLimit full(1024);
+        ASSERT_TRUE(full.Set());
+        written = TextLines::WriteFile(path, {QString(4096, 'n')});
+    }
 
     EXPECT_FALSE(written);
     EXPECT_EQ(ReadTestFile(path), "old\r\n");

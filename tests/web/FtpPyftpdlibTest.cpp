@@ -1,6 +1,6 @@
+#include "FreeTcpPort.h"
 #include "FtpTestSupport.h"
 #include "PyftpdlibServer.h"
-#include "ScriptedSmtpServer.h"
 
 #include <QDir>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
+#include "FreeTcpPort.h"
 #include "FtpTestSupport.h"
 #include "ScriptedFtpServer.h"
-#include "ScriptedSmtpServer.h"
 
 #include "StallMeter.h"
 #include <QElapsedTimer>

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "QtPrinters.h"
 #include "TestFiles.h"
 #include "platform/Prompts.h"
 #include "web/FtpStep.h"
@@ -12,19 +13,6 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <optional>
-#include <ostream>
-
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
-inline void PrintTo(const QStringList& list, std::ostream* os) {
-    *os << "{";
-    for (int i = 0; i < list.size(); ++i) {
-        *os << (i ? ",\n " : "");
-        PrintTo(list[i], os);
-    }
-    *os << "}";
-}
 
 // The message boxes of one test: each shown box goes into `log` as
 // "[caption: text]", in its place among the Transfer Log lines, and is

@@ -1,6 +1,8 @@
 // Device editing through the session: insert, edit, delete and merge at
 // once between probes and as requests kept for the end of a probe.
+#include "GridColumn.h"
 #include "TestFiles.h"
+#include "TestSupport.h"
 #include "devices/DeviceGrid.h"
 #include "platform/Clock.h"
 #include "platform/ClockTexts.h"
@@ -12,33 +14,13 @@
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <deque>
 #include <gtest/gtest.h>
 
 namespace {
 
-class TRecordedPrompts : public TDefaultPrompts {
-public:
-    struct Asked {
-        QString text, caption;
-        Icon icon;
-    };
-    std::vector<Asked> asked;
-    std::deque<Answer> answers;
-    Answer Message(const QString& text, const QString& caption, Buttons buttons,
-                   Icon icon) override {
-        asked.push_back({text, caption, icon});
-        if (answers.empty())
-            return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
-        const Answer a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-};
-
 struct SessionEditingTest : ::testing::Test {
     QTemporaryDir dir;
-    TRecordedPrompts prompts;
+    TScriptedPrompts prompts;
     TManualClock clock{QDateTime(QDate(2026, 12, 10), QTime(9, 0, 0))};
     QSemaphore echoGate;
     bool gated = false;
@@ -96,18 +78,8 @@ struct SessionEditingTest : ::testing::Test {
         QCoreApplication::processEvents();
     }
 
-    QStringList column(int c) const {
-        QStringList out;
-        for (int r = 1; r < s->Grid().RowCount(); ++r)
-            out << s->Grid().Cell(r, c);
-        return out;
-    }
-    QStringList captions() const {
-        QStringList out;
-        for (const auto& a : prompts.asked)
-            out << a.caption;
-        return out;
-    }
+    QStringList column(int c) const { return GridColumn(s->Grid(), c); }
+    QStringList captions() const { return prompts.Captions(); }
 };
 
 const QByteArray kThree = "10.0.0.1\talpha\r\n10.0.0.2\tbeta\tYes\r\n10.0.0.3\tgamma\r\n";
@@ -131,17 +103,17 @@ TEST_F(SessionEditingTest, InsertChecksTheAddressTheLocationAndDuplicates) {
     };
     start(kThree);
     for (const auto& c : cases) {
-        prompts.asked.clear();
+        prompts.messages.clear();
         const int rows = s->Grid().RowCount();
         s->InsertGridDevice(c.address, c.location, false, "No");
         if (*c.refusal) {
-            ASSERT_EQ(prompts.asked.size(), 1u) << c.address;
-            EXPECT_EQ(prompts.asked[0].caption, c.refusal);
-            EXPECT_EQ(prompts.asked[0].text, c.text);
-            EXPECT_EQ(prompts.asked[0].icon, TPrompts::Icon::None);
+            ASSERT_EQ(prompts.messages.size(), 1u) << c.address;
+            EXPECT_EQ(prompts.messages[0].caption, c.refusal);
+            EXPECT_EQ(prompts.messages[0].text, c.text);
+            EXPECT_EQ(prompts.messages[0].icon, TPrompts::Icon::None);
             EXPECT_EQ(s->Grid().RowCount(), rows) << c.address;
         } else {
-            EXPECT_TRUE(prompts.asked.empty()) << c.address;
+            EXPECT_TRUE(prompts.messages.empty()) << c.address;
             ASSERT_EQ(s->Grid().RowCount(), rows + 1) << c.address;
             EXPECT_EQ(s->Grid().Cell(rows, Col::Address), c.address) << "kept as typed";
         }
@@ -189,7 +161,7 @@ TEST_F(SessionEditingTest, EditStartsTheDeviceAgainAndUpdatesTheFile) {
                                    "10.0.0.2\tbeta twice\r\n");
 
     // Refusals change nothing; an edit may take another row's address.
-    prompts.asked.clear();
+    prompts.messages.clear();
     s->UpdateGridDevice("10.0.0.22", "10.0.0", true, "No", "x");
     s->UpdateGridDevice("10.0.0.22", "10.0.0.9", true, "No", "");
     EXPECT_EQ(captions(), (QStringList{"Invalid IP Address Syntax", "Invalid Location"}));
@@ -205,29 +177,29 @@ TEST_F(SessionEditingTest, DeleteAsksTwiceAndKeepsTheOtherDevicesRecords) {
     s->ActionDeleteGridDeviceExecute();
     EXPECT_EQ(s->Grid().RowCount(), 4) << "answered No";
 
-    prompts.asked.clear();
+    prompts.messages.clear();
     prompts.answers = {TPrompts::Answer::Yes, TPrompts::Answer::Yes};
     s->ActionDeleteGridDeviceExecute();
-    ASSERT_EQ(prompts.asked.size(), 2u);
-    EXPECT_EQ(prompts.asked[0].text, "Are you sure you want to delete: 10.0.0.2 ?");
-    EXPECT_EQ(prompts.asked[0].caption, "Delete Velmora Device from Grid");
-    EXPECT_EQ(prompts.asked[1].text, "Do you want to update net.dat ?");
-    EXPECT_EQ(prompts.asked[1].caption, "Velmora DAT File Update");
+    ASSERT_EQ(prompts.messages.size(), 2u);
+    EXPECT_EQ(prompts.messages[0].text, "Are you sure you want to delete: 10.0.0.2 ?");
+    EXPECT_EQ(prompts.messages[0].caption, "Delete Velmora Device from Grid");
+    EXPECT_EQ(prompts.messages[1].text, "Do you want to update net.dat ?");
+    EXPECT_EQ(prompts.messages[1].caption, "Velmora DAT File Update");
     EXPECT_EQ(column(Col::Address), (QStringList{"10.0.0.1", "10.0.0.3"}));
     EXPECT_TRUE(s->Grid().Row(2).notification.pending) << "gamma's record moved up with it";
     EXPECT_FALSE(s->Grid().Row(1).notification.pending);
     EXPECT_EQ(ReadTestFile(dat()), "10.0.0.1\talpha\r\n10.0.0.3\tgamma\r\n; comment\r\n");
 
     // The last device stays; no row selected deletes nothing.
-    prompts.asked.clear();
+    prompts.messages.clear();
     s->SetSelectedRow(0);
     s->ActionDeleteGridDeviceExecute();
     s->SetSelectedRow(1);
     prompts.answers = {TPrompts::Answer::Yes, TPrompts::Answer::No};
     s->ActionDeleteGridDeviceExecute();
-    EXPECT_EQ(prompts.asked.size(), 2u) << "the file question answered No";
+    EXPECT_EQ(prompts.messages.size(), 2u) << "the file question answered No";
     s->ActionDeleteGridDeviceExecute();
-    EXPECT_EQ(prompts.asked.size(), 2u) << "one device left: nothing asked";
+    EXPECT_EQ(prompts.messages.size(), 2u) << "one device left: nothing asked";
     EXPECT_EQ(column(Col::Address), QStringList{"10.0.0.3"});
     EXPECT_EQ(ReadTestFile(dat()), "10.0.0.1\talpha\r\n10.0.0.3\tgamma\r\n; comment\r\n");
 }
@@ -285,7 +257,7 @@ TEST_F(SessionEditingTest, MergeIntoAnUnwritableDataFileAddsNoRow) {
     s->MergeFileIntoGrid(dir.filePath("more.dat"), true);
     EXPECT_EQ(s->Grid().RowCount(), 2);
     ASSERT_EQ(captions(), QStringList{"Velmora"});
-    EXPECT_EQ(prompts.asked.back().text, "Unable to write to " + dat());
+    EXPECT_EQ(prompts.messages.back().text, "Unable to write to " + dat());
     s->MergeFileIntoGrid(dir.filePath("more.dat"), false);
     EXPECT_EQ(s->Grid().RowCount(), 3) << "without the file step it merges";
 }
@@ -349,13 +321,13 @@ TEST_F(SessionEditingTest, AppendThatFailsIsToldAfterTheProbe) {
     s->InsertGridDevice("10.0.0.4", "delta", true, "No");
     bool toldInsideTheStep = false;
     QObject::connect(&s->Cycle(), &TMonitorCycle::packetDone,
-                     [&] { toldInsideTheStep = !prompts.asked.empty(); });
+                     [&] { toldInsideTheStep = !prompts.messages.empty(); });
     finishProbe();
     EXPECT_FALSE(toldInsideTheStep);
     EXPECT_EQ(s->Grid().RowCount(), 3) << "the grid keeps the device";
-    ASSERT_EQ(prompts.asked.size(), 1u);
-    EXPECT_EQ(prompts.asked[0].text, "Unable to write to " + dat());
-    EXPECT_EQ(prompts.asked[0].caption, "Velmora");
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, "Unable to write to " + dat());
+    EXPECT_EQ(prompts.messages[0].caption, "Velmora");
 }
 
 TEST_F(SessionEditingTest, PendingDeleteAsksAgainAndCanBeDeclined) {

@@ -2,7 +2,7 @@
 // candidate rules of the four extremes, the current device, and the
 // refresh timer taken when the dialog opens.
 #include "CycleSteps.h"
-#include "TestSupport.h"
+#include "WindowTest.h"
 #include "devices/DeviceGrid.h"
 #include "devices/SessionInfoDlg.h"
 #include "monitor/MonitorCycle.h"
@@ -29,17 +29,7 @@ struct Shown {
     QString loops, devices, maxAvg, minAvg, maxOk, minOk, current, position;
 };
 
-struct SessionInfoTest : ::testing::Test {
-    TTempProgramFolder folder;
-    TScriptedPrompts prompts;
-    std::unique_ptr<TForm1> form;
-
-    void SetUp() override {
-        TForm1::Options o;
-        o.quitOnClose = false;
-        form = std::make_unique<TForm1>(o);
-        form->Session().Cycle().StopTimers();
-    }
+struct SessionInfoTest : TWindowTest {
     void fill(const std::vector<Device>& devices, int loops, int current) {
         TDeviceGrid& g = form->Session().Grid();
         g.SetGridHeader();

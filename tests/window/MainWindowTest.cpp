@@ -1,7 +1,7 @@
 #include "window/MainWindow.h"
 #include "CycleSteps.h"
 #include "TestFiles.h"
-#include "TestSupport.h"
+#include "WindowTest.h"
 #include "app/TerminationSignals.h"
 #include "devices/DeviceGrid.h"
 #include "devices/GridView.h"
@@ -40,12 +40,6 @@
 
 namespace {
 
-TForm1::Options testOptions() {
-    TForm1::Options o;
-    o.quitOnClose = false;
-    return o;
-}
-
 struct MainWindowTest : ::testing::Test {
     TTempProgramFolder folder;
     TScriptedPrompts prompts;
@@ -54,7 +48,7 @@ struct MainWindowTest : ::testing::Test {
 };
 
 TEST_F(MainWindowTest, FirstStartShowsLoopbackAndWritesNothingUntilAResize) {
-    TForm1 form(testOptions());
+    TForm1 form(TestWindowOptions());
     ASSERT_EQ(form.Session().Grid().RowCount(), 2);
     EXPECT_EQ(form.Session().Grid().Cell(1, 0), "127.0.0.1");
     EXPECT_EQ(form.Session().Grid().Cell(1, 1), "loopback");
@@ -87,7 +81,7 @@ TEST_F(MainWindowTest, FirstStartShowsLoopbackAndWritesNothingUntilAResize) {
 }
 
 TEST_F(MainWindowTest, CloseWhileBusyIsRefusedAndRetriedByTheClock) {
-    TForm1 form(testOptions());
+    TForm1 form(TestWindowOptions());
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     TEchoGate echo;
@@ -120,7 +114,7 @@ TEST_F(MainWindowTest, CloseWhileBusyIsRefusedAndRetriedByTheClock) {
 // while it is open): only a delivery that really runs holds a close up, and
 // CloseDuringDelivery shows that one.
 TEST_F(MainWindowTest, AHeldEmailTimerDoesNotHoldACloseUp) {
-    TForm1 form(testOptions());
+    TForm1 form(TestWindowOptions());
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     Named<QTimer>(form.Session(), "EMAILTimer")->stop();
@@ -130,7 +124,7 @@ TEST_F(MainWindowTest, AHeldEmailTimerDoesNotHoldACloseUp) {
 }
 
 TEST_F(MainWindowTest, WithoutSocketLayerNothingRunsButTheWindowCloses) {
-    TForm1::Options o = testOptions();
+    TForm1::Options o = TestWindowOptions();
     o.startSocketLayer = [] { return false; };
     TForm1 form(o);
     ASSERT_EQ(prompts.messages.size(), 1u);
@@ -153,7 +147,7 @@ TEST_F(MainWindowTest, SettingsFileFeedsTheControlsWhateverItsCase) {
                       "VelmoraInterPacketDelay=500\r\nVelmoraInterSiteDelay=99\r\n"
                       "saveStateOnExit=0\r\nVelmoraLogVerbose=7\r\nVelmoraDeviceDownColor=65535\r\n"
                       "Width=700\r\nHeight=400\r\nDebugEMAIL=1\r\n");
-    TForm1 form(testOptions());
+    TForm1 form(TestWindowOptions());
     TMonitorSetupPage* m = Named<TMonitorSetupPage>(form, "MonitorSetup");
     EXPECT_EQ(m->UpDownVelmoraPingTimeOut->value(), 10);
     EXPECT_EQ(m->UpDownVelmoraPacketsPerSite->value(), 2); // not a number: default
@@ -172,7 +166,7 @@ TEST_F(MainWindowTest, SettingsFileFeedsTheControlsWhateverItsCase) {
 }
 
 TEST_F(MainWindowTest, ApplyWhileBusyWaitsThenWritesAndStepsBack) {
-    TForm1 form(testOptions());
+    TForm1 form(TestWindowOptions());
     TMonitorCycle& cycle = form.Session().Cycle();
     for (const char* address : {"127.0.0.2", "127.0.0.3"}) {
         std::array<QString, Col::Count> cells;
@@ -219,7 +213,7 @@ TEST_F(MainWindowTest, ApplyWhileBusyWaitsThenWritesAndStepsBack) {
 TEST_F(MainWindowTest, ApplyErasesSavedStateUnlessKept) {
     WriteTestFile(ini(), "[SaveOnExit_Grid]\r\nrow-1=x\r\n[SaveOnExit_Misc]\r\nCurrent Row=1\r\n"
                          "[Other]\r\nk=v\r\n");
-    TForm1 form(testOptions());
+    TForm1 form(TestWindowOptions());
     Named<TMonitorSetupPage>(form, "MonitorSetup")->cbSaveState->setChecked(true);
     form.ButtonApplySettingsClick();
     TIniFile s(ini());
@@ -232,7 +226,7 @@ TEST_F(MainWindowTest, ApplyErasesSavedStateUnlessKept) {
 }
 
 TEST_F(MainWindowTest, FailedApplyIsShownAndTheCycleStillRuns) {
-    TForm1 form(testOptions());
+    TForm1 form(TestWindowOptions());
     // A folder where the settings file should be: every write fails.
     ASSERT_TRUE(QDir().mkpath(ini()));
     prompts.messages.clear();
@@ -243,7 +237,7 @@ TEST_F(MainWindowTest, FailedApplyIsShownAndTheCycleStillRuns) {
 }
 
 TEST_F(MainWindowTest, DataFileCommands) {
-    TForm1 form(testOptions());
+    TForm1 form(TestWindowOptions());
     const QString path = folder.file("my devices.dat");
     WriteTestFile(path, "10.1.1.1\tbeta\n10.1.1.2\tGamma\n10.1.1.3\talpha\n");
 
@@ -277,7 +271,7 @@ TEST_F(MainWindowTest, DataFileCommands) {
 }
 
 TEST_F(MainWindowTest, HelpSaysWhenTheHelpFileIsMissing) {
-    TForm1 form(testOptions());
+    TForm1 form(TestWindowOptions());
     prompts.messages.clear();
     Named<QAction>(form, "Help1")->trigger();
     ASSERT_EQ(prompts.messages.size(), 1u);
@@ -302,7 +296,7 @@ TEST_F(MainWindowTest, HelpSaysWhenTheHelpFileIsMissing) {
 }
 
 TEST_F(MainWindowTest, TabsMenusAndShortcuts) {
-    TForm1 form(testOptions());
+    TForm1 form(TestWindowOptions());
     const QStringList tabs = {"Monitor Grid",
                               "Monitor Log",
                               "Monitor Setup",
@@ -348,7 +342,7 @@ TEST_F(MainWindowTest, TabsMenusAndShortcuts) {
 }
 
 TEST_F(MainWindowTest, EveryControlCanBeFoundByItsCaption) {
-    TForm1 form(testOptions());
+    TForm1 form(TestWindowOptions());
     QSet<QWidget*> labelled;
     for (QLabel* l : form.findChildren<QLabel*>()) {
         if (l->buddy())
@@ -376,7 +370,7 @@ TEST_F(MainWindowTest, EveryControlCanBeFoundByItsCaption) {
 // Each save reaches the settings file in one replacement: a crash never
 // leaves half of it written.
 TEST_F(MainWindowTest, ApplyTheEmailDialogAndSaveStateEachWriteTheFileOnce) {
-    TForm1 form(testOptions());
+    TForm1 form(TestWindowOptions());
     TIniFile& settings = form.Session().Settings();
     auto* setup = Named<TMonitorSetupPage>(form, "MonitorSetup");
     setup->UpDownVelmoraPingTimeOut->setValue(5);
@@ -412,7 +406,7 @@ TEST_F(MainWindowTest, ApplyTheEmailDialogAndSaveStateEachWriteTheFileOnce) {
 // A termination signal while a modal dialog waits: the dialog is cancelled
 // and the window closes through the close rule within moments.
 TEST_F(MainWindowTest, SigtermWhileTheEmailDialogIsOpenCloses) {
-    TForm1 form(testOptions());
+    TForm1 form(TestWindowOptions());
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     TTerminationSignals terminations;
@@ -436,7 +430,7 @@ TEST_F(MainWindowTest, SigtermWhileTheEmailDialogIsOpenCloses) {
 // What a screen reader reads of the status bar is its text, and a location
 // with markup is shown as the characters it holds.
 TEST_F(MainWindowTest, StatusPanelsAreReadWithTheirTextsAndShowNoMarkup) {
-    TForm1 form(testOptions());
+    TForm1 form(TestWindowOptions());
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     form.Session().Grid().SetCell(1, 1, "Unreachable <b>host</b> & co");
@@ -462,7 +456,7 @@ TEST_F(MainWindowTest, StatusPanelsAreReadWithTheirTextsAndShowNoMarkup) {
 }
 
 TEST_F(MainWindowTest, DnsServerSpecificationInTheTasksMenuAsks) {
-    TForm1 form(testOptions());
+    TForm1 form(TestWindowOptions());
     QAction* entry = Named<QAction>(form, "DNSServerSpecification1");
     ASSERT_TRUE(entry->isEnabled());
     prompts.messages.clear();

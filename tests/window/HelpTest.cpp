@@ -18,10 +18,6 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
-
 namespace {
 
 struct HelpTest : ::testing::Test {

@@ -3,6 +3,7 @@
 // two hops away behind a router. The page's probes run on threads that
 // joined the client namespace, so all traffic stays between our namespaces.
 #include "IcmpHosts.h"
+#include "NamespaceEcho.h"
 #include "TestSupport.h"
 #include "devices/DeviceGrid.h"
 #include "icmp/PingPageEngine.h"
@@ -199,18 +200,7 @@ TEST_F(PingPageHostsTest, TraceToASilentHopKeepsTheEventLoopAndTheCycleGoing) {
     // The monitoring cycle probes the answering host meanwhile, on its own
     // pinger, from the same namespace.
     TMonitorCycle& cycle = form->Session().Cycle();
-    TIcmpHosts* h = hosts.get();
-    cycle.SetEcho([h](const QString& address, int timeOut) {
-        TEchoResult r;
-        h->OnThreadIn("c", [&] {
-            TPinger p;
-            p.Host = address;
-            p.TimeOut = timeOut;
-            p.Echo();
-            r.replied = p.Replied;
-        });
-        return r;
-    });
+    cycle.SetEcho(EchoFromNamespace(*hosts, "c"));
     TDeviceGrid& grid = form->Session().Grid();
     grid.SetGridHeader();
     std::array<QString, Col::Count> cells;

@@ -1,6 +1,6 @@
 #include "ScriptedFtpServer.h"
 #include "StallMeter.h"
-#include "TestSupport.h"
+#include "WindowTest.h"
 #include "monitor/MonitorCycle.h"
 #include "monitor/MonitorSetupPage.h"
 #include "platform/IniFile.h"
@@ -30,17 +30,7 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
-
 namespace {
-
-TForm1::Options testOptions() {
-    TForm1::Options o;
-    o.quitOnClose = false;
-    return o;
-}
 
 struct WebPageWindowTest : ::testing::Test {
     TTempProgramFolder folder;
@@ -77,7 +67,7 @@ QWidget* buddyOf(const QWidget& root, const QString& caption) {
 } // namespace
 
 TEST_F(WebPageWindowTest, ControlsAreFoundByTheirCaptionsWithTheirStartValues) {
-    TForm1 form(testOptions());
+    TForm1 form(TestWindowOptions());
     auto* page = Named<QWidget>(form, "WebPage");
     struct Labelled {
         const char* caption;
@@ -133,7 +123,7 @@ TEST_F(WebPageWindowTest, LoadedAnonymousTickReplacesTheStoredAccountAndApplyWri
     writeIni("[Web Page Settings]\r\nEditWebPageFTPUserID=bob\r\nEditWebPageFTPPassword=secret\r\n"
              "CheckBoxAnonymousAccount=1\r\nEditWebPageFTPHost=ftp.example\r\n"
              "WebBrowserSpecification=/usr/bin/true\r\n");
-    TForm1 form(testOptions());
+    TForm1 form(TestWindowOptions());
     auto* page = Named<QWidget>(form, "WebPage");
     EXPECT_EQ(Named<QLineEdit>(*page, "EditWebPageFTPUserID")->text(), "anonymous");
     EXPECT_EQ(Named<QLineEdit>(*page, "EditWebPageFTPPassword")->text(), "visit@nowhere");
@@ -160,7 +150,7 @@ TEST_F(WebPageWindowTest, LoadedAnonymousTickReplacesTheStoredAccountAndApplyWri
 }
 
 TEST_F(WebPageWindowTest, ApplyWritesTheTwelveKeysInOrder) {
-    TForm1 form(testOptions());
+    TForm1 form(TestWindowOptions());
     Named<QPushButton>(form, "ButtonApplyWebPage")->click();
     TIniFile fresh(ini());
     QStringList order;
@@ -174,7 +164,7 @@ TEST_F(WebPageWindowTest, ApplyWritesTheTwelveKeysInOrder) {
 }
 
 TEST_F(WebPageWindowTest, CreateNowFillsTheTransferLogPane) {
-    TForm1 form(testOptions());
+    TForm1 form(TestWindowOptions());
     auto* page = Named<QWidget>(form, "WebPage");
     Named<QPushButton>(*page, "ButtonWebPageTransferFile")->click();
     const QString index = form.Session().IndexPagePath();
@@ -190,7 +180,7 @@ TEST_F(WebPageWindowTest, CreateNowFillsTheTransferLogPane) {
 
 TEST_F(WebPageWindowTest, ExploreSaysWhenThereIsNoIndexPage) {
     TRecordingLauncher launcher;
-    TForm1 form(testOptions());
+    TForm1 form(TestWindowOptions());
     prompts.messages.clear();
     Named<QToolButton>(form, "SpeedButton6")->click();
     ASSERT_EQ(prompts.messages.size(), 1u);
@@ -208,7 +198,7 @@ TEST_F(WebPageWindowTest, StoredBrowserIsStartedWithTheIndexPageAndAMissingOneIs
     const QString browser = standInBrowser("browser.sh");
     writeIni(QByteArray("[Web Page Settings]\r\nWebBrowserSpecification=") +
              folder.file("gone.sh").toUtf8() + "\r\n");
-    TForm1 form(testOptions());
+    TForm1 form(TestWindowOptions());
     form.Session().Publisher().ButtonWebPageTransferFileClick();
 
     // The stored browser has gone: the chooser opens; the one picked is
@@ -241,7 +231,7 @@ TEST_F(WebPageWindowTest, AnUploadToASilentServerHoldsNothingUp) {
     QObject::connect(&silent, &QTcpServer::newConnection,
                      [&] { accepted << silent.nextPendingConnection(); });
 
-    TForm1 form(testOptions());
+    TForm1 form(TestWindowOptions());
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     form.Session().Cycle().SetEcho([](const QString&, int) {
@@ -308,7 +298,7 @@ TEST_F(WebPageWindowTest, RefusedUploadsOnAOneTickScheduleOpenOneBoxAtATime) {
     script.replies["STOR"] = "553 Could not create file\r\n";
     TScriptedFtpServer server("127.0.0.1", 0, script);
     ASSERT_TRUE(server.Listening());
-    TForm1 form(testOptions());
+    TForm1 form(TestWindowOptions());
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     // From here on the window's own message boxes (the start-up questions
@@ -356,7 +346,7 @@ TEST_F(WebPageWindowTest, RefusedUploadsOnAOneTickScheduleOpenOneBoxAtATime) {
 }
 
 TEST_F(WebPageWindowTest, DrivePathSelectionAndTheTransferLogMenu) {
-    TForm1 form(testOptions());
+    TForm1 form(TestWindowOptions());
     auto* page = Named<QWidget>(form, "WebPage");
     Named<QToolButton>(*page, "SpeedButton1")->click();
     auto* dlg = Named<QFileDialog>(form, "DlgDrivePathSelect");

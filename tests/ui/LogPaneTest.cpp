@@ -1,7 +1,7 @@
 #include "ui/LogPane.h"
 #include "QtPrinters.h"
 #include "TestFiles.h"
-#include "app/TestSupport.h"
+#include "TestSupport.h"
 #include "platform/VelmoraError.h"
 
 #include <QDir>

@@ -3,7 +3,7 @@
 // environment names, owner-only. A settings file beside the program, or a
 // folder outside an installed prefix, keeps everything beside it.
 #include "TestFiles.h"
-#include "TestSupport.h"
+#include "WindowTest.h"
 #include "monitor/MonitorLog.h"
 #include "monitor/MonitorSetupPage.h"
 #include "platform/IniFile.h"
@@ -24,12 +24,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-TForm1::Options windowOptions() {
-    TForm1::Options o;
-    o.quitOnClose = false;
-    return o;
-}
 
 // Permission bits of a path, or -1 when it does not exist.
 int mode(const QString& path) {
@@ -93,7 +87,7 @@ struct PerUserFilesTest : ::testing::Test {
 TEST_F(PerUserFilesTest, ApplyWritesThePerUserSettingsAndTheNextStartReadsThem) {
     const QString ini = config + "/velmora/velmora.ini";
     {
-        TForm1 form(windowOptions());
+        TForm1 form(TestWindowOptions());
         ASSERT_NE(shownDelay(form), 7);
         apply(form, 7);
         ASSERT_TRUE(QFile::exists(ini));
@@ -103,7 +97,7 @@ TEST_F(PerUserFilesTest, ApplyWritesThePerUserSettingsAndTheNextStartReadsThem) 
     EXPECT_EQ(mode(ini), 0600);
     EXPECT_EQ(entries(bin), QStringList{}) << "nothing beside the program";
 
-    TForm1 again(windowOptions());
+    TForm1 again(TestWindowOptions());
     EXPECT_EQ(shownDelay(again), 7);
 }
 
@@ -113,7 +107,7 @@ TEST_F(PerUserFilesTest, AnExistingSettingsFileKeepsThePermissionsItsOwnerGave) 
     WriteTestFile(ini, "[VELMORA Settings]\r\nVelmoraInterSiteDelay=4\r\n");
     ASSERT_TRUE(QFile::setPermissions(ini, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
                                                QFile::ReadOther));
-    TForm1 form(windowOptions());
+    TForm1 form(TestWindowOptions());
     EXPECT_EQ(shownDelay(form), 4);
     apply(form, 6);
     EXPECT_EQ(TIniFile(ini).ReadInteger("VELMORA Settings", "VelmoraInterSiteDelay", 0), 6);
@@ -121,7 +115,7 @@ TEST_F(PerUserFilesTest, AnExistingSettingsFileKeepsThePermissionsItsOwnerGave) 
 }
 
 TEST_F(PerUserFilesTest, TheLogBackupGoesToThePerUserDataFolder) {
-    TForm1 form(windowOptions());
+    TForm1 form(TestWindowOptions());
     form.Session().MonitorLog().Append("DOWN\t10.0.0.1");
     prompts.answers.push_back(TPrompts::Answer::No);
     Named<QAction>(form, "ActionClearWanLog")->trigger();
@@ -136,7 +130,7 @@ TEST_F(PerUserFilesTest, TheLogBackupGoesToThePerUserDataFolder) {
 // An installed copy writes its pages into the data folder, and "Explore
 // Grid/Log Web Pages" opens them there.
 TEST_F(PerUserFilesTest, PagesAreWrittenAndExploredInThePerUserDataFolder) {
-    TForm1 form(windowOptions());
+    TForm1 form(TestWindowOptions());
     Named<QPushButton>(form, "ButtonWebPageTransferFile")->click();
     const QString pages = data + "/velmora/";
     // The grid and log pages are named after the program (here the test's).
@@ -160,7 +154,7 @@ TEST_F(PerUserFilesTest, ARelativeXdgConfigHomeIsIgnored) {
     TSavedVariable relative{"XDG_CONFIG_HOME", "relative/config"};
     TSavedVariable home{"HOME", root.filePath("home")};
     SetProgramFolderForTesting(bin);
-    TForm1 form(windowOptions());
+    TForm1 form(TestWindowOptions());
     apply(form, 9);
     const QString ini = root.filePath("home/.config/velmora/velmora.ini");
     EXPECT_EQ(TIniFile(ini).ReadInteger("VELMORA Settings", "VelmoraInterSiteDelay", 0), 9);
@@ -171,7 +165,7 @@ TEST_F(PerUserFilesTest, ARelativeXdgConfigHomeIsIgnored) {
 // Portable use: the folder that holds the settings holds every file.
 TEST_F(PerUserFilesTest, ASettingsFileBesideTheProgramWins) {
     WriteTestFile(bin + "/Velmora.INI", "[VELMORA Settings]\r\nVelmoraInterSiteDelay=4\r\n");
-    TForm1 form(windowOptions());
+    TForm1 form(TestWindowOptions());
     EXPECT_EQ(shownDelay(form), 4);
     apply(form, 6);
     EXPECT_EQ(
@@ -190,7 +184,7 @@ TEST_F(PerUserFilesTest, ASettingsFileBesideTheProgramWins) {
 TEST_F(PerUserFilesTest, AWritableFolderOutsideAnInstalledPrefixKeepsTheFilesBeside) {
     ASSERT_TRUE(QDir(share).removeRecursively());
     SetProgramFolderForTesting(bin);
-    TForm1 form(windowOptions());
+    TForm1 form(TestWindowOptions());
     apply(form, 8);
     EXPECT_EQ(
         TIniFile(bin + "/velmora.ini").ReadInteger("VELMORA Settings", "VelmoraInterSiteDelay", 0),
@@ -200,7 +194,7 @@ TEST_F(PerUserFilesTest, AWritableFolderOutsideAnInstalledPrefixKeepsTheFilesBes
 
 TEST_F(PerUserFilesTest, HelpOpensThePagesInstalledUnderThePrefix) {
     WriteTestFile(share + "/help/index.html", "<p>help</p>");
-    TForm1 form(windowOptions());
+    TForm1 form(TestWindowOptions());
     Named<QAction>(form, "Help1")->trigger();
     EXPECT_EQ(launcher.helpFiles, QStringList{QDir::cleanPath(share + "/help/index.html")});
 }

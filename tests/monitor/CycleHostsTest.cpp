@@ -4,8 +4,10 @@
 // a router that reports it unreachable.
 #include "AiosmtpdServer.h"
 #include "DnsmasqServer.h"
+#include "FreeTcpPort.h"
+#include "GridColumn.h"
 #include "IcmpHosts.h"
-#include "ScriptedSmtpServer.h"
+#include "NamespaceEcho.h"
 #include "TestSupport.h"
 #include "devices/DeviceGrid.h"
 #include "dns/DNSResolverPage.h"
@@ -54,21 +56,7 @@ struct CycleHostsTest : ::testing::Test {
         form->Session().Email().sitesCritical = 1;
         form->Session().NotifyAddresses() = {"ops@example.org"};
         // The probes run from the client namespace, with the real pinger.
-        TIcmpHosts* h = hosts.get();
-        form->Session().Cycle().SetEcho([h](const QString& address, int timeOut) {
-            TEchoResult r;
-            h->OnThreadIn("c", [&] {
-                TPinger p;
-                p.Host = address;
-                p.TimeOut = timeOut;
-                p.Echo();
-                r.replied = p.Replied;
-                r.roundTripTime = p.RoundTripTime;
-                r.replyText = p.ReplyText;
-                r.messages = p.Messages;
-            });
-            return r;
-        });
+        form->Session().Cycle().SetEcho(EchoFromNamespace(*hosts, "c"));
         form->Session().Grid().SetGridHeader();
         for (auto [address, location] :
              {std::pair{"10.231.1.2", "answers"}, std::pair{"10.231.2.2", "silent"},
@@ -95,12 +83,7 @@ struct CycleHostsTest : ::testing::Test {
             form->Session().Cycle().StopTimers();
         }
     }
-    QStringList statuses() const {
-        QStringList s;
-        for (int r = 1; r < form->Session().Grid().RowCount(); ++r)
-            s << form->Session().Grid().Cell(r, Col::Status);
-        return s;
-    }
+    QStringList statuses() const { return GridColumn(form->Session().Grid(), Col::Status); }
     QStringList queued() const {
         QStringList d;
         for (const TQueueEntry& e : form->Session().Queue().Entries())

@@ -1,9 +1,10 @@
 // The device editing dialogs as the operator uses them: the grid popup, the
 // Tasks menu, the fields, check boxes and buttons; and the window's file and
 // colour choosers.
+#include "GridColumn.h"
 #include "TestFiles.h"
-#include "TestSupport.h"
 #include "UnwritableFolder.h"
+#include "WindowTest.h"
 #include "devices/DeviceEditDialogs.h"
 #include "devices/DeviceGrid.h"
 #include "devices/GridView.h"
@@ -35,12 +36,7 @@
 
 namespace {
 
-struct DeviceEditingWindowTest : ::testing::Test {
-    TTempProgramFolder folder;
-    TScriptedPrompts prompts;
-    TRecordingLauncher launcher;
-    std::unique_ptr<TForm1> form;
-
+struct DeviceEditingWindowTest : TWindowTest {
     QString datPath = folder.file("net.dat");
     QString dat() const { return datPath; }
 
@@ -53,10 +49,7 @@ struct DeviceEditingWindowTest : ::testing::Test {
         WriteTestFile(folder.file("velmora.ini"),
                       "[VELMORA Settings]\r\nDATFile=" + dat().toUtf8() +
                           "\r\n[DNS Settings]\r\nDNS-0=127.0.0.53\r\n");
-        TForm1::Options o;
-        o.quitOnClose = false;
-        form = std::make_unique<TForm1>(o);
-        form->Session().Cycle().StopTimers();
+        OpenWindow();
     }
 
     template <class Dialog> Dialog* openedBy(const char* action) {
@@ -123,18 +116,8 @@ struct DeviceEditingWindowTest : ::testing::Test {
         d->BtnDone->click();
         closes(d);
     }
-    QStringList locations() const {
-        QStringList out;
-        for (int r = 1; r < form->Session().Grid().RowCount(); ++r)
-            out << form->Session().Grid().Cell(r, Col::Location);
-        return out;
-    }
-    QStringList captions() const {
-        QStringList out;
-        for (const auto& m : prompts.messages)
-            out << m.caption;
-        return out;
-    }
+    QStringList locations() const { return GridColumn(form->Session().Grid(), Col::Location); }
+    QStringList captions() const { return prompts.Captions(); }
 };
 
 TEST_F(DeviceEditingWindowTest, InsertDialogAddsDevicesAndStaysOpen) {

@@ -1,6 +1,7 @@
 #include "CycleSteps.h"
+#include "GridColumn.h"
 #include "StallMeter.h"
-#include "TestSupport.h"
+#include "WindowTest.h"
 #include "devices/DeviceGrid.h"
 #include "devices/GridDelegate.h"
 #include "devices/GridView.h"
@@ -41,17 +42,9 @@
 
 namespace {
 
-struct CycleWindowTest : ::testing::Test {
-    TTempProgramFolder folder;
-    TScriptedPrompts prompts;
-    TRecordingLauncher launcher;
-    std::unique_ptr<TForm1> form;
-
+struct CycleWindowTest : TWindowTest {
     void SetUp() override {
-        TForm1::Options o;
-        o.quitOnClose = false;
-        form = std::make_unique<TForm1>(o);
-        form->Session().Cycle().StopTimers();
+        TWindowTest::SetUp();
         form->Session().Grid().SetGridHeader();
         for (auto [address, location, critical] :
              {std::tuple{"10.0.0.3", "Gamma", "Yes"}, std::tuple{"10.0.0.1", "alpha", "No"},
@@ -73,12 +66,7 @@ struct CycleWindowTest : ::testing::Test {
             return r;
         });
     }
-    QStringList locations() const {
-        QStringList l;
-        for (int r = 1; r < form->Session().Grid().RowCount(); ++r)
-            l << form->Session().Grid().Cell(r, 1);
-        return l;
-    }
+    QStringList locations() const { return GridColumn(form->Session().Grid(), Col::Location); }
     // Starts the packet step of row `row` without waiting for it.
     void startProbe(int row) {
         form->Session().Cycle().RestartAt(row - 1);

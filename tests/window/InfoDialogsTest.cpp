@@ -1,7 +1,7 @@
 // The Info menu's "Winsock Information" and "About" boxes, opened as the
 // operator opens them.
 #include "window/InfoDialogs.h"
-#include "TestSupport.h"
+#include "WindowTest.h"
 #include "monitor/MonitorCycle.h"
 #include "session/Session.h"
 #include "session/SystemInfo.h"
@@ -17,18 +17,7 @@
 
 namespace {
 
-struct InfoDialogsTest : ::testing::Test {
-    TTempProgramFolder folder;
-    TScriptedPrompts prompts;
-    TRecordingLauncher launcher;
-    std::unique_ptr<TForm1> form;
-
-    void SetUp() override {
-        TForm1::Options o;
-        o.quitOnClose = false;
-        form = std::make_unique<TForm1>(o);
-        form->Session().Cycle().StopTimers();
-    }
+struct InfoDialogsTest : TWindowTest {
     template <class T> T* open(const char* action) {
         QAction* a = Named<QAction>(*form, action);
         EXPECT_TRUE(a->isEnabled()) << action;
