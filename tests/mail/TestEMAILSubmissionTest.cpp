@@ -2,6 +2,7 @@
 #include "ByCaption.h"
 #include "FreeTcpPort.h"
 #include "MailTestSupport.h"
+#include "ScriptedSmtpServer.h"
 #include "TestCertificates.h"
 #include "TestSupport.h"
 #include "mail/EMAILNotify.h"
