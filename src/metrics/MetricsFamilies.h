@@ -1,0 +1,63 @@
+#pragma once
+
+#include <prometheus/collectable.h>
+#include <prometheus/metric_family.h>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Upper bounds of the round-trip histogram, in milliseconds: 0.5 ms to 10 s.
+inline constexpr std::array<double, 14> kRttBucketsMs = {0.5, 1,   2.5, 5,    10,   25,   50,
+                                                         100, 250, 500, 1000, 2500, 5000, 10000};
+
+// One device's series. Only the GUI thread writes; the listener's threads
+// read, so every value is an atomic and nobody takes a lock.
+struct TDeviceSeries {
+    TDeviceSeries(std::string a, std::string l) : address(std::move(a)), location(std::move(l)) {}
+
+    const std::string address;
+    const std::string location;
+    std::atomic<std::uint64_t> requests{0};
+    std::atomic<std::uint64_t> replies{0};
+    std::atomic<int> up{-1}; // -1: no change seen yet, so no series
+    std::atomic<std::int64_t> lastChangeMs{-1};
+    std::atomic<std::uint64_t> toUp{0};
+    std::atomic<std::uint64_t> toDown{0};
+    // Per bucket, not cumulative; the last one counts answers over 10 s.
+    std::array<std::atomic<std::uint64_t>, kRttBucketsMs.size() + 1> buckets{};
+    std::atomic<std::uint64_t> rttSumMs{0};
+
+    void RecordEcho(bool replied, std::uint32_t rttMs);
+    void RecordChange(bool nowUp, std::int64_t unixMs);
+};
+
+using TSeriesTable = std::vector<std::shared_ptr<TDeviceSeries>>;
+
+// The families as Prometheus reads them. The device table is replaced
+// whole when the grid's devices change; a scrape works on the table it
+// found, so a device removed meanwhile is simply not in the next one.
+class TMetricsFamilies : public prometheus::Collectable {
+public:
+    explicit TMetricsFamilies(std::string version);
+
+    std::vector<prometheus::MetricFamily> Collect() const override;
+    // The text format, as the listener serves it.
+    std::string Exposition() const;
+
+    void Publish(std::shared_ptr<const TSeriesTable> table);
+    std::shared_ptr<const TSeriesTable> Table() const { return devices.load(); }
+
+    std::atomic<std::int64_t> queued{0};
+    std::atomic<std::uint64_t> delivered{0};
+    std::atomic<std::uint64_t> attemptsFailed{0};
+    std::atomic<std::uint64_t> passes{0};
+    std::atomic<std::int64_t> deviceCount{0};
+
+private:
+    const std::string version;
+    std::atomic<std::shared_ptr<const TSeriesTable>> devices;
+};
