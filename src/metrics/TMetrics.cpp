@@ -48,6 +48,7 @@ TMetrics::TMetrics(const TDeviceGrid& g, QObject* parent)
                                    "are served, monitoring goes on")
                         .arg(address, why));
             });
+    reconcile();
 }
 
 TMetrics::~TMetrics() = default;
