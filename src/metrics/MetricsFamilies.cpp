@@ -1,43 +1,90 @@
 #include "MetricsFamilies.h"
 
-#include <prometheus/text_serializer.h>
-
 #include <algorithm>
+#include <charconv>
 #include <limits>
-
-using prometheus::ClientMetric;
-using prometheus::MetricFamily;
-using prometheus::MetricType;
+#include <string_view>
 
 namespace {
 
 constexpr auto relaxed = std::memory_order_relaxed;
 
-MetricFamily family(const char* name, const char* help, MetricType type, size_t reserve = 0) {
-    MetricFamily f;
-    f.name = name;
-    f.help = help;
-    f.type = type;
-    f.metric.reserve(reserve);
-    return f;
+// The bucket bounds as "le" values, in seconds.
+constexpr std::array<std::string_view, kRttBucketsMs.size() + 1> kLe = {
+    "le=\"0.0005\"", "le=\"0.001\"", "le=\"0.0025\"", "le=\"0.005\"", "le=\"0.01\"",
+    "le=\"0.025\"",  "le=\"0.05\"",  "le=\"0.1\"",    "le=\"0.25\"",  "le=\"0.5\"",
+    "le=\"1\"",      "le=\"2.5\"",   "le=\"5\"",      "le=\"10\"",    "le=\"+Inf\""};
+
+void put(std::string& out, std::uint64_t v) {
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, r.ptr);
 }
 
-ClientMetric deviceMetric(const TDeviceSeries& d) {
-    ClientMetric m;
-    m.label = {{"address", d.address}, {"location", d.location}};
-    return m;
+void put(std::string& out, double v) {
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, r.ptr);
 }
 
-ClientMetric single(MetricType type, double value) {
-    ClientMetric m;
-    if (type == MetricType::Counter)
-        m.counter.value = value;
-    else
-        m.gauge.value = value;
-    return m;
+void header(std::string& out, const char* name, const char* help, const char* type) {
+    out += "# HELP ";
+    out += name;
+    out += ' ';
+    out += help;
+    out += "\n# TYPE ";
+    out += name;
+    out += ' ';
+    out += type;
+    out += '\n';
+}
+
+// name{labels[,more]} value
+template <class V>
+void sample(std::string& out, std::string_view name, const std::string& labels, V value,
+            std::string_view more = {}) {
+    out += name;
+    out += '{';
+    out += labels;
+    if (!more.empty()) {
+        out += ',';
+        out += more;
+    }
+    out += "} ";
+    put(out, value);
+    out += '\n';
+}
+
+template <class V>
+void single(std::string& out, const char* name, const char* help, const char* type, V value) {
+    header(out, name, help, type);
+    out += name;
+    out += ' ';
+    put(out, value);
+    out += '\n';
 }
 
 } // namespace
+
+std::string EscapeLabelValue(const std::string& value) {
+    std::string out;
+    out.reserve(value.size());
+    for (const char c : value) {
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '"')
+            out += "\\\"";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
+    }
+    return out;
+}
+
+TDeviceSeries::TDeviceSeries(const std::string& address, const std::string& location)
+    : labels("address=\"" + EscapeLabelValue(address) + "\",location=\"" +
+             EscapeLabelValue(location) + "\"") {}
 
 void TDeviceSeries::RecordEcho(bool replied, std::uint32_t rttMs) {
     // One writer: a load and a store are enough, and cheaper than an RMW.
@@ -48,8 +95,7 @@ void TDeviceSeries::RecordEcho(bool replied, std::uint32_t rttMs) {
     auto& bucket = buckets[size_t(at - kRttBucketsMs.begin())];
     bucket.store(bucket.load(relaxed) + 1, relaxed);
     rttSumMs.store(rttSumMs.load(relaxed) + rttMs, relaxed);
-    // Last, so that a scrape never sees more replies than histogram samples
-    // for long.
+    // Last, so that a scrape that sees a reply also sees its sample.
     replies.store(replies.load(relaxed) + 1, std::memory_order_release);
 }
 
@@ -60,110 +106,78 @@ void TDeviceSeries::RecordChange(bool nowUp, std::int64_t unixMs) {
     up.store(nowUp ? 1 : 0, relaxed);
 }
 
-TMetricsFamilies::TMetricsFamilies(std::string v)
-    : version(std::move(v)), devices(std::make_shared<const TSeriesTable>()) {}
+TMetricsFamilies::TMetricsFamilies(const std::string& version)
+    : buildLabels("version=\"" + EscapeLabelValue(version) + "\""),
+      devices(std::make_shared<const TSeriesTable>()) {}
 
 void TMetricsFamilies::Publish(std::shared_ptr<const TSeriesTable> table) {
     devices.store(std::move(table));
 }
 
-std::vector<MetricFamily> TMetricsFamilies::Collect() const {
+std::string TMetricsFamilies::Exposition() const {
     const std::shared_ptr<const TSeriesTable> table = devices.load();
-    const size_t n = table->size();
-    MetricFamily up = family("velmora_device_up", "1 while the device's Status is Up, 0 while DOWN",
-                             MetricType::Gauge, n);
-    MetricFamily requests =
-        family("velmora_device_echo_requests_total",
-               "Monitoring echoes sent since the program started", MetricType::Counter, n);
-    MetricFamily replies =
-        family("velmora_device_echo_replies_total",
-               "Monitoring echoes answered since the program started", MetricType::Counter, n);
-    MetricFamily rtt = family("velmora_device_rtt_seconds", "Round-trip time of answered echoes",
-                              MetricType::Histogram, n);
-    MetricFamily lastChange =
-        family("velmora_device_last_change_timestamp_seconds",
-               "Unix time of the device's last change of state", MetricType::Gauge, n);
-    MetricFamily transitions =
-        family("velmora_device_transitions_total", "Changes of state, by the state changed to",
-               MetricType::Counter, 2 * n);
+    size_t labelBytes = 0;
+    for (const auto& d : *table)
+        labelBytes += d->labels.size();
+    std::string out;
+    // 22 lines a device, most of them the histogram's.
+    out.reserve(4096 + table->size() * 1500 + labelBytes * 22);
 
-    for (const auto& p : *table) {
-        const TDeviceSeries& d = *p;
-        const ClientMetric base = deviceMetric(d);
-        if (const int state = d.up.load(relaxed); state >= 0) {
-            ClientMetric m = base;
-            m.gauge.value = state;
-            up.metric.push_back(std::move(m));
-        }
-        ClientMetric m = base;
-        m.counter.value = double(d.requests.load(relaxed));
-        requests.metric.push_back(m);
-        // Replies before the buckets: they are written last.
-        const std::uint64_t answered = d.replies.load(std::memory_order_acquire);
-        m.counter.value = double(answered);
-        replies.metric.push_back(m);
+    header(out, "velmora_device_up", "1 while the device's Status is Up, 0 while DOWN", "gauge");
+    for (const auto& d : *table)
+        if (const int state = d->up.load(relaxed); state >= 0)
+            sample(out, "velmora_device_up", d->labels, std::uint64_t(state));
 
-        ClientMetric h = base;
-        h.histogram.bucket.reserve(kRttBucketsMs.size() + 1);
+    header(out, "velmora_device_echo_requests_total",
+           "Monitoring echoes sent since the program started", "counter");
+    for (const auto& d : *table)
+        sample(out, "velmora_device_echo_requests_total", d->labels, d->requests.load(relaxed));
+
+    header(out, "velmora_device_echo_replies_total",
+           "Monitoring echoes answered since the program started", "counter");
+    for (const auto& d : *table)
+        sample(out, "velmora_device_echo_replies_total", d->labels,
+               d->replies.load(std::memory_order_acquire));
+
+    header(out, "velmora_device_rtt_seconds", "Round-trip time of answered echoes", "histogram");
+    for (const auto& d : *table) {
         std::uint64_t cumulative = 0;
-        for (size_t i = 0; i < kRttBucketsMs.size(); ++i) {
-            cumulative += d.buckets[i].load(relaxed);
-            h.histogram.bucket.push_back({cumulative, kRttBucketsMs[i] / 1000.0});
+        for (size_t i = 0; i < d->buckets.size(); ++i) {
+            cumulative += d->buckets[i].load(relaxed);
+            sample(out, "velmora_device_rtt_seconds_bucket", d->labels, cumulative, kLe[i]);
         }
-        cumulative += d.buckets.back().load(relaxed);
-        h.histogram.bucket.push_back({cumulative, std::numeric_limits<double>::infinity()});
-        h.histogram.sample_count = cumulative;
-        h.histogram.sample_sum = double(d.rttSumMs.load(relaxed)) / 1000.0;
-        rtt.metric.push_back(std::move(h));
-
-        if (const std::int64_t ms = d.lastChangeMs.load(relaxed); ms >= 0) {
-            ClientMetric g = base;
-            g.gauge.value = double(ms) / 1000.0;
-            lastChange.metric.push_back(std::move(g));
-        }
-        for (const auto& [state, counter] :
-             {std::pair{"Up", &d.toUp}, std::pair{"DOWN", &d.toDown}}) {
-            ClientMetric t = base;
-            t.label.push_back({"state", state});
-            t.counter.value = double(counter->load(relaxed));
-            transitions.metric.push_back(std::move(t));
-        }
+        sample(out, "velmora_device_rtt_seconds_sum", d->labels,
+               double(d->rttSumMs.load(relaxed)) / 1000.0);
+        sample(out, "velmora_device_rtt_seconds_count", d->labels, cumulative);
     }
 
-    std::vector<MetricFamily> all;
-    all.reserve(13);
-    for (MetricFamily* f : {&up, &requests, &replies, &rtt, &lastChange, &transitions})
-        all.push_back(std::move(*f));
+    header(out, "velmora_device_last_change_timestamp_seconds",
+           "Unix time of the device's last change of state", "gauge");
+    for (const auto& d : *table)
+        if (const std::int64_t ms = d->lastChangeMs.load(relaxed); ms >= 0)
+            sample(out, "velmora_device_last_change_timestamp_seconds", d->labels,
+                   double(ms) / 1000.0);
 
-    MetricFamily q =
-        family("velmora_alerts_queued", "Alerts waiting in the queue", MetricType::Gauge);
-    q.metric.push_back(single(MetricType::Gauge, double(queued.load(relaxed))));
-    all.push_back(std::move(q));
-    MetricFamily del =
-        family("velmora_alerts_delivered_total", "Alerts delivered", MetricType::Counter);
-    del.metric.push_back(single(MetricType::Counter, double(delivered.load(relaxed))));
-    all.push_back(std::move(del));
-    MetricFamily failed = family("velmora_alert_attempts_failed_total",
-                                 "Delivery attempts that failed", MetricType::Counter);
-    failed.metric.push_back(single(MetricType::Counter, double(attemptsFailed.load(relaxed))));
-    all.push_back(std::move(failed));
-    MetricFamily loops =
-        family("velmora_cycle_passes_total", "Passes of the monitoring cycle over the device list",
-               MetricType::Counter);
-    loops.metric.push_back(single(MetricType::Counter, double(passes.load(relaxed))));
-    all.push_back(std::move(loops));
-    MetricFamily count = family("velmora_devices", "Devices in the grid", MetricType::Gauge);
-    count.metric.push_back(single(MetricType::Gauge, double(deviceCount.load(relaxed))));
-    all.push_back(std::move(count));
-    MetricFamily build =
-        family("velmora_build_info", "The running program's version", MetricType::Gauge);
-    ClientMetric b = single(MetricType::Gauge, 1);
-    b.label = {{"version", version}};
-    build.metric.push_back(std::move(b));
-    all.push_back(std::move(build));
-    return all;
-}
+    header(out, "velmora_device_transitions_total", "Changes of state, by the state changed to",
+           "counter");
+    for (const auto& d : *table) {
+        sample(out, "velmora_device_transitions_total", d->labels, d->toUp.load(relaxed),
+               "state=\"Up\"");
+        sample(out, "velmora_device_transitions_total", d->labels, d->toDown.load(relaxed),
+               "state=\"DOWN\"");
+    }
 
-std::string TMetricsFamilies::Exposition() const {
-    return prometheus::TextSerializer().Serialize(Collect());
+    single(out, "velmora_alerts_queued", "Alerts waiting in the queue", "gauge",
+           std::uint64_t(std::max<std::int64_t>(queued.load(relaxed), 0)));
+    single(out, "velmora_alerts_delivered_total", "Alerts delivered", "counter",
+           delivered.load(relaxed));
+    single(out, "velmora_alert_attempts_failed_total", "Delivery attempts that failed", "counter",
+           attemptsFailed.load(relaxed));
+    single(out, "velmora_cycle_passes_total", "Passes of the monitoring cycle over the devices",
+           "counter", passes.load(relaxed));
+    single(out, "velmora_devices", "Devices in the grid", "gauge",
+           std::uint64_t(std::max<std::int64_t>(deviceCount.load(relaxed), 0)));
+    header(out, "velmora_build_info", "The running program's version", "gauge");
+    sample(out, "velmora_build_info", buildLabels, std::uint64_t(1));
+    return out;
 }

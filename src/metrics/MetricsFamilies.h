@@ -1,8 +1,5 @@
 #pragma once
 
-#include <prometheus/collectable.h>
-#include <prometheus/metric_family.h>
-
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -17,10 +14,11 @@ inline constexpr std::array<double, 14> kRttBucketsMs = {0.5, 1,   2.5, 5,    10
 // One device's series. Only the GUI thread writes; the listener's threads
 // read, so every value is an atomic and nobody takes a lock.
 struct TDeviceSeries {
-    TDeviceSeries(std::string a, std::string l) : address(std::move(a)), location(std::move(l)) {}
+    TDeviceSeries(const std::string& address, const std::string& location);
 
-    const std::string address;
-    const std::string location;
+    // address="...",location="..." as the text format escapes them, made
+    // once: a scrape of many devices is mostly these.
+    const std::string labels;
     std::atomic<std::uint64_t> requests{0};
     std::atomic<std::uint64_t> replies{0};
     std::atomic<int> up{-1}; // -1: no change seen yet, so no series
@@ -37,15 +35,18 @@ struct TDeviceSeries {
 
 using TSeriesTable = std::vector<std::shared_ptr<TDeviceSeries>>;
 
+// A label value as the text format writes it: backslash, double quote and
+// line feed escaped.
+std::string EscapeLabelValue(const std::string& value);
+
 // The families as Prometheus reads them. The device table is replaced
 // whole when the grid's devices change; a scrape works on the table it
 // found, so a device removed meanwhile is simply not in the next one.
-class TMetricsFamilies : public prometheus::Collectable {
+class TMetricsFamilies {
 public:
-    explicit TMetricsFamilies(std::string version);
+    explicit TMetricsFamilies(const std::string& version);
 
-    std::vector<prometheus::MetricFamily> Collect() const override;
-    // The text format, as the listener serves it.
+    // The text format (version 0.0.4), as the listener serves it.
     std::string Exposition() const;
 
     void Publish(std::shared_ptr<const TSeriesTable> table);
@@ -58,6 +59,6 @@ public:
     std::atomic<std::int64_t> deviceCount{0};
 
 private:
-    const std::string version;
+    const std::string buildLabels;
     std::atomic<std::shared_ptr<const TSeriesTable>> devices;
 };

@@ -1,9 +1,9 @@
 #include "MetricsListener.h"
 
-#include <CivetServer.h>
+#include "MetricsFamilies.h"
+
 #include <arpa/inet.h>
 #include <civetweb.h>
-#include <prometheus/exposer.h>
 
 #include <cerrno>
 #include <cstring>
@@ -24,12 +24,27 @@ constexpr const char* kMaxRequestBytes = "8192";
 const char kIndexPage[] = "<!DOCTYPE html>\n<html><head><title>Velmora</title></head>\n"
                           "<body><p><a href=\"/metrics\">Metrics</a></p></body></html>\n";
 
-// Only /metrics goes on to the exporter; / links to it and the rest is 404.
+// GET /metrics is the text format, / links to it, the rest is 404. Every
+// request is answered here, so civetweb serves no files.
 int beginRequest(mg_connection* conn) {
     const mg_request_info* ri = mg_get_request_info(conn);
     const std::string_view uri = ri && ri->local_uri ? ri->local_uri : "";
-    if (uri == "/metrics")
-        return 0;
+    const std::string_view method = ri && ri->request_method ? ri->request_method : "";
+    if (uri == "/metrics") {
+        if (method != "GET") {
+            mg_send_http_error(conn, 405, "%s", "Method Not Allowed");
+            return 405;
+        }
+        const auto* families =
+            static_cast<const TMetricsFamilies*>(mg_get_user_data(mg_get_context(conn)));
+        const std::string text = families->Exposition();
+        mg_printf(conn,
+                  "HTTP/1.1 200 OK\r\nContent-Type: text/plain; version=0.0.4; charset=utf-8\r\n"
+                  "Content-Length: %zu\r\nConnection: close\r\n\r\n",
+                  text.size());
+        mg_write(conn, text.data(), text.size());
+        return 200;
+    }
     if (uri == "/") {
         mg_printf(conn,
                   "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n"
@@ -86,33 +101,45 @@ std::vector<std::string> TMetricsListener::Options(const TListenAddress& address
             "enable_keep_alive",  "no"};
 }
 
-TMetricsListener::TMetricsListener(std::weak_ptr<prometheus::Collectable> families, QObject* parent)
+TMetricsListener::TMetricsListener(std::shared_ptr<const TMetricsFamilies> families,
+                                   QObject* parent)
     : QObject(parent), worker(new QObject) {
     thread.setObjectName(QStringLiteral("MetricsListener"));
+    worker->setObjectName(QStringLiteral("MetricsListenerWorker"));
     worker->moveToThread(&thread);
-    // The exposer lives and dies on the thread, in the worker's property.
-    auto exposer = std::make_shared<std::unique_ptr<prometheus::Exposer>>();
-    connect(&thread, &QThread::finished, worker, [exposer, w = worker] {
-        exposer->reset();
+    // The server lives and dies on the thread; mg_stop waits for its
+    // connections to end.
+    auto server = std::make_shared<mg_context*>(nullptr);
+    auto stop = [server] {
+        if (*server)
+            mg_stop(*server);
+        *server = nullptr;
+    };
+    connect(&thread, &QThread::finished, worker, [stop, w = worker] {
+        stop();
         delete w;
     });
-    worker->setObjectName(QStringLiteral("MetricsListenerWorker"));
     auto self = this;
-    moveRequest = [self, exposer, families](std::optional<TListenAddress> address) {
-        exposer->reset();
+    moveRequest = [self, server, stop, families](std::optional<TListenAddress> address) {
+        stop();
         if (!address) {
             emit self->Listening(QString());
             return;
         }
         const QString text = address->Text();
-        CivetCallbacks callbacks;
+        mg_callbacks callbacks{};
         callbacks.begin_request = beginRequest;
         callbacks.log_message = quietLog;
-        try {
-            *exposer = std::make_unique<prometheus::Exposer>(Options(*address), &callbacks);
-            (*exposer)->RegisterCollectable(families);
-        } catch (const std::exception&) {
-            exposer->reset();
+        std::vector<std::string> options = Options(*address);
+        std::vector<const char*> argv;
+        for (const std::string& o : options)
+            argv.push_back(o.c_str());
+        argv.push_back(nullptr);
+        static const unsigned initialised = mg_init_library(0);
+        (void)initialised;
+        // The families outlive the server: this lambda holds them.
+        *server = mg_start(&callbacks, const_cast<TMetricsFamilies*>(families.get()), argv.data());
+        if (!*server) {
             QString why = bindProblem(*address);
             if (why.isEmpty())
                 why = QStringLiteral("the listener did not start");

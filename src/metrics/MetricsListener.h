@@ -10,17 +10,15 @@
 #include <string>
 #include <vector>
 
-namespace prometheus {
-class Collectable;
-}
+class TMetricsFamilies;
 
-// The HTTP listener of /metrics. Starting, moving and stopping it happen on
+// The HTTP listener of /metrics, on civetweb. Starting, moving and stopping it happen on
 // a thread of its own: stopping civetweb waits for its connections, which
 // the GUI thread must never do. Each request ends in Listening or Failed.
 class TMetricsListener : public QObject {
     Q_OBJECT
 public:
-    explicit TMetricsListener(std::weak_ptr<prometheus::Collectable> families,
+    explicit TMetricsListener(std::shared_ptr<const TMetricsFamilies> families,
                               QObject* parent = nullptr);
     ~TMetricsListener() override;
 

@@ -18,14 +18,9 @@ QString deviceKey(const QString& address, const QString& location) {
 TMetrics::TMetrics(const TDeviceGrid& g, QObject* parent)
     : QObject(parent), grid(g), families(std::make_shared<TMetricsFamilies>(kVelmoraVersion)),
       listener(new TMetricsListener(families, this)) {
-    auto changed = [this] {
-        stale = true;
-        // Also without an echo: a scrape should see a deleted device go.
-        QTimer::singleShot(0, this, [this] {
-            if (stale)
-                reconcile();
-        });
-    };
+    // At once, so that no scrape sees a grid the series do not match; each
+    // bulk change (a load, a merge, a sort) is one signal.
+    auto changed = [this] { reconcile(); };
     connect(&grid, &QAbstractItemModel::rowsInserted, this, changed);
     connect(&grid, &QAbstractItemModel::rowsRemoved, this, changed);
     connect(&grid, &QAbstractItemModel::modelReset, this, changed);
@@ -54,7 +49,6 @@ TMetrics::TMetrics(const TDeviceGrid& g, QObject* parent)
 TMetrics::~TMetrics() = default;
 
 void TMetrics::reconcile() {
-    stale = false;
     QHash<QString, std::shared_ptr<TDeviceSeries>> next;
     auto table = std::make_shared<TSeriesTable>();
     table->reserve(size_t(grid.DeviceCount()));
@@ -84,8 +78,6 @@ void TMetrics::reconcile() {
 }
 
 TDeviceSeries* TMetrics::seriesOf(int row) {
-    if (stale)
-        reconcile();
     if (row < 1 || row >= grid.RowCount())
         return nullptr;
     const auto& cells = grid.Row(row).cells;

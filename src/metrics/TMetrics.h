@@ -43,8 +43,7 @@ signals:
 
 private:
     // The series follow the grid's devices: rows added, removed, reloaded
-    // or with a new address or location are matched up at the next use.
-    void gridChanged() { stale = true; }
+    // or with a new address or location are matched up at each change.
     void reconcile();
     TDeviceSeries* seriesOf(int row);
 
@@ -52,7 +51,6 @@ private:
     std::shared_ptr<TMetricsFamilies> families;
     TMetricsListener* listener;
     QHash<QString, std::shared_ptr<TDeviceSeries>> byDevice;
-    bool stale = true;
     int lastLoopCount = 0;
     QString wanted;    // the address last asked for
     QString listening; // the address served

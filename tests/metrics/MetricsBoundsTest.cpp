@@ -5,6 +5,7 @@
 #include "metrics/TMetrics.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QSignalSpy>
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -116,6 +117,39 @@ TEST_F(MetricsBoundsTest, OnlyMetricsAndALinkToIt) {
     EXPECT_TRUE(root.head.contains("Content-Type: text/html"));
     const THttpReply m = HttpGet("127.0.0.1", port, "/metrics");
     EXPECT_TRUE(m.head.contains("Content-Type: text/plain")) << m.head.toStdString();
+}
+
+} // namespace
+
+namespace {
+
+// Texts the grid can hold that the text format must escape: each stays in
+// its own label, and the whole is still valid.
+TEST_F(MetricsBoundsTest, LabelValuesAreEscaped) {
+    grid.AppendRow({"10.0.0.2", "two\nlines"});
+    grid.AppendRow({"10.0.0.3", "back\\slash \"quoted\""});
+    grid.AppendRow({"10.0.0.4", "tab\there, caf\u00e9"});
+    const QByteArray text = HttpGet("127.0.0.1", port, "/metrics").body;
+    EXPECT_EQ(
+        Sample(text, DeviceSeries("velmora_device_echo_requests_total", "10.0.0.2", "two\\nlines")),
+        0)
+        << text.toStdString();
+    EXPECT_EQ(Sample(text, DeviceSeries("velmora_device_echo_requests_total", "10.0.0.3",
+                                        "back\\\\slash \\\"quoted\\\"")),
+              0);
+    EXPECT_EQ(Sample(text, DeviceSeries("velmora_device_echo_requests_total", "10.0.0.4",
+                                        "tab\there, caf\xc3\xa9")),
+              0);
+    EXPECT_EQ(Sample(text, "velmora_devices"), 4);
+    QProcess promtool;
+    promtool.setProcessChannelMode(QProcess::MergedChannels);
+    promtool.start("promtool", {"check", "metrics"});
+    ASSERT_TRUE(promtool.waitForStarted(5000)) << "promtool is not installed";
+    promtool.write(text);
+    promtool.closeWriteChannel();
+    ASSERT_TRUE(promtool.waitForFinished(10000));
+    EXPECT_EQ(promtool.exitCode(), 0);
+    EXPECT_EQ(promtool.readAll().toStdString(), "");
 }
 
 } // namespace
