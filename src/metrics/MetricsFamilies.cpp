@@ -115,29 +115,46 @@ void TMetricsFamilies::Publish(std::shared_ptr<const TSeriesTable> table) {
 }
 
 std::string TMetricsFamilies::Exposition() const {
+    std::string all;
+    WriteText([&all](std::string_view piece) { all += piece; });
+    return all;
+}
+
+void TMetricsFamilies::WriteText(const std::function<void(std::string_view)>& sink) const {
     const std::shared_ptr<const TSeriesTable> table = devices.load();
-    size_t labelBytes = 0;
-    for (const auto& d : *table)
-        labelBytes += d->labels.size();
+    // Handed on in pieces: the text of many devices is tens of MB, which a
+    // listener thread would otherwise hold (and malloc keep) per scrape.
+    constexpr size_t kPiece = 64 * 1024;
     std::string out;
-    // 22 lines a device, most of them the histogram's.
-    out.reserve(4096 + table->size() * 1500 + labelBytes * 22);
+    out.reserve(kPiece + 4096);
+    auto flush = [&] {
+        if (out.size() >= kPiece) {
+            sink(out);
+            out.clear();
+        }
+    };
 
     header(out, "velmora_device_up", "1 while the device's Status is Up, 0 while DOWN", "gauge");
     for (const auto& d : *table)
-        if (const int state = d->up.load(relaxed); state >= 0)
+        if (const int state = d->up.load(relaxed); state >= 0) {
             sample(out, "velmora_device_up", d->labels, std::uint64_t(state));
+            flush();
+        }
 
     header(out, "velmora_device_echo_requests_total",
            "Monitoring echoes sent since the program started", "counter");
-    for (const auto& d : *table)
+    for (const auto& d : *table) {
         sample(out, "velmora_device_echo_requests_total", d->labels, d->requests.load(relaxed));
+        flush();
+    }
 
     header(out, "velmora_device_echo_replies_total",
            "Monitoring echoes answered since the program started", "counter");
-    for (const auto& d : *table)
+    for (const auto& d : *table) {
         sample(out, "velmora_device_echo_replies_total", d->labels,
                d->replies.load(std::memory_order_acquire));
+        flush();
+    }
 
     header(out, "velmora_device_rtt_seconds", "Round-trip time of answered echoes", "histogram");
     for (const auto& d : *table) {
@@ -149,14 +166,17 @@ std::string TMetricsFamilies::Exposition() const {
         sample(out, "velmora_device_rtt_seconds_sum", d->labels,
                double(d->rttSumMs.load(relaxed)) / 1000.0);
         sample(out, "velmora_device_rtt_seconds_count", d->labels, cumulative);
+        flush();
     }
 
     header(out, "velmora_device_last_change_timestamp_seconds",
            "Unix time of the device's last change of state", "gauge");
     for (const auto& d : *table)
-        if (const std::int64_t ms = d->lastChangeMs.load(relaxed); ms >= 0)
+        if (const std::int64_t ms = d->lastChangeMs.load(relaxed); ms >= 0) {
             sample(out, "velmora_device_last_change_timestamp_seconds", d->labels,
                    double(ms) / 1000.0);
+            flush();
+        }
 
     header(out, "velmora_device_transitions_total", "Changes of state, by the state changed to",
            "counter");
@@ -165,6 +185,7 @@ std::string TMetricsFamilies::Exposition() const {
                "state=\"Up\"");
         sample(out, "velmora_device_transitions_total", d->labels, d->toDown.load(relaxed),
                "state=\"DOWN\"");
+        flush();
     }
 
     single(out, "velmora_alerts_queued", "Alerts waiting in the queue", "gauge",
@@ -179,5 +200,5 @@ std::string TMetricsFamilies::Exposition() const {
            std::uint64_t(std::max<std::int64_t>(deviceCount.load(relaxed), 0)));
     header(out, "velmora_build_info", "The running program's version", "gauge");
     sample(out, "velmora_build_info", buildLabels, std::uint64_t(1));
-    return out;
+    sink(out);
 }

@@ -3,8 +3,10 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Upper bounds of the round-trip histogram, in milliseconds: 0.5 ms to 10 s.
@@ -46,7 +48,9 @@ class TMetricsFamilies {
 public:
     explicit TMetricsFamilies(const std::string& version);
 
-    // The text format (version 0.0.4), as the listener serves it.
+    // The text format (version 0.0.4), as the listener serves it: in
+    // pieces of about 64 kB to `sink`, or whole.
+    void WriteText(const std::function<void(std::string_view)>& sink) const;
     std::string Exposition() const;
 
     void Publish(std::shared_ptr<const TSeriesTable> table);

@@ -37,12 +37,16 @@ int beginRequest(mg_connection* conn) {
         }
         const auto* families =
             static_cast<const TMetricsFamilies*>(mg_get_user_data(mg_get_context(conn)));
-        const std::string text = families->Exposition();
-        mg_printf(conn,
-                  "HTTP/1.1 200 OK\r\nContent-Type: text/plain; version=0.0.4; charset=utf-8\r\n"
-                  "Content-Length: %zu\r\nConnection: close\r\n\r\n",
-                  text.size());
-        mg_write(conn, text.data(), text.size());
+        // The end of the text is the end of the connection: its length is
+        // not known before it has been written.
+        mg_printf(conn, "HTTP/1.1 200 OK\r\nContent-Type: text/plain; version=0.0.4; "
+                        "charset=utf-8\r\nConnection: close\r\n\r\n");
+        bool open = true;
+        families->WriteText([&](std::string_view piece) {
+            // A client gone (or stalled past the time-out) ends the writing.
+            if (open && mg_write(conn, piece.data(), piece.size()) <= 0)
+                open = false;
+        });
         return 200;
     }
     if (uri == "/") {
