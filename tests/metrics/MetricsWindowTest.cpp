@@ -92,7 +92,7 @@ TEST_F(MetricsWindowTest, ATakenPortIsAMessageAfterTheStepAndMonitoringGoesOn) {
     QTRY_COMPARE_WITH_TIMEOUT(form->Session().Grid().Cell(1, Col::Status), QString("Up"), 10000);
 }
 
-TEST_F(MetricsWindowTest, TwentyScrapesASecondNeverStallTheWindow) {
+TEST_F(MetricsWindowTest, UnderTwentyScrapesASecondTheWindowAnswers) {
     QByteArray devices;
     for (int i = 0; i < 1000; ++i)
         devices += "10.1." + QByteArray::number(i / 250) + "." + QByteArray::number(i % 250 + 1) +
