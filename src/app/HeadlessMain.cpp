@@ -6,6 +6,8 @@
 #include "TerminationSignals.h"
 #include "session/Session.h"
 
+#include "metrics/TMetrics.h"
+
 #include "platform/IniFile.h"
 #include "platform/LogModel.h"
 #include "platform/Prompts.h"
@@ -111,6 +113,11 @@ int main(int argc, char** argv) {
                      [](const QString& line) { printLogLine("EMAIL Log: ", line); });
     QObject::connect(&session.Publisher().TransferLog(), &TLogModel::Appended,
                      [](const QString& line) { printLogLine("Transfer Log: ", line); });
+
+    // Monitoring goes on without them; the operator reads why.
+    QObject::connect(&session.Metrics(), &TMetrics::ListenerFailed, [](const QString& line) {
+        printLine(stderr, QStringLiteral("velmora-headless: ") + line);
+    });
 
     auto tryClose = [&] {
         try {

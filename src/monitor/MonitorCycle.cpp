@@ -216,6 +216,7 @@ void TMonitorCycle::echoFinished(const TEchoResult& r) {
     // The row cannot have moved: every command that reorders rows waits for
     // the end of the device.
     RecordEchoResult(currentRow, r);
+    emit echoRecorded(currentRow, r.replied, r.roundTripTime);
     echoPending = false;
     if (!echoSucceeded && !retried) {
         retried = true; // an unanswered echo is retried at once

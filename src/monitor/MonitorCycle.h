@@ -92,6 +92,8 @@ public:
 signals:
     // A packet step has finished (tests wait for it).
     void packetDone();
+    // One echo, retries included, has been folded into row `row`.
+    void echoRecorded(int row, bool replied, quint32 roundTripTime);
 
 private:
     // Folds one echo result into row `row`'s statistics (32-bit arithmetic,

@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QToolButton>
@@ -64,6 +65,10 @@ TMonitorSetupPage::TMonitorSetupPage(QWidget* parent) : QWidget(parent) {
     addRow(QStringLiteral("Show Popup Window on Device Down State:"), cbPopWindowDevice);
     addRow(QStringLiteral("Save State on Exit:"), cbSaveState);
     addRow(QStringLiteral("Verbose Log (Debug Mode):"), cbVelmoraLogVerbose);
+    EditMetricsListen = new QLineEdit;
+    EditMetricsListen->setObjectName(QStringLiteral("EditMetricsListen"));
+    EditMetricsListen->setPlaceholderText(QStringLiteral("off; e.g. 9100 or 0.0.0.0:9100"));
+    addRow(QStringLiteral("Metrics Address:"), EditMetricsListen);
 
     auto colorRow = [&](QLabel*& label, QToolButton*& button, const char* labelName,
                         const char* buttonName, const QString& caption, int color) {

@@ -7,6 +7,7 @@
 class QCheckBox;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QSpinBox;
 class QToolButton;
@@ -37,6 +38,8 @@ public:
     QCheckBox* cbPopWindowDevice;
     QCheckBox* cbSaveState;
     QCheckBox* cbVelmoraLogVerbose;
+    // "MetricsListen": where Prometheus scrapes; empty: no listener.
+    QLineEdit* EditMetricsListen;
     QLabel* LabelDeviceUpColor;
     QLabel* LabelDeviceDownColor;
     QLabel* LabelActiveRowColor;

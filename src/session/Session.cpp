@@ -10,6 +10,7 @@
 #include "icmp/Pinger.h"
 #include "mail/MailDelivery.h"
 #include "mail/SMTPClient.h"
+#include "metrics/TMetrics.h"
 #include "platform/Clock.h"
 #include "platform/ClockTexts.h"
 #include "platform/FileFolders.h"
@@ -102,7 +103,17 @@ TSession::TSession(Options o, QObject* parent) : QObject(parent), options(std::m
                                   [this] { return closePending; }},
                                  this);
     delivery->UseClock(options.clock);
-    queue.SetOnChange([this] { saveQueue(); });
+    metrics = new TMetrics(*grid, this);
+    connect(cycle, &TMonitorCycle::echoRecorded, metrics,
+            [this](int row, bool replied, quint32 rtt) {
+                metrics->EchoRecorded(row, replied, rtt);
+                metrics->CyclePosition(cycle->LoopCount());
+            });
+    connect(delivery, &TMailDelivery::DeliveryFinished, metrics, &TMetrics::DeliveryFinished);
+    queue.SetOnChange([this] {
+        saveQueue();
+        metrics->QueueChanged(queue.Count());
+    });
 
     if (options.executableName.isEmpty())
         options.executableName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
@@ -125,6 +136,8 @@ TSession::~TSession() {
     // The delivery and the client use the queue and the timers, which are
     // members and die before the children QObject deletes.
     queue.SetOnChange({});
+    // The listener's thread ends before the families it reads.
+    delete metrics;
     delete delivery;
     delete smtp;
 }
@@ -177,6 +190,7 @@ void TSession::Start() {
         if (restore)
             restoreSavedState();
         startTimers();
+        metrics->Listen(metricsSettings.listen);
     }
     // From here on a change of the queue is saved.
     startingUp = false;
@@ -193,6 +207,7 @@ void TSession::resetToDefaults() {
     // What a first start without a settings file keeps.
     notifyAddresses.clear();
     email = TEmailSettings{};
+    metricsSettings = TMetricsSettings{};
     winsockData = TWinsockData{};
     cycle->Reset();
     pendingEdits = TPendingEdits{};
@@ -279,6 +294,7 @@ void TSession::loadSettings() {
     TIniFile& s = Settings();
     datFile = s.ReadString(kMainSection, kDatFile, QString());
     monitor = TMonitorSettings::Read(s, monitor);
+    metricsSettings = TMetricsSettings::Read(s);
     email = TEmailSettings::Read(s);
     notifyAddresses = ReadNotifyAddresses(s);
     dnsLists = TDNSLists::Read(s);

@@ -4,6 +4,7 @@
 #include "dns/DNSSettings.h"
 #include "mail/AlertQueue.h"
 #include "mail/MailSettings.h"
+#include "metrics/MetricsSettings.h"
 #include "monitor/MonitorCycle.h"
 #include "monitor/MonitorSettings.h"
 #include "net/NameLookup.h"
@@ -20,6 +21,7 @@ class TDeviceGrid;
 class TIniFile;
 class TLogModel;
 class TMailDelivery;
+class TMetrics;
 class TPingPageEngine;
 class TPrompts;
 class TPublisher;
@@ -101,6 +103,10 @@ public:
     const TMonitorSettings& Monitor() const { return monitor; }
     void SetMonitorSettings(const TMonitorSettings& m) { monitor = m; }
     void ButtonApplySettingsClick();
+    // Where the metrics are served; Apply writes it and moves the listener.
+    const TMetricsSettings& MetricsConfig() const { return metricsSettings; }
+    void SetMetricsSettings(const TMetricsSettings& m) { metricsSettings = m; }
+    TMetrics& Metrics() const { return *metrics; }
 
     TEmailSettings& Email() { return email; }
     QStringList& NotifyAddresses() { return notifyAddresses; }
@@ -260,10 +266,12 @@ private:
     TMailDelivery* delivery = nullptr;
     TPublisher* publisher = nullptr;
     TPingPageEngine* pingPage = nullptr;
+    TMetrics* metrics = nullptr;
     QTimer TimerTime;
     QTimer EMAILTimer;
 
     TMonitorSettings monitor;
+    TMetricsSettings metricsSettings;
     TEmailSettings email;
     QStringList notifyAddresses;
     TDNSLists dnsLists;

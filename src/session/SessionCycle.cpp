@@ -5,6 +5,7 @@
 #include "SavedState.h"
 #include "devices/DataFile.h"
 #include "devices/DeviceGrid.h"
+#include "metrics/TMetrics.h"
 #include "monitor/Transitions.h"
 #include "platform/Clock.h"
 #include "platform/IniFile.h"
@@ -17,8 +18,10 @@ void TSession::evaluateTransition(int row, bool succeeded, const QDateTime& t) {
     policy.notifyOnUp = email.notifyOnUp;
     const TTransitionResult r =
         ::EvaluateTransition(*grid, row, succeeded, t, clockText, policy, Now().monotonicMs());
-    if (r.change != TTransitionResult::Change::None)
+    if (r.change != TTransitionResult::Change::None) {
         monitorLog->Append(r.logLine);
+        metrics->StateChanged(row, r.change == TTransitionResult::Change::Up, t);
+    }
     if (r.change == TTransitionResult::Change::Down) {
         QStringList cells;
         for (int c = 0; c <= 4; ++c)
@@ -78,9 +81,11 @@ void TSession::ButtonApplySettingsClick() {
             TIniFile& s = Settings();
             s.Update([&] {
                 monitor.Write(s);
+                metricsSettings.Write(s);
                 if (!monitor.saveStateOnExit)
                     EraseSavedState(s);
             });
+            metrics->Listen(metricsSettings.listen);
         },
         [this] {
             return std::pair{monitor.interPacketDelay, monitor.interSiteDelay};

@@ -6,6 +6,7 @@
 #include "dns/DNSResolverPage.h"
 #include "icmp/PingPageEngine.h"
 #include "mail/MailSettings.h"
+#include "metrics/TMetrics.h"
 #include "monitor/MonitorSetupPage.h"
 #include "platform/ClockTexts.h"
 #include "platform/ErrorGuard.h"
@@ -24,6 +25,7 @@
 #include <QHostInfo>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QScreen>
@@ -65,6 +67,12 @@ void TForm1::bindSession() {
     connect(session, &TSession::DNSListsChanged, DNSPage, &TDNSResolverPage::RefreshLists);
     connect(session, &TSession::ShowEmailLogRequested, this,
             [this] { PageControl1->setCurrentWidget(TabSheet5); });
+    // The listener's outcome arrives from its thread, after any step of the
+    // cycle; monitoring goes on whatever the operator answers.
+    connect(&session->Metrics(), &TMetrics::ListenerFailed, this, [](const QString& line) {
+        Prompts().Message(line, QStringLiteral("Velmora"), TPrompts::Buttons::Ok,
+                          TPrompts::Icon::Warning);
+    });
     // The controls' values are in use at once; Apply writes them.
     connect(MonitorSetup, &TMonitorSetupPage::valuesChanged, this,
             [this] { session->SetMonitorSettings(MonitorSetup->Values()); });
@@ -76,6 +84,7 @@ void TForm1::showMonitorSettings() {
     const TMonitorSettings m = session->Monitor();
     const QSignalBlocker quiet(MonitorSetup);
     MonitorSetup->SetValues(m);
+    MonitorSetup->EditMetricsListen->setText(session->MetricsConfig().listen);
 }
 
 // The window's side of start-up around the session's own steps: what the
@@ -125,6 +134,7 @@ void TForm1::clearGridSelection() {
 
 void TForm1::ButtonApplySettingsClick() {
     session->SetMonitorSettings(MonitorSetup->Values());
+    session->SetMetricsSettings({MonitorSetup->EditMetricsListen->text().trimmed()});
     session->ButtonApplySettingsClick();
 }
 
