@@ -18,6 +18,7 @@
 #include "platform/Prompts.h"
 #include "platform/TextRules.h"
 #include "platform/VelmoraError.h"
+#include "push/PushDelivery.h"
 #include "web/Publisher.h"
 
 #include <QCoreApplication>
@@ -104,6 +105,11 @@ TSession::TSession(Options o, QObject* parent) : QObject(parent), options(std::m
                                  this);
     delivery->UseClock(options.clock);
     queue.SetOnChange([this] { saveQueue(); });
+    push = new TPushDelivery(
+        pushQueue, pushSettings,
+        {[this](const QString& l) { emailLog->AppendText(l); }, [this] { return closePending; }},
+        this);
+    pushQueue.SetOnChange([this] { savePushQueue(); });
 
     if (options.executableName.isEmpty())
         options.executableName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
@@ -126,6 +132,8 @@ TSession::~TSession() {
     // The delivery and the client use the queue and the timers, which are
     // members and die before the children QObject deletes.
     queue.SetOnChange({});
+    pushQueue.SetOnChange({});
+    delete push;
     delete delivery;
     delete smtp;
 }
@@ -185,6 +193,7 @@ void TSession::Start() {
 
 void TSession::stopTimers() {
     EMAILTimer.stop();
+    push->Stop();
     cycle->StopTimers();
     TimerTime.stop();
     pingPage->TimerPing.stop();
@@ -194,6 +203,7 @@ void TSession::resetToDefaults() {
     // What a first start without a settings file keeps.
     notifyAddresses.clear();
     email = TEmailSettings{};
+    pushSettings = TPushSettings{};
     winsockData = TWinsockData{};
     cycle->Reset();
     pendingEdits = TPendingEdits{};
@@ -203,6 +213,7 @@ void TSession::resetToDefaults() {
     emit ActivityChanged(QStringLiteral("Idle"));
     // Alerts of the last run come back only with the saved state.
     queue.Clear();
+    pushQueue.Clear();
 }
 
 void TSession::loadSettingsOrDefaults() {
@@ -266,6 +277,7 @@ void TSession::restoreSavedState() {
                           {*grid, [this](const QString& l) { monitorLog->Append(l); },
                            [this](const QString& l) { emailLog->Append(l); }, queue, row},
                           Now().now());
+        RestorePushQueue(Settings(), pushQueue);
         cycle->RestartAt(row);
     });
 }
@@ -273,6 +285,7 @@ void TSession::restoreSavedState() {
 void TSession::startTimers() {
     TimerTime.start();
     EMAILTimer.start();
+    push->Kick();
     cycle->ResumeBetweenDevices();
 }
 
@@ -281,6 +294,8 @@ void TSession::loadSettings() {
     datFile = s.ReadString(kMainSection, kDatFile, QString());
     monitor = TMonitorSettings::Read(s, monitor);
     email = TEmailSettings::Read(s);
+    pushSettings = TPushSettings::Read(s);
+    pushSettings.GuardToken(s);
     notifyAddresses = ReadNotifyAddresses(s);
     dnsLists = TDNSLists::Read(s);
     pingPage->LoadList(s);
@@ -358,6 +373,12 @@ void TSession::saveQueue() {
     showErrorLater([this] { SaveQueueSection(Settings(), queue); });
 }
 
+void TSession::savePushQueue() {
+    if (startingUp || closed || !monitor.saveStateOnExit)
+        return;
+    showErrorLater([this] { SavePushQueueSection(Settings(), pushQueue); });
+}
+
 void TSession::TimerTimeTimer() {
     if (closePending && !Running().any()) {
         emit CloseRetry();
@@ -377,7 +398,7 @@ QString TSession::IndexPagePath() const {
 }
 
 TSession::TRunning TSession::Running() const {
-    return {cycle->Busy(), delivery->DeliveryRunning()};
+    return {cycle->Busy(), delivery->DeliveryRunning(), push->DeliveryRunning()};
 }
 
 bool TSession::RequestClose() {
@@ -399,6 +420,7 @@ void TSession::resumeAfterFailedClose() {
         pingPage->TimerPing.start();
     if (socketLayerStarted && !delivery->DeliveryRunning())
         EMAILTimer.start();
+    push->Kick();
     cycle->ResumeBetweenDevices();
 }
 
@@ -417,8 +439,12 @@ void TSession::saveStateIfKept() {
         return;
     // Monitoring goes on rather than stopping with nobody told.
     try {
-        SaveStateOnExit(Settings(), {*grid, monitorLog->Lines(), emailLog->Lines(), queue,
-                                     cycle->CurrentRow()});
+        TIniFile& s = Settings();
+        s.Update([&] {
+            SaveStateOnExit(
+                s, {*grid, monitorLog->Lines(), emailLog->Lines(), queue, cycle->CurrentRow()});
+            SavePushQueueSection(s, pushQueue);
+        });
     } catch (...) {
         resumeAfterFailedClose();
         throw;

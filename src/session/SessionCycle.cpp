@@ -9,6 +9,7 @@
 #include "platform/Clock.h"
 #include "platform/IniFile.h"
 #include "platform/LogModel.h"
+#include "push/PushDelivery.h"
 
 void TSession::evaluateTransition(int row, bool succeeded, const QDateTime& t) {
     TNotifyPolicy policy;
@@ -19,14 +20,19 @@ void TSession::evaluateTransition(int row, bool succeeded, const QDateTime& t) {
         ::EvaluateTransition(*grid, row, succeeded, t, clockText, policy, Now().monotonicMs());
     if (r.change != TTransitionResult::Change::None)
         monitorLog->Append(r.logLine);
-    if (r.change == TTransitionResult::Change::Down) {
+    if (r.change != TTransitionResult::Change::None) {
         QStringList cells;
         for (int c = 0; c <= 4; ++c)
             cells << grid->Cell(row, c);
-        emit DeviceWentDown(cells);
+        const bool down = r.change == TTransitionResult::Change::Down;
+        if (down)
+            emit DeviceWentDown(cells);
+        emit DeviceChanged(down, cells);
     }
-    for (const TAlert& a : r.alerts)
+    for (const TAlert& a : r.alerts) {
         queue.QueueAlert(notifyAddresses, a.address, a.location, a.transition, a.time);
+        push->QueueAlert(a.address, a.location, a.transition, a.time);
+    }
 }
 
 void TSession::runDeferredRequests() {
@@ -78,8 +84,10 @@ void TSession::ButtonApplySettingsClick() {
             TIniFile& s = Settings();
             s.Update([&] {
                 monitor.Write(s);
-                if (!monitor.saveStateOnExit)
+                if (!monitor.saveStateOnExit) {
                     EraseSavedState(s);
+                    ErasePushQueueSection(s);
+                }
             });
         },
         [this] {
