@@ -98,7 +98,7 @@ TEST(PushRetry, ThePauseDoublesUpToItsLimitAndADeliveryResetsIt) {
 // A receiver that takes the connection and never says a word: the window
 // goes on, the close waits for the attempt, and the attempt ends after
 // its 15 s with the entry kept.
-TEST(PushRetry, ASilentReceiverNeitherStallsTheWindowNorLosesTheEntry) {
+TEST(PushRetry, WindowAnswersWhileASilentReceiverHoldsThePush) {
     TTempProgramFolder folder;
     TScriptedPrompts prompts;
     TRecordingLauncher launcher;
