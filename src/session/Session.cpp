@@ -19,6 +19,7 @@
 #include "platform/Prompts.h"
 #include "platform/TextRules.h"
 #include "platform/VelmoraError.h"
+#include "push/PushDelivery.h"
 #include "web/Publisher.h"
 
 #include <QCoreApplication>
@@ -114,6 +115,11 @@ TSession::TSession(Options o, QObject* parent) : QObject(parent), options(std::m
         saveQueue();
         metrics->QueueChanged(queue.Count());
     });
+    push = new TPushDelivery(
+        pushQueue, pushSettings,
+        {[this](const QString& l) { emailLog->AppendText(l); }, [this] { return closePending; }},
+        this);
+    pushQueue.SetOnChange([this] { savePushQueue(); });
 
     if (options.executableName.isEmpty())
         options.executableName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
@@ -136,6 +142,8 @@ TSession::~TSession() {
     // The delivery and the client use the queue and the timers, which are
     // members and die before the children QObject deletes.
     queue.SetOnChange({});
+    pushQueue.SetOnChange({});
+    delete push;
     // The listener's thread ends before the families it reads.
     delete metrics;
     delete delivery;
@@ -198,6 +206,7 @@ void TSession::Start() {
 
 void TSession::stopTimers() {
     EMAILTimer.stop();
+    push->Stop();
     cycle->StopTimers();
     TimerTime.stop();
     pingPage->TimerPing.stop();
@@ -208,6 +217,7 @@ void TSession::resetToDefaults() {
     notifyAddresses.clear();
     email = TEmailSettings{};
     metricsSettings = TMetricsSettings{};
+    pushSettings = TPushSettings{};
     winsockData = TWinsockData{};
     cycle->Reset();
     pendingEdits = TPendingEdits{};
@@ -217,6 +227,7 @@ void TSession::resetToDefaults() {
     emit ActivityChanged(QStringLiteral("Idle"));
     // Alerts of the last run come back only with the saved state.
     queue.Clear();
+    pushQueue.Clear();
 }
 
 void TSession::loadSettingsOrDefaults() {
@@ -280,6 +291,7 @@ void TSession::restoreSavedState() {
                           {*grid, [this](const QString& l) { monitorLog->Append(l); },
                            [this](const QString& l) { emailLog->Append(l); }, queue, row},
                           Now().now());
+        RestorePushQueue(Settings(), pushQueue);
         cycle->RestartAt(row);
     });
 }
@@ -287,6 +299,7 @@ void TSession::restoreSavedState() {
 void TSession::startTimers() {
     TimerTime.start();
     EMAILTimer.start();
+    push->Kick();
     cycle->ResumeBetweenDevices();
 }
 
@@ -296,6 +309,8 @@ void TSession::loadSettings() {
     monitor = TMonitorSettings::Read(s, monitor);
     metricsSettings = TMetricsSettings::Read(s);
     email = TEmailSettings::Read(s);
+    pushSettings = TPushSettings::Read(s);
+    pushSettings.GuardToken(s);
     notifyAddresses = ReadNotifyAddresses(s);
     dnsLists = TDNSLists::Read(s);
     pingPage->LoadList(s);
@@ -374,6 +389,12 @@ void TSession::saveQueue() {
     showErrorLater([this] { SaveQueueSection(Settings(), queue); });
 }
 
+void TSession::savePushQueue() {
+    if (startingUp || closed || !monitor.saveStateOnExit)
+        return;
+    showErrorLater([this] { SavePushQueueSection(Settings(), pushQueue); });
+}
+
 void TSession::TimerTimeTimer() {
     if (closePending && !Running().any()) {
         emit CloseRetry();
@@ -393,7 +414,7 @@ QString TSession::IndexPagePath() const {
 }
 
 TSession::TRunning TSession::Running() const {
-    return {cycle->Busy(), delivery->DeliveryRunning()};
+    return {cycle->Busy(), delivery->DeliveryRunning(), push->DeliveryRunning()};
 }
 
 bool TSession::RequestClose() {
@@ -415,6 +436,7 @@ void TSession::resumeAfterFailedClose() {
         pingPage->TimerPing.start();
     if (socketLayerStarted && !delivery->DeliveryRunning())
         EMAILTimer.start();
+    push->Kick();
     cycle->ResumeBetweenDevices();
 }
 
@@ -433,8 +455,12 @@ void TSession::saveStateIfKept() {
         return;
     // Monitoring goes on rather than stopping with nobody told.
     try {
-        SaveStateOnExit(Settings(), {*grid, monitorLog->Lines(), emailLog->Lines(), queue,
-                                     cycle->CurrentRow()});
+        TIniFile& s = Settings();
+        s.Update([&] {
+            SaveStateOnExit(
+                s, {*grid, monitorLog->Lines(), emailLog->Lines(), queue, cycle->CurrentRow()});
+            SavePushQueueSection(s, pushQueue);
+        });
     } catch (...) {
         resumeAfterFailedClose();
         throw;

@@ -8,6 +8,8 @@
 #include "monitor/MonitorCycle.h"
 #include "monitor/MonitorSettings.h"
 #include "net/NameLookup.h"
+#include "push/PushQueue.h"
+#include "push/PushSettings.h"
 
 #include <QObject>
 #include <QTimer>
@@ -25,6 +27,7 @@ class TMetrics;
 class TPingPageEngine;
 class TPrompts;
 class TPublisher;
+class TPushDelivery;
 class TSMTPClient;
 struct TDeviceLines;
 
@@ -86,6 +89,10 @@ public:
     TNotificationQueue& Queue() { return queue; }
     TMailDelivery& Delivery() const { return *delivery; }
     TSMTPClient& Smtp() const { return *smtp; }
+    // The webhook pushes beside the e-mails.
+    TPushQueue& PushQueue() { return pushQueue; }
+    TPushDelivery& Push() const { return *push; }
+    TPushSettings& PushSettings() { return pushSettings; }
     // The status pages, their publication and its schedule.
     TPublisher& Publisher() const { return *publisher; }
     // The Ping page's runs and recent list, on a pinger of their own.
@@ -187,7 +194,8 @@ public:
     struct TRunning {
         bool probe = false;
         bool delivery = false;
-        bool any() const { return probe || delivery; }
+        bool push = false;
+        bool any() const { return probe || delivery || push; }
     };
     TRunning Running() const;
     bool RequestClose();
@@ -199,6 +207,8 @@ signals:
     void ClockTicked(const QString& clockText);
     // A device went DOWN: the front end beeps, animates and may pop up.
     void DeviceWentDown(const QStringList& cells);
+    // Every DOWN or Up change, announced or not (the desktop notifications).
+    void DeviceChanged(bool down, const QStringList& cells);
     // A refused close may now succeed.
     void CloseRetry();
     // The delivery wants its log shown.
@@ -248,6 +258,7 @@ private:
     void applyIntervals();
     void applyNow();
     void saveQueue();
+    void savePushQueue();
     void closeSequence();
     void saveStateIfKept();
     void resumeAfterFailedClose();
@@ -264,6 +275,9 @@ private:
     TNotificationQueue queue;
     TSMTPClient* smtp = nullptr;
     TMailDelivery* delivery = nullptr;
+    TPushQueue pushQueue;
+    TPushSettings pushSettings;
+    TPushDelivery* push = nullptr;
     TPublisher* publisher = nullptr;
     TPingPageEngine* pingPage = nullptr;
     TMetrics* metrics = nullptr;

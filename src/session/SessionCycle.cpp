@@ -10,6 +10,7 @@
 #include "platform/Clock.h"
 #include "platform/IniFile.h"
 #include "platform/LogModel.h"
+#include "push/PushDelivery.h"
 
 void TSession::evaluateTransition(int row, bool succeeded, const QDateTime& t) {
     TNotifyPolicy policy;
@@ -21,15 +22,18 @@ void TSession::evaluateTransition(int row, bool succeeded, const QDateTime& t) {
     if (r.change != TTransitionResult::Change::None) {
         monitorLog->Append(r.logLine);
         metrics->StateChanged(row, r.change == TTransitionResult::Change::Up, t);
-    }
-    if (r.change == TTransitionResult::Change::Down) {
         QStringList cells;
         for (int c = 0; c <= 4; ++c)
             cells << grid->Cell(row, c);
-        emit DeviceWentDown(cells);
+        const bool down = r.change == TTransitionResult::Change::Down;
+        if (down)
+            emit DeviceWentDown(cells);
+        emit DeviceChanged(down, cells);
     }
-    for (const TAlert& a : r.alerts)
+    for (const TAlert& a : r.alerts) {
         queue.QueueAlert(notifyAddresses, a.address, a.location, a.transition, a.time);
+        push->QueueAlert(a.address, a.location, a.transition, a.time);
+    }
 }
 
 void TSession::runDeferredRequests() {
@@ -82,8 +86,10 @@ void TSession::ButtonApplySettingsClick() {
             s.Update([&] {
                 monitor.Write(s);
                 metricsSettings.Write(s);
-                if (!monitor.saveStateOnExit)
+                if (!monitor.saveStateOnExit) {
                     EraseSavedState(s);
+                    ErasePushQueueSection(s);
+                }
             });
             metrics->Listen(metricsSettings.listen);
         },

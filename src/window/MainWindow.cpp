@@ -154,6 +154,8 @@ void TForm1::buildMenus() {
     mail->setObjectName(QStringLiteral("EMAILNotification1"));
     QAction* ActionEMAILParameters =
         add(mail, "Parameters1", QStringLiteral("Parameters..."), {}, nullptr);
+    QAction* ActionPushNotifications =
+        add(mail, "PushNotifications1", QStringLiteral("Push Notifications..."), {}, nullptr);
     ActionHoldEMAIL =
         add(mail, "HoldEMAILNotification1", QStringLiteral("Hold EMAIL Notification"), {}, nullptr);
     ActionHoldEMAIL->setCheckable(true);
@@ -166,9 +168,13 @@ void TForm1::buildMenus() {
     DebugEMAIL1->setCheckable(true);
 
     // F1 on a highlighted entry opens the help at that entry's topic.
-    const std::pair<QAction*, int> topics[] = {
-        {ActionEMAILParameters, 100}, {ActionHoldEMAIL, 110}, {ActionDisplayPendingEMAILS, 120},
-        {ActionClearEMAILQueue, 130}, {DebugEMAIL1, 140},     {Exit2, 160}};
+    const std::pair<QAction*, int> topics[] = {{ActionEMAILParameters, 100},
+                                               {ActionPushNotifications, 105},
+                                               {ActionHoldEMAIL, 110},
+                                               {ActionDisplayPendingEMAILS, 120},
+                                               {ActionClearEMAILQueue, 130},
+                                               {DebugEMAIL1, 140},
+                                               {Exit2, 160}};
     for (auto [action, context] : topics)
         action->setProperty("helpContext", context);
     tasks->setProperty("helpContext", 160);

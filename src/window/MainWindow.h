@@ -14,6 +14,7 @@ class QGroupBox;
 class QLabel;
 class QMenu;
 class QTabWidget;
+class TDesktopNotifier;
 class TDialogPrompts;
 class TDNSResolverPage;
 class TEMAILLog;
@@ -71,6 +72,7 @@ public:
     void sgMouseUp(int column);
     void sgSelectCell(int column, int row);
     void Parameters1Click();
+    void PushNotifications1Click();
     // "Explore Grid/Log Web Pages": the local index page in the browser.
     void ActionIExploreWebPagesExecute();
     void FileOpenWebBrowserAccept(const QString& browser);
@@ -126,6 +128,7 @@ private:
     std::array<QLabel*, 3> statbar{};
     TMonitorLog* VelmoraMemo = nullptr;
     TEMAILLog* EMAILLog = nullptr;
+    TDesktopNotifier* desktopNotifier = nullptr;
     TDNSResolverPage* DNSPage = nullptr;
     TMonitorSetupPage* MonitorSetup = nullptr;
     TPingPage* PingPage = nullptr;

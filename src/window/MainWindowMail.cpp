@@ -6,6 +6,9 @@
 #include "mail/EMAILNotify.h"
 #include "mail/MailDelivery.h"
 #include "platform/ErrorGuard.h"
+#include "platform/LogModel.h"
+#include "push/DesktopNotifier.h"
+#include "push/PushNotifyDlg.h"
 #include "session/Session.h"
 
 #include <QAction>
@@ -21,6 +24,14 @@ void TForm1::bindMail() {
         return action;
     };
     wire("Parameters1", [this](bool) { Parameters1Click(); });
+    wire("PushNotifications1", [this](bool) { PushNotifications1Click(); });
+    desktopNotifier = new TDesktopNotifier(
+        [this](const QString& line) { session->MonitorLog().Append(line); }, this);
+    desktopNotifier->setObjectName(QStringLiteral("DesktopNotifier"));
+    connect(session, &TSession::DeviceChanged, this, [this](bool down, const QStringList& cells) {
+        if (session->PushSettings().desktopNotify)
+            desktopNotifier->DeviceChanged(down, cells);
+    });
     ActionHoldEMAIL =
         wire("HoldEMAILNotification1", [this](bool checked) { session->SetHoldEMAIL(checked); });
     wire("DisplayPendingEMAILS1",
@@ -42,4 +53,11 @@ void TForm1::Parameters1Click() {
                            },
                            [&s] { return s.ClockText(); }, [this](int c) { HelpContext(c); }},
                           s.Delivery(), this);
+}
+
+void TForm1::PushNotifications1Click() {
+    TSession& s = *session;
+    TPushNotify::Execute({s.PushSettings(), s.Push(), [&s]() -> TIniFile& { return s.Settings(); },
+                          [&s] { return s.ClockText(); }, [this](int c) { HelpContext(c); }},
+                         this);
 }

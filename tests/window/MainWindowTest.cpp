@@ -318,8 +318,8 @@ TEST_F(MainWindowTest, TabsMenusAndShortcuts) {
           "&Insert into Data Grid...", "DNS Server Specification...", "Explore Grid/Log Web Pages",
           "E&xit"}},
         {"&EMAIL Notification",
-         {"Parameters...", "Hold EMAIL Notification", "Display Pending EMAILS",
-          "Clear EMAIL Notification Queue...", "Debug &EMAIL"}},
+         {"Parameters...", "Push Notifications...", "Hold EMAIL Notification",
+          "Display Pending EMAILS", "Clear EMAIL Notification Queue...", "Debug &EMAIL"}},
         {"&Info",
          {"&Help", "&Winsock Information...", "Session Information...", "&About Velmora..."}}};
     const auto bar = form.menuBar()->actions();
