@@ -6,7 +6,7 @@
 #include "TerminationSignals.h"
 #include "session/Session.h"
 
-#include "metrics/TMetrics.h"
+#include "metrics/Metrics.h"
 
 #include "platform/IniFile.h"
 #include "platform/LogModel.h"

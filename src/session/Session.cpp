@@ -10,7 +10,7 @@
 #include "icmp/Pinger.h"
 #include "mail/MailDelivery.h"
 #include "mail/SMTPClient.h"
-#include "metrics/TMetrics.h"
+#include "metrics/Metrics.h"
 #include "platform/Clock.h"
 #include "platform/ClockTexts.h"
 #include "platform/FileFolders.h"

@@ -5,7 +5,7 @@
 #include "SavedState.h"
 #include "devices/DataFile.h"
 #include "devices/DeviceGrid.h"
-#include "metrics/TMetrics.h"
+#include "metrics/Metrics.h"
 #include "monitor/Transitions.h"
 #include "platform/Clock.h"
 #include "platform/IniFile.h"

@@ -6,7 +6,7 @@
 #include "dns/DNSResolverPage.h"
 #include "icmp/PingPageEngine.h"
 #include "mail/MailSettings.h"
-#include "metrics/TMetrics.h"
+#include "metrics/Metrics.h"
 #include "monitor/MonitorSetupPage.h"
 #include "platform/ClockTexts.h"
 #include "platform/ErrorGuard.h"

@@ -2,7 +2,7 @@
 // clients, an oversized header, and the paths it answers.
 #include "MetricsProbe.h"
 #include "devices/DeviceGrid.h"
-#include "metrics/TMetrics.h"
+#include "metrics/Metrics.h"
 
 #include <QElapsedTimer>
 #include <QProcess>

@@ -6,7 +6,7 @@
 #include "TestFiles.h"
 #include "TestSupport.h"
 #include "devices/DeviceGrid.h"
-#include "metrics/TMetrics.h"
+#include "metrics/Metrics.h"
 #include "monitor/MonitorSetupPage.h"
 #include "session/Session.h"
 #include "window/MainWindow.h"

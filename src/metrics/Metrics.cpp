@@ -1,4 +1,4 @@
-#include "TMetrics.h"
+#include "Metrics.h"
 
 #include "MetricsListener.h"
 #include "Version.h"
