@@ -17,8 +17,11 @@ void TSession::evaluateTransition(int row, bool succeeded, const QDateTime& t) {
     policy.notifyOnUp = email.notifyOnUp;
     const TTransitionResult r =
         ::EvaluateTransition(*grid, row, succeeded, t, clockText, policy, Now().monotonicMs());
-    if (r.change != TTransitionResult::Change::None)
+    if (r.change != TTransitionResult::Change::None) {
         monitorLog->Append(r.logLine);
+        history.RecordChange(t.toMSecsSinceEpoch(), grid->Cell(row, Col::Address),
+                             r.change == TTransitionResult::Change::Up);
+    }
     if (r.change == TTransitionResult::Change::Down) {
         QStringList cells;
         for (int c = 0; c <= 4; ++c)
