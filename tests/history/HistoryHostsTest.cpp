@@ -165,6 +165,23 @@ TEST_F(HistoryHostsTest, RowsPerEchoRepliesThenLossesSurviveKillNine) {
     EXPECT_EQ(none.lines, QStringList{"time,address,location,replied,rtt_ms"});
 }
 
+TEST_F(HistoryHostsTest, HistoryDaysZeroWritesNoFile) {
+    QFile ini(dir.filePath("velmora.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::Append));
+    ini.write("HistoryDays=0\r\n");
+    ini.close();
+    QProcess monitor;
+    start(monitor);
+    ASSERT_TRUE(waitForLine(monitor, "Up\t10.231.3.2\t", 20000)) << out.toStdString();
+    QTest::qWait(2000);
+    ::kill(pid_t(monitor.processId()), SIGTERM);
+    monitor.waitForFinished(10000);
+    EXPECT_FALSE(QFile::exists(dir.filePath("velmora-history.sqlite")));
+    const Run r = history({"10.231.3.2"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.lines, QStringList{"time,address,location,replied,rtt_ms"});
+}
+
 TEST_F(HistoryHostsTest, ATimeItCannotReadExitsTwoWithOneLine) {
     for (const char* bad : {"yesterday", "2026-13-01", "2026-12-11T25:00Z", "2026-12-11 10:00"}) {
         const Run r = history({"10.231.3.2", "--since", bad});
