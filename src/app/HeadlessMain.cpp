@@ -4,18 +4,19 @@
 #include "CommandLine.h"
 #include "InstanceLock.h"
 #include "TerminationSignals.h"
-#include "session/Session.h"
-
+#include "history/HistoryCsv.h"
 #include "metrics/Metrics.h"
-
+#include "platform/FileFolders.h"
 #include "platform/IniFile.h"
 #include "platform/LogModel.h"
 #include "platform/Prompts.h"
 #include "platform/SettingsFile.h"
 #include "platform/TextRules.h"
+#include "session/Session.h"
 #include "web/Publisher.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <cstdio>
 
 namespace {
@@ -62,9 +63,40 @@ void printLogLine(const char* log, const QString& line) {
         printLine(stdout, QLatin1String(log) + line);
 }
 
+// --history: reads the store beside a running monitor; it takes no lock and
+// touches no settings.
+int printHistory(const QStringList& arguments) {
+    const THistoryCommand c = ParseHistoryCommand(arguments);
+    if (!c.run) {
+        printLine(stderr, c.err);
+        return c.exitCode;
+    }
+    const QString path = DataFolder() + THistoryStore::FileName();
+    if (c.hourly) {
+        printLine(stdout, HistoryHourlyCsvHeader());
+        if (QFileInfo::exists(path))
+            for (const THistoryHour& h :
+                 THistoryStore::QueryHours(path, c.address, c.sinceMs, c.untilMs))
+                printLine(stdout, HistoryHourlyCsvRow(h));
+        return 0;
+    }
+    printLine(stdout, HistoryCsvHeader());
+    if (QFileInfo::exists(path))
+        for (const THistoryEcho& e :
+             THistoryStore::QueryEchoes(path, c.address, c.sinceMs, c.untilMs))
+            printLine(stdout, HistoryCsvRow(e));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    const QStringList arguments = Arguments(argc, argv);
+    if (!arguments.isEmpty() && arguments[0] == QLatin1String("--history")) {
+        QCoreApplication app(argc, argv);
+        app.setApplicationName(QStringLiteral("Velmora"));
+        return printHistory(arguments);
+    }
     const TCommandLine commandLine = ParseCommandLine(
         Arguments(argc, argv),
         {QStringLiteral("velmora-headless"),

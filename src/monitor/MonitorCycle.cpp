@@ -205,6 +205,8 @@ void TMonitorCycle::RecordEchoResult(int row, const TEchoResult& r) {
         for (const QString& line : r.messages)
             host.appendLog(line);
     }
+    if (host.echoRecorded)
+        host.echoRecorded(row, r, Clock().now());
     const qint32 sent = cellValue(cell(Col::PktsSent));
     if (cell(Col::PktsRecd).isEmpty() || sent == 0)
         set(Col::PercentOk, 0);

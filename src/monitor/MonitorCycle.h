@@ -38,6 +38,9 @@ public:
         std::function<void(int row, bool succeeded, const QDateTime& t)> evaluate;
         // The requests deferred while the device was probed, in their order.
         std::function<void()> runDeferred;
+        // Told of every echo folded into a row, retries included, so that a
+        // listener counts what "Pkts Sent" counts.
+        std::function<void(int row, const TEchoResult& r, const QDateTime& t)> echoRecorded;
     };
     using EchoFunction = std::function<TEchoResult(const QString& address, int timeOutSecs)>;
 

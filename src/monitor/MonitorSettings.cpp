@@ -12,6 +12,7 @@ const QString kVerbose = QStringLiteral("VelmoraLogVerbose");
 const QString kUpColor = QStringLiteral("VelmoraDeviceUpColor");
 const QString kDownColor = QStringLiteral("VelmoraDeviceDownColor");
 const QString kActiveColor = QStringLiteral("VelmoraActiveRowColor");
+const QString kHistoryDays = QStringLiteral("HistoryDays");
 
 } // namespace
 
@@ -32,6 +33,7 @@ TMonitorSettings TMonitorSettings::Read(const TIniFile& ini, const TMonitorSetti
     r.upColor = ini.ReadInteger(s, kUpColor, Colors::Blue);
     r.downColor = ini.ReadInteger(s, kDownColor, Colors::Red);
     r.activeRowColor = ini.ReadInteger(s, kActiveColor, Colors::Lime);
+    r.historyDays = HistoryDays.clamp(ini.ReadInteger(s, kHistoryDays, current.historyDays));
     return r;
 }
 
@@ -48,5 +50,6 @@ void TMonitorSettings::Write(TIniFile& ini) const {
         ini.WriteInteger(s, kUpColor, upColor);
         ini.WriteInteger(s, kDownColor, downColor);
         ini.WriteInteger(s, kActiveColor, activeRowColor);
+        ini.WriteInteger(s, kHistoryDays, historyDays);
     });
 }

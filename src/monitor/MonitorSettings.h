@@ -7,6 +7,7 @@ inline constexpr TRange PingTimeOut{1, 60, 1, 2};
 inline constexpr TRange PacketsPerSite{1, 100, 1, 2};
 inline constexpr TRange InterPacketDelay{100, 10000, 100, 1000};
 inline constexpr TRange InterSiteDelay{1, 60, 1, 3};
+inline constexpr TRange HistoryDays{0, 3650, 1, 400}; // 0: no history file
 } // namespace MonitorRanges
 
 // Colours as the settings file keeps them: 0x00BBGGRR.
@@ -28,6 +29,7 @@ struct TMonitorSettings {
     int upColor = Colors::Blue;
     int downColor = Colors::Red;
     int activeRowColor = Colors::Lime;
+    int historyDays = MonitorRanges::HistoryDays.start;
 
     bool operator==(const TMonitorSettings&) const = default;
 

@@ -90,6 +90,10 @@ TSession::TSession(Options o, QObject* parent) : QObject(parent), options(std::m
     h.appendLog = [this](const QString& line) { monitorLog->Append(line); };
     h.evaluate = [this](int row, bool ok, const QDateTime& t) { evaluateTransition(row, ok, t); };
     h.runDeferred = [this] { runDeferredRequests(); };
+    h.echoRecorded = [this](int row, const TEchoResult& r, const QDateTime& t) {
+        history.RecordEcho({t.toMSecsSinceEpoch(), grid->Cell(row, Col::Address),
+                            grid->Cell(row, Col::Location), r.replied, qint32(r.roundTripTime)});
+    };
     cycle->SetHost(std::move(h));
 
     smtp = new TSMTPClient(email,
@@ -308,6 +312,7 @@ void TSession::loadSettings() {
     datFile = s.ReadString(kMainSection, kDatFile, QString());
     monitor = TMonitorSettings::Read(s, monitor);
     metricsSettings = TMetricsSettings::Read(s);
+    openHistory();
     email = TEmailSettings::Read(s);
     pushSettings = TPushSettings::Read(s);
     pushSettings.GuardToken(s);
@@ -317,6 +322,16 @@ void TSession::loadSettings() {
     publisher->Boxes() = TWebPageSettings::Read(s);
     emit MonitorSettingsLoaded();
     emit DNSListsChanged();
+}
+
+void TSession::openHistory() {
+    if (monitor.historyDays == 0) {
+        history.Close();
+        return;
+    }
+    if (!history.IsOpen() && !history.Open(DataFolder() + THistoryStore::FileName()))
+        monitorLog->Append(QStringLiteral("History not kept: ") + history.LastError());
+    history.SetRetention(monitor.historyDays);
 }
 
 void TSession::lookUpLocalAddress() {

@@ -2,6 +2,7 @@
 
 #include "devices/DataFile.h"
 #include "dns/DNSSettings.h"
+#include "history/HistoryStore.h"
 #include "mail/AlertQueue.h"
 #include "mail/MailSettings.h"
 #include "metrics/MetricsSettings.h"
@@ -268,6 +269,9 @@ private:
 
     Options options;
     std::unique_ptr<TIniFile> ini;
+    // The probe history; closed (no file) while HistoryDays is 0.
+    THistoryStore history;
+    void openHistory();
     TDeviceGrid* grid = nullptr;
     TMonitorCycle* cycle = nullptr;
     TLogModel* monitorLog = nullptr;

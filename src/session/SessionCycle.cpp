@@ -22,6 +22,8 @@ void TSession::evaluateTransition(int row, bool succeeded, const QDateTime& t) {
     if (r.change != TTransitionResult::Change::None) {
         monitorLog->Append(r.logLine);
         metrics->StateChanged(row, r.change == TTransitionResult::Change::Up, t);
+        history.RecordChange(t.toMSecsSinceEpoch(), grid->Cell(row, Col::Address),
+                             r.change == TTransitionResult::Change::Up);
         QStringList cells;
         for (int c = 0; c <= 4; ++c)
             cells << grid->Cell(row, c);

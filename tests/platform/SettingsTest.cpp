@@ -46,6 +46,7 @@ TEST_F(SettingsTest, MonitorSettingsAreWrittenInTheirOrderAndReadBack) {
     s.upColor = 1;
     s.downColor = 2;
     s.activeRowColor = 3;
+    s.historyDays = 0; // no history: must read back as 0, not the default 400
     s.Write(ini);
     EXPECT_EQ(ini.Replacements(), 1u) << "one write for the whole set";
     EXPECT_EQ(contents(),
@@ -53,7 +54,7 @@ TEST_F(SettingsTest, MonitorSettingsAreWrittenInTheirOrderAndReadBack) {
               "VelmoraInterPacketDelay=200\r\nVelmoraInterSiteDelay=9\r\n"
               "showPopupWindowOnDeviceTransition=1\r\nsaveStateOnExit=1\r\n"
               "VelmoraLogVerbose=0\r\nVelmoraDeviceUpColor=1\r\n"
-              "VelmoraDeviceDownColor=2\r\nVelmoraActiveRowColor=3\r\n");
+              "VelmoraDeviceDownColor=2\r\nVelmoraActiveRowColor=3\r\nHistoryDays=0\r\n");
     EXPECT_EQ(TMonitorSettings::Read(ini, TMonitorSettings{}), s);
 }
 

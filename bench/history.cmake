@@ -1,0 +1,1 @@
+velmora_bench(history_bench LIBS velmora_engine SOURCES history_bench.cpp)
