@@ -4,6 +4,7 @@
 // on standard output and a message in the mailbox; SIGTERM ends it with
 // status 0 and the saved state in the settings file; a second start goes
 // on from that state.
+#include "HeadlessRun.h"
 #include "IcmpHosts.h"
 #include "PeerProcess.h"
 #include "TestFiles.h"
@@ -28,7 +29,6 @@ struct HeadlessHostsTest : ::testing::Test {
     std::unique_ptr<TIcmpHosts> hosts;
     QTemporaryDir dir;
     TPeerProcess smtp;
-    QString out; // what the headless program wrote so far
 
     void SetUp() override {
         if (const std::string why = TIcmpHosts::Unavailable(); !why.empty())
@@ -64,33 +64,10 @@ struct HeadlessHostsTest : ::testing::Test {
         ASSERT_TRUE(why.isEmpty()) << why.toStdString();
     }
 
-    void start(QProcess& p) {
-        out.clear();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-        env.remove("QT_QPA_PLATFORM");
-        p.setProcessEnvironment(env);
-        p.setProcessChannelMode(QProcess::SeparateChannels);
-        p.start("ip", {"netns", "exec", QString::fromStdString(hosts->Namespace("c")),
-                       dir.filePath("velmora-headless")});
-        ASSERT_TRUE(p.waitForStarted(5000));
-    }
-
-    // Waits until standard output holds a line starting with `prefix`.
-    bool waitForLine(QProcess& p, const QString& prefix, int ms) {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < ms) {
-            p.waitForReadyRead(200);
-            out += QString::fromUtf8(p.readAllStandardOutput());
-            for (const QString& line : out.split('\n'))
-                if (line.startsWith(prefix))
-                    return true;
-            if (p.state() == QProcess::NotRunning)
-                return false;
-        }
-        return false;
+    // The program in the client namespace, as its service would start it.
+    void start(THeadlessRun& run) {
+        run.Start(dir.filePath("velmora-headless"), {},
+                  QString::fromStdString(hosts->Namespace("c")));
     }
 
     QStringList mails(int waitMs) {
@@ -109,31 +86,32 @@ struct HeadlessHostsTest : ::testing::Test {
         return found;
     }
 
-    int terminate(QProcess& p) {
+    int terminate(THeadlessRun& run) {
+        QProcess& p = run.Process();
         ::kill(pid_t(p.processId()), SIGTERM);
         EXPECT_TRUE(p.waitForFinished(10000)) << "SIGTERM did not end it";
-        out += QString::fromUtf8(p.readAllStandardOutput());
         return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     }
 };
 
 TEST_F(HeadlessHostsTest, DownLineMailSavedStateAndASecondStart) {
     startMailServer();
-    QProcess first;
+    THeadlessRun first;
     start(first);
-    ASSERT_TRUE(waitForLine(first, "Up\t10.231.3.2\t", 20000)) << out.toStdString();
+    ASSERT_TRUE(first.WaitForLine("Up\t10.231.3.2\t", 20000)) << first.Out().toStdString();
     ASSERT_TRUE(hosts->RunIn("d", "ip link set eth0 down"));
-    ASSERT_TRUE(waitForLine(first, "DOWN\t10.231.3.2\t", 20000)) << out.toStdString();
+    ASSERT_TRUE(first.WaitForLine("DOWN\t10.231.3.2\t", 20000)) << first.Out().toStdString();
     const QStringList got = mails(30000);
-    ASSERT_EQ(got.size(), 1) << out.toStdString();
+    ASSERT_EQ(got.size(), 1) << first.Out().toStdString();
     EXPECT_TRUE(got[0].contains("Subject: Velmora Alert"));
     EXPECT_TRUE(got[0].contains("flaky [ 10.231.3.2 ]  DOWN on: "));
     // The delivery is reported on standard output, the service's journal.
-    EXPECT_TRUE(waitForLine(first, "EMAIL Log: EMAIL sent to: ", 10000)) << out.toStdString();
-    EXPECT_TRUE(out.contains("EMAIL Log: Message Body: flaky [ 10.231.3.2 ]  DOWN on: "));
-    EXPECT_TRUE(waitForLine(first, "EMAIL Log: EMAIL queue is empty.", 10000));
-    EXPECT_FALSE(out.contains("EMAIL Log: \n")) << "no blank spacer lines";
-    EXPECT_EQ(terminate(first), 0) << QString::fromUtf8(first.readAllStandardError()).toStdString();
+    EXPECT_TRUE(first.WaitForLine("EMAIL Log: EMAIL sent to: ", 10000))
+        << first.Out().toStdString();
+    EXPECT_TRUE(first.Out().contains("EMAIL Log: Message Body: flaky [ 10.231.3.2 ]  DOWN on: "));
+    EXPECT_TRUE(first.WaitForLine("EMAIL Log: EMAIL queue is empty.", 10000));
+    EXPECT_FALSE(first.Out().contains("EMAIL Log: \n")) << "no blank spacer lines";
+    EXPECT_EQ(terminate(first), 0) << first.Err().toStdString();
 
     const QByteArray ini = ReadTestFile(dir.filePath("velmora.ini"));
     EXPECT_TRUE(ini.contains("[SaveOnExit_Grid]"));
@@ -143,39 +121,39 @@ TEST_F(HeadlessHostsTest, DownLineMailSavedStateAndASecondStart) {
     // The second start takes the grid and the log from the saved state: the
     // host's status is still DOWN, so its return is a change.
     ASSERT_TRUE(hosts->RunIn("d", "ip link set eth0 up"));
-    QProcess second;
+    THeadlessRun second;
     start(second);
-    ASSERT_TRUE(waitForLine(second, "Up\t10.231.3.2\t", 20000)) << out.toStdString();
-    EXPECT_TRUE(out.startsWith("Up\t10.231.1.2\t")) << "the saved log comes first";
-    EXPECT_TRUE(out.contains("DOWN\t10.231.3.2\t")) << out.toStdString();
-    EXPECT_EQ(out.count("Up\t10.231.1.2\t"), 1) << "a device restored Up is no change";
+    ASSERT_TRUE(second.WaitForLine("Up\t10.231.3.2\t", 20000)) << second.Out().toStdString();
+    EXPECT_TRUE(second.Out().startsWith("Up\t10.231.1.2\t")) << "the saved log comes first";
+    EXPECT_TRUE(second.Out().contains("DOWN\t10.231.3.2\t")) << second.Out().toStdString();
+    EXPECT_EQ(second.Out().count("Up\t10.231.1.2\t"), 1) << "a device restored Up is no change";
     EXPECT_EQ(terminate(second), 0);
 }
 
 // With the state kept across a restart, an alert queued during an outage
 // survives a kill -9 and goes out after the next start.
 TEST_F(HeadlessHostsTest, AQueuedAlertSurvivesAKillAndIsDeliveredAfterTheRestart) {
-    QProcess first;
+    THeadlessRun first;
     start(first); // no mail server yet: the alert stays queued
-    ASSERT_TRUE(waitForLine(first, "Up\t10.231.3.2\t", 20000)) << out.toStdString();
+    ASSERT_TRUE(first.WaitForLine("Up\t10.231.3.2\t", 20000)) << first.Out().toStdString();
     ASSERT_TRUE(hosts->RunIn("d", "ip link set eth0 down"));
-    ASSERT_TRUE(waitForLine(first, "DOWN\t10.231.3.2\t", 20000)) << out.toStdString();
+    ASSERT_TRUE(first.WaitForLine("DOWN\t10.231.3.2\t", 20000)) << first.Out().toStdString();
     QTest::qWait(500);
-    ::kill(pid_t(first.processId()), SIGKILL);
-    ASSERT_TRUE(first.waitForFinished(5000));
+    ::kill(pid_t(first.Pid()), SIGKILL);
+    ASSERT_TRUE(first.Process().waitForFinished(5000));
     const QByteArray ini = ReadTestFile(dir.filePath("velmora.ini"));
     EXPECT_TRUE(ini.contains("[SaveOnExit_EMAILQueue]"));
     EXPECT_FALSE(ini.contains("[SaveOnExit_Grid]")) << "no clean close happened";
 
     startMailServer();
-    QProcess second;
+    THeadlessRun second;
     start(second);
     const QStringList got = mails(30000);
-    ASSERT_EQ(got.size(), 1) << out.toStdString();
+    ASSERT_EQ(got.size(), 1) << second.Out().toStdString();
     EXPECT_TRUE(got[0].contains("flaky [ 10.231.3.2 ]  DOWN on: "));
     // The devices came from the data file, not the loopback row.
-    EXPECT_TRUE(waitForLine(second, "Up\t10.231.1.2\t", 20000)) << out.toStdString();
-    EXPECT_FALSE(out.contains("127.0.0.1"));
+    EXPECT_TRUE(second.WaitForLine("Up\t10.231.1.2\t", 20000)) << second.Out().toStdString();
+    EXPECT_FALSE(second.Out().contains("127.0.0.1"));
     EXPECT_EQ(terminate(second), 0);
 }
 

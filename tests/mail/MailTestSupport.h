@@ -75,3 +75,24 @@ protected:
                            EMAILTimer,
                            {[this](const QString& l) { rig.append(l); }, {}, {}}};
 };
+
+// A stored alert as a server kept it: our headers in our order (from
+// velmora@velmora.test to ops@velmora.test, dated `date`), then the one body
+// line; the server adds its own X- headers, which are left out.
+inline void ExpectAlertMessage(const QString& stored, const QString& date, const QString& body) {
+    QStringList lines = stored.split('\n');
+    for (QString& l : lines)
+        if (l.endsWith('\r'))
+            l.chop(1);
+    const qsizetype blank = lines.indexOf(QString());
+    ASSERT_GT(blank, 0) << stored.toStdString();
+    QStringList headers = lines.mid(0, blank);
+    headers.removeIf([](const QString& h) { return h.startsWith("X-"); });
+    EXPECT_EQ(headers,
+              (QStringList{"Date: " + date, "From: velmora@velmora.test", "Subject: Velmora Alert",
+                           "Reply-To: velmora@velmora.test", "To: ops@velmora.test"}));
+    QStringList rest = lines.mid(blank + 1);
+    while (!rest.isEmpty() && rest.last().isEmpty())
+        rest.removeLast();
+    EXPECT_EQ(rest, QStringList{body});
+}

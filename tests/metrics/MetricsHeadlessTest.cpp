@@ -1,12 +1,11 @@
 // velmora-headless's sockets as the system shows them: none without the
 // key, the one address the key names, and one line on standard error when
 // that address is taken, with monitoring going on.
+#include "HeadlessRun.h"
 #include "MetricsProbe.h"
 #include "TestFiles.h"
 
-#include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -15,17 +14,7 @@ namespace {
 
 struct MetricsHeadlessTest : ::testing::Test {
     QTemporaryDir dir;
-    QProcess p;
-    QString out;
-
-    void TearDown() override {
-        if (p.state() != QProcess::NotRunning) {
-            p.terminate();
-            if (!p.waitForFinished(10000))
-                p.kill();
-            p.waitForFinished(3000);
-        }
-    }
+    THeadlessRun run;
 
     // The program on the loopback device, with `listen` as MetricsListen
     // (no key when null).
@@ -38,43 +27,23 @@ struct MetricsHeadlessTest : ::testing::Test {
                           "VelmoraInterPacketDelay=100\r\nVelmoraInterSiteDelay=1\r\n" +
                           (listen ? "MetricsListen=" + QByteArray(listen) + "\r\n" : QByteArray()) +
                           "[DNS Settings]\r\nDNS-0=127.0.0.1\r\n");
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove("DISPLAY");
-        env.remove("QT_QPA_PLATFORM");
-        p.setProcessEnvironment(env);
-        p.start(dir.filePath("velmora-headless"), {});
-        ASSERT_TRUE(p.waitForStarted(5000));
-    }
-
-    bool waitForLine(const QString& prefix, int ms) {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < ms) {
-            p.waitForReadyRead(200);
-            out += QString::fromUtf8(p.readAllStandardOutput());
-            for (const QString& line : out.split('\n'))
-                if (line.startsWith(prefix))
-                    return true;
-            if (p.state() == QProcess::NotRunning)
-                return false;
-        }
-        return false;
+        run.Start(dir.filePath("velmora-headless"));
     }
 };
 
 TEST_F(MetricsHeadlessTest, WithoutTheKeyNoPortIsOpen) {
     ASSERT_NO_FATAL_FAILURE(start(nullptr));
-    ASSERT_TRUE(waitForLine("Up\t127.0.0.1\t", 20000)) << out.toStdString();
-    EXPECT_EQ(ListeningAddresses(p.processId()), QStringList());
-    EXPECT_EQ(p.readAllStandardError(), QByteArray());
+    ASSERT_TRUE(run.WaitForLine("Up\t127.0.0.1\t", 20000)) << run.Out().toStdString();
+    EXPECT_EQ(ListeningAddresses(run.Pid()), QStringList());
+    EXPECT_EQ(run.Err(), QString());
 }
 
 TEST_F(MetricsHeadlessTest, ALoopbackAddressIsTheOnlyOneListenedOn) {
     const quint16 port = FreePort();
     const QByteArray listen = "127.0.0.1:" + QByteArray::number(port);
     ASSERT_NO_FATAL_FAILURE(start(listen.constData()));
-    ASSERT_TRUE(waitForLine("Up\t127.0.0.1\t", 20000)) << out.toStdString();
-    EXPECT_EQ(ListeningAddresses(p.processId()), QStringList{QString::fromLatin1(listen)});
+    ASSERT_TRUE(run.WaitForLine("Up\t127.0.0.1\t", 20000)) << run.Out().toStdString();
+    EXPECT_EQ(ListeningAddresses(run.Pid()), QStringList{QString::fromLatin1(listen)});
     const THttpReply r = HttpGet("127.0.0.1", port, "/metrics");
     EXPECT_EQ(r.status, 200);
     EXPECT_TRUE(r.body.contains("velmora_device_up{address=\"127.0.0.1\",location=\"loopback\"} 1"))
@@ -85,9 +54,8 @@ TEST_F(MetricsHeadlessTest, ABarePortMeansLoopback) {
     const quint16 port = FreePort();
     const QByteArray listen = QByteArray::number(port);
     ASSERT_NO_FATAL_FAILURE(start(listen.constData()));
-    ASSERT_TRUE(waitForLine("Up\t127.0.0.1\t", 20000)) << out.toStdString();
-    EXPECT_EQ(ListeningAddresses(p.processId()),
-              QStringList{QStringLiteral("127.0.0.1:%1").arg(port)});
+    ASSERT_TRUE(run.WaitForLine("Up\t127.0.0.1\t", 20000)) << run.Out().toStdString();
+    EXPECT_EQ(ListeningAddresses(run.Pid()), QStringList{QStringLiteral("127.0.0.1:%1").arg(port)});
 }
 
 TEST_F(MetricsHeadlessTest, ATakenPortIsOneLineOnStandardErrorAndMonitoringGoesOn) {
@@ -97,12 +65,12 @@ TEST_F(MetricsHeadlessTest, ATakenPortIsOneLineOnStandardErrorAndMonitoringGoesO
     ASSERT_NO_FATAL_FAILURE(start(listen.constData()));
     // The bind fails at start-up; the first probe comes an inter-site delay
     // later and still finds the device.
-    ASSERT_TRUE(waitForLine("Up\t127.0.0.1\t", 20000)) << out.toStdString();
-    const QByteArray err = p.readAllStandardError();
-    EXPECT_EQ(err.toStdString(), "velmora-headless: Metrics Address " + listen.toStdString() +
-                                     ": cannot listen there (Address already in use); no metrics "
-                                     "are served, monitoring goes on\n");
-    EXPECT_EQ(ListeningAddresses(p.processId()), QStringList());
+    ASSERT_TRUE(run.WaitForLine("Up\t127.0.0.1\t", 20000)) << run.Out().toStdString();
+    EXPECT_EQ(run.Err().toStdString(),
+              "velmora-headless: Metrics Address " + listen.toStdString() +
+                  ": cannot listen there (Address already in use); no metrics "
+                  "are served, monitoring goes on\n");
+    EXPECT_EQ(ListeningAddresses(run.Pid()), QStringList());
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHostAddress>
+#include <QProcess>
 #include <QSet>
 #include <QTcpServer>
 #include <QtEndian>
@@ -11,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -167,4 +169,16 @@ qint64 ResidentKb(qint64 pid) {
         if (line.startsWith("VmRSS:"))
             return line.mid(6).trimmed().split(' ').value(0).toLongLong();
     return -1;
+}
+
+void ExpectPromtoolAccepts(const QByteArray& text) {
+    QProcess promtool;
+    promtool.setProcessChannelMode(QProcess::MergedChannels);
+    promtool.start("promtool", {"check", "metrics"});
+    ASSERT_TRUE(promtool.waitForStarted(5000)) << "promtool is not installed";
+    promtool.write(text);
+    promtool.closeWriteChannel();
+    ASSERT_TRUE(promtool.waitForFinished(10000));
+    EXPECT_EQ(promtool.exitCode(), 0);
+    EXPECT_EQ(promtool.readAll().toStdString(), "");
 }

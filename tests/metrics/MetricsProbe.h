@@ -2,8 +2,8 @@
 
 // What a scraper sees of the metrics listener: blocking HTTP on plain
 // sockets (usable from any thread, also one inside a test namespace),
-// samples read out of the text format, and the listening sockets and
-// memory of a process.
+// samples read out of the text format, Prometheus' own check of that
+// text, and the listening sockets and memory of a process.
 
 #include <QByteArray>
 #include <QString>
@@ -28,6 +28,10 @@ std::optional<double> Sample(const QByteArray& text, const QByteArray& series);
 // The series of a family served for one device.
 QByteArray DeviceSeries(const char* name, const QByteArray& address, const QByteArray& location,
                         const QByteArray& more = {});
+
+// Fails the test unless `promtool check metrics` takes `text` without a
+// word.
+void ExpectPromtoolAccepts(const QByteArray& text);
 
 // A port on 127.0.0.1 that nobody listened on a moment ago.
 quint16 FreePort();

@@ -13,7 +13,6 @@
 
 #include <QDateTime>
 #include <QMutex>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -260,15 +259,7 @@ TEST_F(MetricsSessionTest, ServedTextIsValidAndLabelsAreEscaped) {
     // Two rows of one device: one set of series, or the text is invalid.
     EXPECT_EQ(text.count("velmora_device_echo_requests_total{address=\"10.0.0.1\""), 1);
 
-    QProcess promtool;
-    promtool.setProcessChannelMode(QProcess::MergedChannels);
-    promtool.start("promtool", {"check", "metrics"});
-    ASSERT_TRUE(promtool.waitForStarted(5000)) << "promtool is not installed";
-    promtool.write(text);
-    promtool.closeWriteChannel();
-    ASSERT_TRUE(promtool.waitForFinished(10000));
-    EXPECT_EQ(promtool.exitCode(), 0);
-    EXPECT_EQ(promtool.readAll().toStdString(), "");
+    ExpectPromtoolAccepts(text);
 }
 
 TEST_F(MetricsSessionTest, ApplyStartsMovesAndStopsTheListener) {

@@ -5,13 +5,14 @@
 #include "StallMeter.h"
 #include "TestFiles.h"
 #include "TestSupport.h"
+#include "WaitFor.h"
+#include "WindowTest.h"
 #include "devices/DeviceGrid.h"
 #include "metrics/Metrics.h"
 #include "monitor/MonitorSetupPage.h"
 #include "session/Session.h"
 #include "window/MainWindow.h"
 
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -19,24 +20,10 @@
 #include <QTest>
 #include <atomic>
 #include <cstdio>
-#include <functional>
 #include <gtest/gtest.h>
 #include <thread>
 
 namespace {
-
-// Runs the event loop until `done` holds or `ms` have passed. QTRY_* would
-// report to QtTest, which no GoogleTest case hears.
-bool WaitUntil(const std::function<bool()>& done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        QTest::qWait(50);
-    }
-    return true;
-}
 
 struct MetricsWindowTest : ::testing::Test {
     TTempProgramFolder folder;
@@ -49,9 +36,7 @@ struct MetricsWindowTest : ::testing::Test {
         WriteTestFile(folder.file("net.dat"), devices);
         WriteTestFile(ini(), "[VELMORA Settings]\r\nDATFile=" + folder.file("net.dat").toUtf8() +
                                  "\r\n" + settings + "[DNS Settings]\r\nDNS-0=127.0.0.1\r\n");
-        TForm1::Options o;
-        o.quitOnClose = false;
-        form = std::make_unique<TForm1>(o);
+        form = std::make_unique<TForm1>(TestWindowOptions());
         form->Session().Cycle().SetEcho([](const QString&, int) {
             TEchoResult r;
             r.replied = true;
@@ -79,7 +64,7 @@ TEST_F(MetricsWindowTest, TheFieldIsLabelledShowsTheKeyAndApplyStartsTheListener
     QTest::keyClicks(edit, QString::number(port));
     QTest::mouseClick(page()->ButtonApplySettings, Qt::LeftButton);
     ASSERT_TRUE(
-        WaitUntil([&] { return HttpGet("127.0.0.1", port, "/metrics", 1000).status == 200; }, 5000))
+        WaitFor([&] { return HttpGet("127.0.0.1", port, "/metrics", 1000).status == 200; }, 5000))
         << "no listener after Apply";
     EXPECT_TRUE(ReadTestFile(ini()).contains("MetricsListen=" + QByteArray::number(port) + "\r\n"));
     EXPECT_TRUE(prompts.messages.empty());
@@ -100,7 +85,7 @@ TEST_F(MetricsWindowTest, ATakenPortIsAMessageAfterTheStepAndMonitoringGoesOn) {
     prompts.messages.clear();
     page()->ButtonApplySettings->click();
     EXPECT_TRUE(prompts.messages.empty()) << "never inside the step";
-    ASSERT_TRUE(WaitUntil([&] { return !prompts.messages.empty(); }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return !prompts.messages.empty(); }, 5000));
     QTest::qWait(200);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text,
@@ -109,7 +94,7 @@ TEST_F(MetricsWindowTest, ATakenPortIsAMessageAfterTheStepAndMonitoringGoesOn) {
                   .arg(taken.serverPort()));
     EXPECT_EQ(prompts.messages[0].icon, TPrompts::Icon::Warning);
     EXPECT_TRUE(
-        WaitUntil([&] { return form->Session().Grid().Cell(1, Col::Status) == "Up"; }, 10000));
+        WaitFor([&] { return form->Session().Grid().Cell(1, Col::Status) == "Up"; }, 10000));
 }
 
 TEST_F(MetricsWindowTest, UnderTwentyScrapesASecondTheWindowAnswers) {
@@ -122,8 +107,8 @@ TEST_F(MetricsWindowTest, UnderTwentyScrapesASecondTheWindowAnswers) {
                                           "100\r\nMetricsListen=" +
                                               QByteArray::number(port) + "\r\n"));
     form->show();
-    ASSERT_TRUE(WaitUntil(
-        [&] { return HttpGet("127.0.0.1", port, "/metrics", 1000).status == 200; }, 5000));
+    ASSERT_TRUE(
+        WaitFor([&] { return HttpGet("127.0.0.1", port, "/metrics", 1000).status == 200; }, 5000));
 
     std::atomic<bool> stop{false};
     std::atomic<int> scrapes{0}, failures{0};

@@ -2,6 +2,7 @@
 // namespace of the test hosts, the program serving on that namespace's
 // loopback, Prometheus scraping it every second. What the query API
 // returns is what an operator's dashboards and alerts would see.
+#include "HeadlessRun.h"
 #include "IcmpHosts.h"
 #include "MetricsProbe.h"
 #include "TestFiles.h"
@@ -11,7 +12,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -26,8 +26,8 @@ constexpr quint16 kPrometheusPort = 9090;
 struct PrometheusScrapeTest : ::testing::Test {
     std::unique_ptr<TIcmpHosts> hosts;
     QTemporaryDir dir;
-    QProcess velmora;
-    QProcess prometheus;
+    THeadlessRun velmora;
+    THeadlessRun prometheus;
 
     void SetUp() override {
         if (const std::string why = TIcmpHosts::Unavailable(); !why.empty())
@@ -36,26 +36,10 @@ struct PrometheusScrapeTest : ::testing::Test {
         ASSERT_TRUE(hosts->problem().empty()) << hosts->problem();
     }
 
-    void TearDown() override {
-        for (QProcess* p : {&prometheus, &velmora})
-            if (p->state() != QProcess::NotRunning) {
-                p->terminate();
-                if (!p->waitForFinished(10000))
-                    p->kill();
-                p->waitForFinished(3000);
-            }
-    }
-
-    void startIn(QProcess& p, const QString& program, const QStringList& args) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove("DISPLAY");
-        env.remove("QT_QPA_PLATFORM");
-        p.setProcessEnvironment(env);
-        p.setProcessChannelMode(QProcess::MergedChannels);
-        p.start("ip", QStringList{"netns", "exec", QString::fromStdString(hosts->Namespace("c")),
-                                  program} +
-                          args);
-        ASSERT_TRUE(p.waitForStarted(5000));
+    // Both programs in the client namespace, each with its channels merged.
+    void startIn(THeadlessRun& run, const QString& program, const QStringList& args) {
+        run.Start(program, args, QString::fromStdString(hosts->Namespace("c")),
+                  QProcess::MergedChannels);
     }
 
     // The instant vector of `query`: labels of each series and its value.
@@ -111,20 +95,19 @@ TEST_F(PrometheusScrapeTest, UpThenDownAndTheTransitionIsCounted) {
 
     const QString flaky = QStringLiteral("{address=\"10.231.3.2\",location=\"flaky\"}");
     ASSERT_TRUE(waitFor("velmora_device_up" + flaky, "1", 60000))
-        << prometheus.readAll().toStdString() << velmora.readAll().toStdString();
+        << prometheus.Out().toStdString() << velmora.Out().toStdString();
     EXPECT_EQ(single("up{job=\"velmora\",site=\"test\"}"), "1");
     EXPECT_EQ(single("velmora_device_up{address=\"10.231.1.2\"}"), "1");
     EXPECT_EQ(single("velmora_device_transitions_total{address=\"10.231.3.2\",state=\"DOWN\"}"),
               "0");
 
     ASSERT_TRUE(hosts->RunIn("d", "ip link set eth0 down"));
-    ASSERT_TRUE(waitFor("velmora_device_up" + flaky, "0", 60000))
-        << velmora.readAll().toStdString();
+    ASSERT_TRUE(waitFor("velmora_device_up" + flaky, "0", 60000)) << velmora.Out().toStdString();
     EXPECT_EQ(single("velmora_device_transitions_total{address=\"10.231.3.2\",state=\"DOWN\"}"),
               "1");
     EXPECT_EQ(single("velmora_device_up{address=\"10.231.1.2\"}"), "1");
     // The DOWN line of the same change is on standard output.
-    EXPECT_TRUE(velmora.readAll().contains("DOWN\t10.231.3.2\t"));
+    EXPECT_TRUE(velmora.Out().contains("DOWN\t10.231.3.2\t"));
 }
 
 } // namespace

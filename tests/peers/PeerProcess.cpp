@@ -58,14 +58,18 @@ QString TPeerProcess::StartAndAwaitGreeting(const QString& name, const QString& 
     return name + " did not come up: " + QString::fromLocal8Bit(process.readAll());
 }
 
-void TPeerProcess::Stop() {
-    if (process.state() == QProcess::NotRunning)
+void StopProcess(QProcess& p, int graceMs) {
+    if (p.state() == QProcess::NotRunning)
         return;
-    process.terminate();
-    if (!process.waitForFinished(3000)) {
-        process.kill();
-        process.waitForFinished(3000);
+    p.terminate();
+    if (!p.waitForFinished(graceMs)) {
+        p.kill();
+        p.waitForFinished(3000);
     }
+}
+
+void TPeerProcess::Stop() {
+    StopProcess(process);
 }
 
 QString TPeerProcess::Find(const QString& program, const QStringList& folders) {

@@ -5,6 +5,9 @@
 #include <QString>
 #include <QStringList>
 
+// Terminates `p`, then kills it if it has not ended within `graceMs`.
+void StopProcess(QProcess& p, int graceMs = 3000);
+
 // A server program that a test runs beside it: started, awaited until it
 // says (or shows) that it serves, and stopped when the object goes, so no
 // peer outlives its test. Every wait has a bound.

@@ -1,6 +1,7 @@
 // Desktop notifications from the window, on a private session bus made by
 // the test: first with no notification service on it, then with dunst (on
 // Xvfb) answering, and dbus-monitor reading what was sent.
+#include "PeerProcess.h"
 #include "PushTestSupport.h"
 #include "TestSupport.h"
 
@@ -18,16 +19,6 @@
 #include <unistd.h>
 
 namespace {
-
-void stop(QProcess& p) {
-    if (p.state() == QProcess::NotRunning)
-        return;
-    p.terminate();
-    if (!p.waitForFinished(3000)) {
-        p.kill();
-        p.waitForFinished(3000);
-    }
-}
 
 struct DesktopNotifyTest : ::testing::Test {
     QProcess bus, monitor, xvfb, dunst;
@@ -56,7 +47,7 @@ struct DesktopNotifyTest : ::testing::Test {
     }
     void TearDown() override {
         for (QProcess* p : {&dunst, &xvfb, &monitor, &bus})
-            stop(*p);
+            StopProcess(*p);
         qputenv("DBUS_SESSION_BUS_ADDRESS", savedAddress);
     }
 

@@ -44,13 +44,7 @@ TEST_F(PushReceiverTest, ADownChangeArrivesAsJsonWithTheBearerToken) {
     QTemporaryDir dir;
     WriteTestFile(dir.filePath("hosts.dat"), "10.1.2.3\tRouter \"A\" room\r\n");
     WriteTestFile(dir.filePath("velmora.ini"),
-                  "[VELMORA Settings]\r\nDATFile=" + dir.filePath("hosts.dat").toUtf8() +
-                      "\r\nVelmoraPacketsPerSite=1\r\nVelmoraInterPacketDelay=100\r\n"
-                      "VelmoraInterSiteDelay=1\r\nSitesCritical=2\r\n"
-                      "[DNS Settings]\r\nDNS-0=127.0.0.1\r\n"
-                      "[Push Settings]\r\nWebhookURL=" +
-                      receiver->Url().toUtf8() +
-                      "\r\nWebhookFormat=JSON\r\nWebhookToken=" + kToken.toUtf8() + "\r\n");
+                  JsonPushSettings(dir.filePath("hosts.dat"), receiver->Url(), kToken.toUtf8()));
     TSession::Options o;
     o.settingsPath = dir.filePath("velmora.ini");
     o.echo = [](const QString&, int) { return TEchoResult{}; }; // never answers
