@@ -36,13 +36,18 @@ void THeadlessRun::Drain() {
 }
 
 bool THeadlessRun::WaitForLine(const QString& prefix, int ms) {
+    return WaitForLines(prefix, 1, ms);
+}
+
+bool THeadlessRun::WaitForLines(const QString& prefix, int count, int ms) {
     QElapsedTimer t;
     t.start();
     while (t.elapsed() < ms) {
         process.waitForReadyRead(200);
         Drain();
+        int seen = 0;
         for (const QString& line : out.split('\n'))
-            if (line.startsWith(prefix))
+            if (line.startsWith(prefix) && ++seen >= count)
                 return true;
         if (process.state() == QProcess::NotRunning)
             return false;

@@ -23,6 +23,9 @@ public:
     // Waits at most `ms` for a line of standard output starting with
     // `prefix`; false at once when the program ended without one.
     bool WaitForLine(const QString& prefix, int ms);
+    // The same for the `count`th such line: a restored log already holds
+    // lines like the one a test waits for.
+    bool WaitForLines(const QString& prefix, int count, int ms);
 
     // All the program wrote so far on each channel.
     const QString& Out();
