@@ -1,11 +1,11 @@
 // The history through the paths an operator takes: velmora-headless probing
 // the namespace test hosts, one taken down half way, and --history of a
 // second process reading the file while the monitor runs and after kill -9.
+#include "HeadlessRun.h"
 #include "IcmpHosts.h"
 #include "TestFiles.h"
 
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -19,7 +19,6 @@ namespace {
 struct HistoryHostsTest : ::testing::Test {
     std::unique_ptr<TIcmpHosts> hosts;
     QTemporaryDir dir;
-    QString out;
 
     void SetUp() override {
         if (const std::string why = TIcmpHosts::Unavailable(); !why.empty())
@@ -36,26 +35,9 @@ struct HistoryHostsTest : ::testing::Test {
                           "VelmoraInterSiteDelay=1\r\n");
     }
 
-    void start(QProcess& p) {
-        p.setProcessChannelMode(QProcess::SeparateChannels);
-        p.start("ip", {"netns", "exec", QString::fromStdString(hosts->Namespace("c")),
-                       dir.filePath("velmora-headless")});
-        ASSERT_TRUE(p.waitForStarted(5000));
-    }
-
-    bool waitForLine(QProcess& p, const QString& prefix, int ms) {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < ms) {
-            p.waitForReadyRead(200);
-            out += QString::fromUtf8(p.readAllStandardOutput());
-            for (const QString& line : out.split('\n'))
-                if (line.startsWith(prefix))
-                    return true;
-            if (p.state() == QProcess::NotRunning)
-                return false;
-        }
-        return false;
+    void start(THeadlessRun& run) {
+        run.Start(dir.filePath("velmora-headless"), {},
+                  QString::fromStdString(hosts->Namespace("c")));
     }
 
     struct Run {
@@ -78,12 +60,12 @@ struct HistoryHostsTest : ::testing::Test {
 };
 
 TEST_F(HistoryHostsTest, RowsPerEchoRepliesThenLossesSurviveKillNine) {
-    QProcess monitor;
+    THeadlessRun monitor;
     start(monitor);
-    ASSERT_TRUE(waitForLine(monitor, "Up\t10.231.3.2\t", 20000)) << out.toStdString();
+    ASSERT_TRUE(monitor.WaitForLine("Up\t10.231.3.2\t", 20000)) << monitor.Out().toStdString();
     QTest::qWait(4000);
     ASSERT_TRUE(hosts->RunIn("d", "ip link set eth0 down"));
-    ASSERT_TRUE(waitForLine(monitor, "DOWN\t10.231.3.2\t", 30000)) << out.toStdString();
+    ASSERT_TRUE(monitor.WaitForLine("DOWN\t10.231.3.2\t", 30000)) << monitor.Out().toStdString();
     QTest::qWait(3000);
 
     // Read while the monitor runs: header, then replies, then losses only.
@@ -119,8 +101,8 @@ TEST_F(HistoryHostsTest, RowsPerEchoRepliesThenLossesSurviveKillNine) {
     QTest::qWait(1500);
     const Run before = history({"10.231.3.2"});
     const qint64 killedAt = QDateTime::currentMSecsSinceEpoch();
-    ::kill(pid_t(monitor.processId()), SIGKILL);
-    monitor.waitForFinished(5000);
+    ::kill(pid_t(monitor.Pid()), SIGKILL);
+    monitor.Process().waitForFinished(5000);
     // `ip netns exec` passes the signal's end on; the program itself is gone
     // once its child is.
     QTest::qWait(300);
@@ -170,12 +152,12 @@ TEST_F(HistoryHostsTest, HistoryDaysZeroWritesNoFile) {
     ASSERT_TRUE(ini.open(QIODevice::Append));
     ini.write("HistoryDays=0\r\n");
     ini.close();
-    QProcess monitor;
+    THeadlessRun monitor;
     start(monitor);
-    ASSERT_TRUE(waitForLine(monitor, "Up\t10.231.3.2\t", 20000)) << out.toStdString();
+    ASSERT_TRUE(monitor.WaitForLine("Up\t10.231.3.2\t", 20000)) << monitor.Out().toStdString();
     QTest::qWait(2000);
-    ::kill(pid_t(monitor.processId()), SIGTERM);
-    monitor.waitForFinished(10000);
+    ::kill(pid_t(monitor.Pid()), SIGTERM);
+    monitor.Process().waitForFinished(10000);
     EXPECT_FALSE(QFile::exists(dir.filePath("velmora-history.sqlite")));
     const Run r = history({"10.231.3.2"});
     EXPECT_EQ(r.code, 0);
