@@ -1,17 +1,26 @@
 // The window's side of the history: "Keep History (days):" on Monitor Setup,
-// shown from the settings file and applied without a restart.
+// shown from the settings file and applied without a restart; "History..."
+// on the grid's popup menu and the dialog it opens.
 #include "TestFiles.h"
 #include "TestSupport.h"
+#include "devices/GridView.h"
+#include "history/HistoryCsv.h"
+#include "history/HistoryDlg.h"
 #include "history/HistoryStore.h"
 #include "monitor/MonitorSetupPage.h"
 #include "platform/FileFolders.h"
 #include "session/Session.h"
 #include "window/MainWindow.h"
 
+#include <QApplication>
+#include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
@@ -39,8 +48,9 @@ struct HistoryWindowTest : ::testing::Test {
     QString ini() const { return folder.file(QStringLiteral("velmora.ini")); }
     QString store() const { return DataFolder() + THistoryStore::FileName(); }
 
-    void open(const QByteArray& settings) {
-        WriteTestFile(folder.file("net.dat"), "10.0.0.1\talpha\r\n");
+    void open(const QByteArray& settings,
+              const QByteArray& devices = "10.0.0.1\talpha\r\n10.0.0.2\tbeta\r\n") {
+        WriteTestFile(folder.file("net.dat"), devices);
         WriteTestFile(ini(), "[VELMORA Settings]\r\nDATFile=" + folder.file("net.dat").toUtf8() +
                                  "\r\nVelmoraInterSiteDelay=1\r\nVelmoraInterPacketDelay=100\r\n" +
                                  settings + "[DNS Settings]\r\nDNS-0=127.0.0.1\r\n");
@@ -112,6 +122,161 @@ TEST_F(HistoryWindowTest, ApplyOpensTheStoreFromZeroAndClosesItAtZero) {
     form.reset();
     start();
     EXPECT_EQ(spin()->value(), 0);
+}
+
+constexpr qint64 MinuteMs = 60 * 1000;
+constexpr qint64 HourMs = 60 * MinuteMs;
+constexpr qint64 DayMs = 24 * HourMs;
+
+// A made-up store: the window records nothing (HistoryDays=0), so the
+// dialog's figures are known to the echo.
+struct HistoryDialogTest : HistoryWindowTest {
+    qint64 now = QDateTime::currentMSecsSinceEpoch();
+
+    void SetUp() override {
+        THistoryStore s;
+        ASSERT_TRUE(s.Open(store())) << s.LastError().toStdString();
+        auto put = [&](qint64 t, bool replied, qint32 rtt, const char* address = "10.0.0.1") {
+            s.RecordEcho({t, QLatin1String(address), QStringLiteral("alpha"), replied, rtt});
+        };
+        for (qint32 rtt : {5, 7, 9})
+            put(now - 10 * MinuteMs + rtt, true, rtt);
+        put(now - 9 * MinuteMs, false, 0);
+        put(now - 8 * MinuteMs, false, 0);
+        put(now - 7 * MinuteMs, true, 1, "10.0.0.2"); // another device
+        put(now - 5 * HourMs, true, 20);
+        put(now - 5 * HourMs + 1000, false, 0);
+        // Past the raw window: folded into one hourly row.
+        const qint64 old = (now - 60 * DayMs) - (now - 60 * DayMs) % HourMs;
+        put(old + 1000, true, 100);
+        put(old + 2000, true, 200);
+        put(old + 3000, false, 0);
+        s.Flush();
+        while (s.Maintain(now, 400))
+            ;
+        s.Close();
+        ASSERT_TRUE(THistoryStore::QueryEchoes(store(), "10.0.0.1", 0, now - 31 * DayMs).empty());
+        ASSERT_NO_FATAL_FAILURE(open("HistoryDays=0\r\n"));
+        form->show();
+    }
+
+    TGridView* grid() { return Named<TGridView>(*form, "sg"); }
+
+    // Right-click on the row and choose "History..." from the popup menu.
+    THistoryDlg* historyOf(int row) {
+        TGridView* g = grid();
+        const QPoint at = g->visualRect(g->model()->index(row - 1, 0)).center();
+        QContextMenuEvent e(QContextMenuEvent::Mouse, at, g->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(g->viewport(), &e);
+        QMenu* menu = g->PopupMenuVelmoraGrid;
+        EXPECT_TRUE(menu->isVisible());
+        QAction* history = nullptr;
+        for (QAction* a : menu->actions())
+            if (a->text() == QLatin1String("History..."))
+                history = a;
+        EXPECT_TRUE(history && history->isEnabled());
+        menu->close();
+        const QList<THistoryDlg*> before = form->findChildren<THistoryDlg*>();
+        if (!history)
+            return nullptr;
+        history->trigger();
+        for (THistoryDlg* d : form->findChildren<THistoryDlg*>())
+            if (!before.contains(d))
+                return d;
+        return nullptr;
+    }
+    // The summary once the dialog's read for the current range is shown.
+    QString summaryAfter(THistoryDlg* d, const std::function<void()>& change) {
+        bool loaded = false;
+        auto c = QObject::connect(d, &THistoryDlg::Loaded, [&] { loaded = true; });
+        change();
+        WaitUntil([&] { return loaded; }, 5000);
+        QObject::disconnect(c);
+        return loaded ? d->LabelSummary->text() : QStringLiteral("(never loaded)");
+    }
+};
+
+TEST_F(HistoryDialogTest, TheLastEntryOfThePopupMenuAfterCopyAndASeparator) {
+    const QList<QAction*> actions = grid()->PopupMenuVelmoraGrid->actions();
+    ASSERT_GE(actions.size(), 3);
+    EXPECT_EQ(actions.last()->text(), QStringLiteral("History..."));
+    EXPECT_TRUE(actions[actions.size() - 2]->isSeparator());
+    EXPECT_EQ(actions[actions.size() - 3]->text(), QStringLiteral("&Copy"));
+}
+
+TEST_F(HistoryDialogTest, OpensModelessForTheRowUnderThePointerSeveralAtOnce) {
+    THistoryDlg* first = historyOf(1);
+    ASSERT_TRUE(first);
+    THistoryDlg* second = historyOf(2);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(first->windowTitle(), QStringLiteral("History: 10.0.0.1 alpha"));
+    EXPECT_EQ(second->windowTitle(), QStringLiteral("History: 10.0.0.2 beta"));
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_TRUE(second->isVisible());
+    EXPECT_FALSE(first->isModal());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    // Close closes that one only.
+    QPointer<THistoryDlg> gone(first);
+    QTest::mouseClick(first->ButtonClose, Qt::LeftButton);
+    EXPECT_TRUE(WaitUntil([&] { return gone.isNull(); }, 2000));
+    EXPECT_TRUE(second->isVisible());
+}
+
+TEST_F(HistoryDialogTest, RangeChangesTheSummaryCountingTheStoredEchoes) {
+    THistoryDlg* d = historyOf(1);
+    ASSERT_TRUE(d);
+    QComboBox* range = d->ComboRange;
+    QStringList captions;
+    for (int i = 0; i < range->count(); ++i)
+        captions << range->itemText(i);
+    EXPECT_EQ(captions, QStringList({"Last hour", "Last 24 hours", "Last 7 days", "Last 30 days",
+                                     "Last year"}));
+    EXPECT_EQ(d->LabelSummary->textFormat(), Qt::PlainText);
+
+    const struct {
+        const char* range;
+        const char* summary;
+    } cases[] = {
+        {"Last hour",
+         "Availability: 60.00 %, 5 echoes, 2 lost, RTT min 5 ms, median 7 ms, max 9 ms"},
+        {"Last 24 hours",
+         "Availability: 57.14 %, 7 echoes, 3 lost, RTT min 5 ms, median 7 ms, max 20 ms"},
+        {"Last 30 days",
+         "Availability: 57.14 %, 7 echoes, 3 lost, RTT min 5 ms, median 7 ms, max 20 ms"},
+        // The folded hour counts too.
+        {"Last year",
+         "Availability: 60.00 %, 10 echoes, 4 lost, RTT min 5 ms, median 9 ms, max 200 ms"},
+    };
+    for (const auto& c : cases) {
+        const QString shown = summaryAfter(
+            d, [&] { range->setCurrentIndex(range->findText(QLatin1String(c.range))); });
+        EXPECT_EQ(shown, QLatin1String(c.summary)) << c.range;
+        EXPECT_EQ(d->LabelSummary->accessibleName(), shown) << "read by a screen reader";
+    }
+
+    // The same echoes as the command line's read of the file.
+    summaryAfter(d, [&] { range->setCurrentIndex(range->findText("Last 24 hours")); });
+    const auto rows = THistoryStore::QueryEchoes(store(), "10.0.0.1", now - DayMs, now + 60000);
+    EXPECT_TRUE(d->LabelSummary->text().contains(QStringLiteral(", %1 echoes,").arg(rows.size())));
+}
+
+TEST_F(HistoryDialogTest, ExportWritesTheCommandLinesCsvOfTheRange) {
+    THistoryDlg* d = historyOf(1);
+    ASSERT_TRUE(d);
+    summaryAfter(d, [&] { d->ComboRange->setCurrentIndex(d->ComboRange->findText("Last hour")); });
+    const QString target = folder.file("out.csv");
+    prompts.fileNames.push_back(target);
+    QTest::mouseClick(d->ButtonExport, Qt::LeftButton);
+    ASSERT_EQ(prompts.fileDialogs.size(), 1u);
+    EXPECT_EQ(prompts.fileDialogs[0].kind, TScriptedPrompts::Kind::SaveFile);
+
+    QByteArray expected = HistoryCsvHeader().toUtf8() + "\n";
+    for (const THistoryEcho& e :
+         THistoryStore::QueryEchoes(store(), "10.0.0.1", now - HourMs, now + 60000))
+        expected += HistoryCsvRow(e).toUtf8() + "\n";
+    EXPECT_EQ(ReadTestFile(target), expected);
+    EXPECT_EQ(ReadTestFile(target).count('\n'), 6) << "header and the hour's five echoes";
 }
 
 } // namespace
