@@ -2,6 +2,7 @@
 
 #include "DeviceGrid.h"
 #include "GridCopy.h"
+#include "GridDelegate.h"
 #include "history/HistoryDlg.h"
 #include "platform/FileFolders.h"
 
@@ -135,6 +136,8 @@ void TGridView::openHistory(int row) {
     auto* dlg =
         new THistoryDlg(DataFolder() + THistoryStore::FileName(), grid->Cell(row, Col::Address),
                         grid->Cell(row, Col::Location), window());
+    if (auto* d = qobject_cast<TGridDelegate*>(itemDelegate()))
+        dlg->SetDownColor(d->CurrentColors().down);
     dlg->show();
 }
 

@@ -6,17 +6,24 @@
 #include "platform/TextLines.h"
 
 #include <QApplication>
+#include <QAreaSeries>
+#include <QChart>
+#include <QChartView>
 #include <QComboBox>
 #include <QDateTime>
+#include <QDateTimeAxis>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineSeries>
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScatterSeries>
 #include <QThreadPool>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QValueAxis>
 #include <algorithm>
 
 namespace {
@@ -27,6 +34,8 @@ struct TRangeChoice {
     qint64 ms;
 };
 constexpr qint64 HourMs = 3600 * 1000;
+// Enough points for a wide window; a year of echoes stays a small chart.
+constexpr int kBuckets = 240;
 const TRangeChoice kRanges[] = {
     {"Last hour", "last-hour", HourMs},
     {"Last 24 hours", "last-24-hours", 24 * HourMs},
@@ -39,7 +48,56 @@ QString ms(const std::optional<qint32>& v) {
     return v ? QString::number(*v) : QStringLiteral("-");
 }
 
+// The lower middle of weighted times, as a whole millisecond.
+std::optional<qint32> weightedMedian(std::vector<std::pair<qint32, qint64>>& times) {
+    if (times.empty())
+        return std::nullopt;
+    std::sort(times.begin(), times.end());
+    qint64 total = 0;
+    for (const auto& t : times)
+        total += t.second;
+    const qint64 middle = (total - 1) / 2;
+    qint64 seen = 0;
+    for (const auto& t : times) {
+        seen += t.second;
+        if (seen > middle)
+            return t.first;
+    }
+    return times.back().first;
+}
+
 } // namespace
+
+std::vector<THistoryBucket> BucketHistory(const std::vector<THistoryEcho>& echoes,
+                                          const std::vector<THistoryHour>& hours, qint64 sinceMs,
+                                          qint64 untilMs, int count) {
+    const qint64 width = std::max<qint64>(1, (untilMs - sinceMs + count - 1) / count);
+    struct Acc {
+        std::vector<std::pair<qint32, qint64>> times;
+        qint32 lo = 0, hi = 0;
+    };
+    std::vector<Acc> acc(size_t(std::max(count, 1)));
+    auto add = [&](qint64 t, qint32 lo, qint32 median, qint32 hi, qint64 weight) {
+        if (t < sinceMs || t > untilMs)
+            return;
+        Acc& a = acc[size_t(std::min<qint64>((t - sinceMs) / width, qint64(acc.size()) - 1))];
+        a.lo = a.times.empty() ? lo : std::min(a.lo, lo);
+        a.hi = a.times.empty() ? hi : std::max(a.hi, hi);
+        a.times.push_back({median, weight});
+    };
+    for (const THistoryEcho& e : echoes)
+        if (e.replied)
+            add(e.timeMs, e.rttMs, e.rttMs, e.rttMs, 1);
+    for (const THistoryHour& h : hours)
+        if (h.replies > 0 && h.rttMin && h.rttMedian && h.rttMax)
+            add(h.hourMs, *h.rttMin, *h.rttMedian, *h.rttMax, h.replies);
+    std::vector<THistoryBucket> out;
+    for (size_t i = 0; i < acc.size(); ++i)
+        if (!acc[i].times.empty())
+            out.push_back(
+                {sinceMs + qint64(i) * width, acc[i].lo, *weightedMedian(acc[i].times), acc[i].hi});
+    return out;
+}
 
 THistorySummary SummarizeHistory(const std::vector<THistoryEcho>& echoes,
                                  const std::vector<THistoryHour>& hours) {
@@ -67,22 +125,7 @@ THistorySummary SummarizeHistory(const std::vector<THistoryEcho>& echoes,
             times.push_back({*h.rttMedian, h.replies});
         }
     }
-    if (!times.empty()) {
-        std::sort(times.begin(), times.end());
-        qint64 total = 0;
-        for (const auto& t : times)
-            total += t.second;
-        // The lower middle for an even count, as a whole millisecond.
-        const qint64 middle = (total - 1) / 2;
-        qint64 seen = 0;
-        for (const auto& t : times) {
-            seen += t.second;
-            if (seen > middle) {
-                s.rttMedian = t.first;
-                break;
-            }
-        }
-    }
+    s.rttMedian = weightedMedian(times);
     return s;
 }
 
@@ -138,9 +181,14 @@ THistoryDlg::THistoryDlg(const QString& storePath, const QString& address_, cons
     buttons->addWidget(ButtonClose);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addWidget(LabelSummary, 1);
+    layout->addWidget(LabelSummary);
+    ChartHistory = new QChartView;
+    ChartHistory->setObjectName(QStringLiteral("ChartHistory"));
+    ChartHistory->setRenderHint(QPainter::Antialiasing);
+    ChartHistory->setMinimumHeight(240);
+    layout->addWidget(ChartHistory, 1);
     layout->addLayout(buttons);
-    resize(640, 400);
+    resize(760, 480);
 
     connect(ComboRange, &QComboBox::currentIndexChanged, this, &THistoryDlg::query);
     connect(ButtonClose, &QPushButton::clicked, this, &QDialog::close);
@@ -171,6 +219,8 @@ void THistoryDlg::query() {
             rows->echoes = THistoryStore::QueryEchoes(file, who, rows->sinceMs, rows->untilMs);
             rows->hours = THistoryStore::QueryHours(file, who, rows->sinceMs, rows->untilMs);
         }
+        rows->buckets =
+            BucketHistory(rows->echoes, rows->hours, rows->sinceMs, rows->untilMs, kBuckets);
         // Back on the GUI thread; the dialog may have closed meanwhile.
         QMetaObject::invokeMethod(
             qApp,
@@ -193,6 +243,7 @@ void THistoryDlg::showRows(std::shared_ptr<const Rows> rows) {
     const QString text = HistorySummaryText(SummarizeHistory(shown->echoes, shown->hours));
     LabelSummary->setText(text);
     LabelSummary->setAccessibleName(text);
+    drawChart();
     emit Loaded();
 }
 
@@ -213,4 +264,66 @@ void THistoryDlg::exportCsv() {
     if (!TextLines::WriteBytes(file, csv.toUtf8()))
         Prompts().Message(QStringLiteral("Cannot create file %1").arg(file),
                           QStringLiteral("Velmora"), TPrompts::Buttons::Ok, TPrompts::Icon::Error);
+}
+
+void THistoryDlg::SetDownColor(const QColor& c) {
+    downColor = c;
+    if (shown)
+        drawChart();
+}
+
+void THistoryDlg::drawChart() {
+    auto* chart = new QChart;
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    auto* median = new QLineSeries;
+    median->setName(QStringLiteral("Median"));
+    auto* upper = new QLineSeries;
+    auto* lower = new QLineSeries;
+    qint32 top = 1;
+    for (const THistoryBucket& b : shown->buckets) {
+        median->append(double(b.startMs), b.rttMedian);
+        upper->append(double(b.startMs), b.rttMax);
+        lower->append(double(b.startMs), b.rttMin);
+        top = std::max(top, b.rttMax);
+    }
+    auto* band = new QAreaSeries(upper, lower);
+    band->setName(QStringLiteral("Min - max"));
+    QColor fill(70, 130, 180);
+    fill.setAlpha(60);
+    band->setBrush(fill);
+    band->setPen(Qt::NoPen);
+    auto* lost = new QScatterSeries;
+    lost->setName(QStringLiteral("Lost"));
+    lost->setColor(downColor);
+    lost->setBorderColor(downColor);
+    lost->setMarkerSize(7);
+    for (const THistoryEcho& e : shown->echoes)
+        if (!e.replied)
+            lost->append(double(e.timeMs), 0);
+    for (const THistoryHour& h : shown->hours)
+        if (h.echoes > h.replies)
+            lost->append(double(h.hourMs), 0);
+    chart->addSeries(band);
+    chart->addSeries(median);
+    chart->addSeries(lost);
+
+    auto* x = new QDateTimeAxis;
+    // QDateTime from milliseconds shows local time.
+    const qint64 span = shown->untilMs - shown->sinceMs;
+    x->setFormat(span <= 24 * HourMs ? QStringLiteral("HH:mm") : QStringLiteral("yyyy-MM-dd"));
+    x->setRange(QDateTime::fromMSecsSinceEpoch(shown->sinceMs),
+                QDateTime::fromMSecsSinceEpoch(shown->untilMs));
+    x->setTitleText(QStringLiteral("Local time"));
+    auto* y = new QValueAxis;
+    y->setRange(0, top * 1.1);
+    y->setTitleText(QStringLiteral("ms"));
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    for (QAbstractSeries* series : chart->series()) {
+        series->attachAxis(x);
+        series->attachAxis(y);
+    }
+    QChart* old = ChartHistory->chart();
+    ChartHistory->setChart(chart);
+    delete old;
 }

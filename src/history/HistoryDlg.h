@@ -5,12 +5,23 @@
 #include <QDialog>
 #include <memory>
 
+class QChartView;
 class QComboBox;
 class QLabel;
 class QPushButton;
 class QTimer;
 
 // What one range of a device's history adds up to.
+// One stretch of the chart's time axis that had replies.
+struct THistoryBucket {
+    qint64 startMs = 0;
+    qint32 rttMin = 0, rttMedian = 0, rttMax = 0;
+};
+// The range cut into `count` equal stretches; only those with replies.
+std::vector<THistoryBucket> BucketHistory(const std::vector<THistoryEcho>& echoes,
+                                          const std::vector<THistoryHour>& hours, qint64 sinceMs,
+                                          qint64 untilMs, int count);
+
 struct THistorySummary {
     qint64 echoes = 0;
     qint64 lost = 0;
@@ -35,6 +46,9 @@ public:
     QLabel* LabelSummary;
     QPushButton* ButtonExport;
     QPushButton* ButtonClose;
+    QChartView* ChartHistory;
+    // Lost echoes are marked in it.
+    void SetDownColor(const QColor& c);
 
     // The range's length in milliseconds, by the combo's index.
     static qint64 RangeMs(int index);
@@ -48,13 +62,16 @@ private:
         qint64 sinceMs = 0, untilMs = 0;
         std::vector<THistoryEcho> echoes;
         std::vector<THistoryHour> hours;
+        std::vector<THistoryBucket> buckets;
     };
+    void drawChart();
     void query();
     void showRows(std::shared_ptr<const Rows> rows);
     void exportCsv();
 
     QString path, address;
     QTimer* follow;
+    QColor downColor{Qt::red};
     bool busy = false, again = false;
     std::shared_ptr<const Rows> shown;
 };

@@ -13,17 +13,24 @@
 #include "window/MainWindow.h"
 
 #include <QApplication>
+#include <QAreaSeries>
+#include <QChart>
+#include <QChartView>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDateTime>
+#include <QDateTimeAxis>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineSeries>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QScatterSeries>
 #include <QSpinBox>
 #include <QTest>
+#include <QValueAxis>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -156,7 +163,8 @@ struct HistoryDialogTest : HistoryWindowTest {
             ;
         s.Close();
         ASSERT_TRUE(THistoryStore::QueryEchoes(store(), "10.0.0.1", 0, now - 31 * DayMs).empty());
-        ASSERT_NO_FATAL_FAILURE(open("HistoryDays=0\r\n"));
+        // A DOWN colour of its own: R 0x20, G 0x40, B 0x80.
+        ASSERT_NO_FATAL_FAILURE(open("HistoryDays=0\r\nVelmoraDeviceDownColor=8405024\r\n"));
         form->show();
     }
 
@@ -277,6 +285,61 @@ TEST_F(HistoryDialogTest, ExportWritesTheCommandLinesCsvOfTheRange) {
         expected += HistoryCsvRow(e).toUtf8() + "\n";
     EXPECT_EQ(ReadTestFile(target), expected);
     EXPECT_EQ(ReadTestFile(target).count('\n'), 6) << "header and the hour's five echoes";
+}
+
+TEST_F(HistoryDialogTest, TheChartDrawsMedianBandAndLossesInTheDownColour) {
+    THistoryDlg* d = historyOf(1);
+    ASSERT_TRUE(d);
+    auto series = [&](const char* name) -> QAbstractSeries* {
+        for (QAbstractSeries* s : d->ChartHistory->chart()->series())
+            if (s->name() == QLatin1String(name))
+                return s;
+        return nullptr;
+    };
+    struct Case {
+        const char* range;
+        int lost;
+        int firstMedianMs, topMs;
+    };
+    // Last hour: one stretch holds 5, 7 and 9 ms; the day adds 20 ms.
+    for (const Case c : {Case{"Last hour", 2, 7, 9}, Case{"Last 24 hours", 3, 20, 20},
+                         Case{"Last year", 4, 0, 200}}) {
+        summaryAfter(d, [&] { d->ComboRange->setCurrentIndex(d->ComboRange->findText(c.range)); });
+        auto* median = qobject_cast<QLineSeries*>(series("Median"));
+        auto* band = qobject_cast<QAreaSeries*>(series("Min - max"));
+        auto* lost = qobject_cast<QScatterSeries*>(series("Lost"));
+        ASSERT_TRUE(median && band && lost) << c.range;
+        EXPECT_EQ(lost->count(), c.lost) << c.range;
+        EXPECT_EQ(lost->color(), QColor(0x20, 0x40, 0x80)) << c.range;
+        for (const QPointF& p : lost->points())
+            EXPECT_EQ(p.y(), 0) << "on the time axis";
+        ASSERT_GT(median->count(), 0) << c.range;
+        // The earliest stretch with replies comes first; the folded hour's
+        // median is the store's.
+        if (c.firstMedianMs > 0) {
+            EXPECT_EQ(median->at(0).y(), c.firstMedianMs) << c.range;
+        }
+        double top = 0;
+        for (const QPointF& p : band->upperSeries()->points())
+            top = std::max(top, p.y());
+        EXPECT_EQ(top, c.topMs) << c.range;
+        for (int i = 0; i < median->count(); ++i) {
+            EXPECT_LE(band->lowerSeries()->at(i).y(), median->at(i).y());
+            EXPECT_GE(band->upperSeries()->at(i).y(), median->at(i).y());
+        }
+
+        const auto xs = d->ChartHistory->chart()->axes(Qt::Horizontal);
+        ASSERT_EQ(xs.size(), 1);
+        auto* x = qobject_cast<QDateTimeAxis*>(xs[0]);
+        ASSERT_TRUE(x);
+        EXPECT_EQ(x->max().timeSpec(), Qt::LocalTime);
+        EXPECT_NEAR(double(x->max().toMSecsSinceEpoch()), double(now), 60000.0);
+        EXPECT_NEAR(double(x->max().toMSecsSinceEpoch() - x->min().toMSecsSinceEpoch()),
+                    double(THistoryDlg::RangeMs(d->ComboRange->currentIndex())), 1.0);
+        const auto ys = d->ChartHistory->chart()->axes(Qt::Vertical);
+        ASSERT_EQ(ys.size(), 1);
+        EXPECT_EQ(ys[0]->titleText(), QStringLiteral("ms"));
+    }
 }
 
 } // namespace
