@@ -24,6 +24,7 @@ public:
         bool bold = false;
     };
     Look LookOf(int row, int column, const QString& text) const;
+    Colors CurrentColors() const { return colors(); }
 
 private:
     std::function<int()> currentRow;

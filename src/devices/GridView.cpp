@@ -2,6 +2,9 @@
 
 #include "DeviceGrid.h"
 #include "GridCopy.h"
+#include "GridDelegate.h"
+#include "history/HistoryDlg.h"
+#include "platform/FileFolders.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -108,8 +111,13 @@ void TGridView::buildPopupMenu() {
     addAction(copy);
     connect(selectAll, &QAction::triggered, this, [this] { ActionVelmoraGridSelectAllExecute(); });
     connect(copy, &QAction::triggered, this, [this] { ActionVelmoraGridCopyExecute(); });
+    PopupMenuVelmoraGrid->addSeparator();
+    ActionHistory = add("ActionHistory", QStringLiteral("History..."), {});
+    connect(ActionHistory, &QAction::triggered, this, [this] { openHistory(popupRow); });
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
+        const QModelIndex at = indexAt(p);
+        popupRow = at.isValid() && at.row() < grid->DeviceCount() ? at.row() + 1 : 0;
         PopupMenuVelmoraGridPopup();
         PopupMenuVelmoraGrid->popup(viewport()->mapToGlobal(p));
     });
@@ -118,6 +126,19 @@ void TGridView::buildPopupMenu() {
 void TGridView::PopupMenuVelmoraGridPopup() {
     ActionDeleteGridDevice->setVisible(grid->RowCount() > 2);
     ActionEditGridDevice->setVisible(grid->RowCount() >= 2);
+    ActionHistory->setEnabled(popupRow > 0);
+}
+
+void TGridView::openHistory(int row) {
+    if (row <= 0 || row > grid->DeviceCount())
+        return;
+    // Modeless and its own window; several can be open at once.
+    auto* dlg =
+        new THistoryDlg(DataFolder() + THistoryStore::FileName(), grid->Cell(row, Col::Address),
+                        grid->Cell(row, Col::Location), window());
+    if (auto* d = qobject_cast<TGridDelegate*>(itemDelegate()))
+        dlg->SetDownColor(d->CurrentColors().down);
+    dlg->show();
 }
 
 void TGridView::ActionVelmoraGridSelectAllExecute() {

@@ -29,6 +29,8 @@ public:
     QAction* ActionInsertGridDevice = nullptr;
     QAction* ActionEditGridDevice = nullptr;
     QAction* ActionDeleteGridDevice = nullptr;
+    // "History...": the dialog of the row under the pointer.
+    QAction* ActionHistory = nullptr;
 
 signals:
     // Any mouse button released on a header section (sgMouseUp).
@@ -38,6 +40,8 @@ signals:
 
 private:
     void buildPopupMenu();
+    void openHistory(int row);
 
     TDeviceGrid* grid;
+    int popupRow = 0; // the grid row under the pointer; 0: none
 };

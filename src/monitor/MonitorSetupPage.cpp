@@ -69,6 +69,8 @@ TMonitorSetupPage::TMonitorSetupPage(QWidget* parent) : QWidget(parent) {
     EditMetricsListen->setObjectName(QStringLiteral("EditMetricsListen"));
     EditMetricsListen->setPlaceholderText(QStringLiteral("off; e.g. 9100 or 0.0.0.0:9100"));
     addRow(QStringLiteral("Metrics Address:"), EditMetricsListen);
+    UpDownHistoryDays = makeSpin("UpDownHistoryDays", MonitorRanges::HistoryDays);
+    addRow(QStringLiteral("Keep History (days):"), UpDownHistoryDays);
 
     auto colorRow = [&](QLabel*& label, QToolButton*& button, const char* labelName,
                         const char* buttonName, const QString& caption, int color) {
@@ -107,8 +109,9 @@ TMonitorSetupPage::TMonitorSetupPage(QWidget* parent) : QWidget(parent) {
 
     connect(ButtonApplySettings, &QPushButton::clicked, this, &TMonitorSetupPage::applyClicked);
     connect(ButtonHelp, &QPushButton::clicked, this, &TMonitorSetupPage::helpClicked);
-    for (QSpinBox* spin : {UpDownVelmoraPingTimeOut, UpDownVelmoraPacketsPerSite,
-                           UpDownVelmoraInterPacketDelay, UpDownVelmoraInterSiteDelay})
+    for (QSpinBox* spin :
+         {UpDownVelmoraPingTimeOut, UpDownVelmoraPacketsPerSite, UpDownVelmoraInterPacketDelay,
+          UpDownVelmoraInterSiteDelay, UpDownHistoryDays})
         connect(spin, &QSpinBox::valueChanged, this, &TMonitorSetupPage::valuesChanged);
     for (QCheckBox* box : {cbPopWindowDevice, cbSaveState, cbVelmoraLogVerbose})
         connect(box, &QCheckBox::toggled, this, &TMonitorSetupPage::valuesChanged);
@@ -153,6 +156,7 @@ TMonitorSettings TMonitorSetupPage::Values() const {
     s.upColor = LabelColor(LabelDeviceUpColor);
     s.downColor = LabelColor(LabelDeviceDownColor);
     s.activeRowColor = LabelColor(LabelActiveRowColor);
+    s.historyDays = UpDownHistoryDays->value();
     return s;
 }
 
@@ -161,6 +165,7 @@ void TMonitorSetupPage::SetValues(const TMonitorSettings& s) {
     UpDownVelmoraPacketsPerSite->setValue(s.packetsPerSite);
     UpDownVelmoraInterPacketDelay->setValue(s.interPacketDelay);
     UpDownVelmoraInterSiteDelay->setValue(s.interSiteDelay);
+    UpDownHistoryDays->setValue(s.historyDays);
     cbSaveState->setChecked(s.saveStateOnExit);
     cbVelmoraLogVerbose->setChecked(s.logVerbose);
     cbPopWindowDevice->setChecked(s.popupOnTransition);

@@ -35,6 +35,8 @@ public:
     QSpinBox* UpDownVelmoraPacketsPerSite;
     QSpinBox* UpDownVelmoraInterPacketDelay;
     QSpinBox* UpDownVelmoraInterSiteDelay;
+    // "HistoryDays": 0 keeps no history and writes no file.
+    QSpinBox* UpDownHistoryDays;
     QCheckBox* cbPopWindowDevice;
     QCheckBox* cbSaveState;
     QCheckBox* cbVelmoraLogVerbose;

@@ -94,6 +94,7 @@ void TSession::ButtonApplySettingsClick() {
                 }
             });
             metrics->Listen(metricsSettings.listen);
+            openHistory();
         },
         [this] {
             return std::pair{monitor.interPacketDelay, monitor.interSiteDelay};
