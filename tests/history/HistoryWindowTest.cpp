@@ -3,6 +3,8 @@
 // on the grid's popup menu and the dialog it opens.
 #include "TestFiles.h"
 #include "TestSupport.h"
+#include "WaitFor.h"
+#include "WindowTest.h"
 #include "devices/GridView.h"
 #include "history/HistoryCsv.h"
 #include "history/HistoryDlg.h"
@@ -20,7 +22,6 @@
 #include <QContextMenuEvent>
 #include <QDateTime>
 #include <QDateTimeAxis>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineSeries>
@@ -36,45 +37,14 @@
 
 namespace {
 
-bool WaitUntil(const std::function<bool()>& done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        QTest::qWait(50);
-    }
-    return true;
-}
-
-struct HistoryWindowTest : ::testing::Test {
-    TTempProgramFolder folder;
-    TScriptedPrompts prompts;
-    std::unique_ptr<TForm1> form;
-
-    QString ini() const { return folder.file(QStringLiteral("velmora.ini")); }
+struct HistoryWindowTest : TRunningWindowTest {
     QString store() const { return DataFolder() + THistoryStore::FileName(); }
 
-    void open(const QByteArray& settings,
-              const QByteArray& devices = "10.0.0.1\talpha\r\n10.0.0.2\tbeta\r\n") {
-        WriteTestFile(folder.file("net.dat"), devices);
-        WriteTestFile(ini(), "[VELMORA Settings]\r\nDATFile=" + folder.file("net.dat").toUtf8() +
-                                 "\r\nVelmoraInterSiteDelay=1\r\nVelmoraInterPacketDelay=100\r\n" +
-                                 settings + "[DNS Settings]\r\nDNS-0=127.0.0.1\r\n");
-        start();
+    // Two devices probed as fast as the cycle goes.
+    void openWith(const QByteArray& settings) {
+        open("10.0.0.1\talpha\r\n10.0.0.2\tbeta\r\n",
+             "VelmoraInterSiteDelay=1\r\nVelmoraInterPacketDelay=100\r\n" + settings);
     }
-    void start() {
-        TForm1::Options o;
-        o.quitOnClose = false;
-        form = std::make_unique<TForm1>(o);
-        form->Session().Cycle().SetEcho([](const QString&, int) {
-            TEchoResult r;
-            r.replied = true;
-            r.roundTripTime = 1;
-            return r;
-        });
-    }
-    TMonitorSetupPage* page() { return Named<TMonitorSetupPage>(*form, "MonitorSetup"); }
     QSpinBox* spin() { return Named<QSpinBox>(*form, "UpDownHistoryDays"); }
     void enter(int days) {
         QSpinBox* s = spin();
@@ -92,7 +62,7 @@ struct HistoryWindowTest : ::testing::Test {
 };
 
 TEST_F(HistoryWindowTest, TheFieldIsTheBuddyOfItsLabelAndShowsTheKey) {
-    ASSERT_NO_FATAL_FAILURE(open("HistoryDays=45\r\n"));
+    ASSERT_NO_FATAL_FAILURE(openWith("HistoryDays=45\r\n"));
     QSpinBox* s = spin();
     ASSERT_TRUE(s);
     const QLabel* label = nullptr;
@@ -107,14 +77,14 @@ TEST_F(HistoryWindowTest, TheFieldIsTheBuddyOfItsLabelAndShowsTheKey) {
 }
 
 TEST_F(HistoryWindowTest, ApplyOpensTheStoreFromZeroAndClosesItAtZero) {
-    ASSERT_NO_FATAL_FAILURE(open("HistoryDays=0\r\n"));
+    ASSERT_NO_FATAL_FAILURE(openWith("HistoryDays=0\r\n"));
     EXPECT_EQ(spin()->value(), 0);
     QTest::qWait(1500);
     EXPECT_FALSE(QFileInfo::exists(store())) << "0 writes no file";
 
     enter(30);
     EXPECT_TRUE(ReadTestFile(ini()).contains("HistoryDays=30\r\n"));
-    ASSERT_TRUE(WaitUntil([&] { return QFileInfo::exists(store()) && echoes() > 0; }, 10000))
+    ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(store()) && echoes() > 0; }, 10000))
         << "no echoes kept after Apply";
 
     enter(0);
@@ -126,8 +96,7 @@ TEST_F(HistoryWindowTest, ApplyOpensTheStoreFromZeroAndClosesItAtZero) {
     EXPECT_EQ(echoes(), kept) << "echoes still kept at 0";
 
     // The next start shows what Apply wrote.
-    form.reset();
-    start();
+    reopen();
     EXPECT_EQ(spin()->value(), 0);
 }
 
@@ -164,7 +133,7 @@ struct HistoryDialogTest : HistoryWindowTest {
         s.Close();
         ASSERT_TRUE(THistoryStore::QueryEchoes(store(), "10.0.0.1", 0, now - 31 * DayMs).empty());
         // A DOWN colour of its own: R 0x20, G 0x40, B 0x80.
-        ASSERT_NO_FATAL_FAILURE(open("HistoryDays=0\r\nVelmoraDeviceDownColor=8405024\r\n"));
+        ASSERT_NO_FATAL_FAILURE(openWith("HistoryDays=0\r\nVelmoraDeviceDownColor=8405024\r\n"));
         form->show();
     }
 
@@ -198,7 +167,7 @@ struct HistoryDialogTest : HistoryWindowTest {
         bool loaded = false;
         auto c = QObject::connect(d, &THistoryDlg::Loaded, [&] { loaded = true; });
         change();
-        WaitUntil([&] { return loaded; }, 5000);
+        WaitFor([&] { return loaded; }, 5000);
         QObject::disconnect(c);
         return loaded ? d->LabelSummary->text() : QStringLiteral("(never loaded)");
     }
@@ -227,7 +196,7 @@ TEST_F(HistoryDialogTest, OpensModelessForTheRowUnderThePointerSeveralAtOnce) {
     // Close closes that one only.
     QPointer<THistoryDlg> gone(first);
     QTest::mouseClick(first->ButtonClose, Qt::LeftButton);
-    EXPECT_TRUE(WaitUntil([&] { return gone.isNull(); }, 2000));
+    EXPECT_TRUE(WaitFor([&] { return gone.isNull(); }, 2000));
     EXPECT_TRUE(second->isVisible());
 }
 

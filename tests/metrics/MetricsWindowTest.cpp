@@ -25,27 +25,7 @@
 
 namespace {
 
-struct MetricsWindowTest : ::testing::Test {
-    TTempProgramFolder folder;
-    TScriptedPrompts prompts;
-    std::unique_ptr<TForm1> form;
-
-    QString ini() const { return folder.file(QStringLiteral("velmora.ini")); }
-
-    void open(const QByteArray& devices, const QByteArray& settings = {}) {
-        WriteTestFile(folder.file("net.dat"), devices);
-        WriteTestFile(ini(), "[VELMORA Settings]\r\nDATFile=" + folder.file("net.dat").toUtf8() +
-                                 "\r\n" + settings + "[DNS Settings]\r\nDNS-0=127.0.0.1\r\n");
-        form = std::make_unique<TForm1>(TestWindowOptions());
-        form->Session().Cycle().SetEcho([](const QString&, int) {
-            TEchoResult r;
-            r.replied = true;
-            r.roundTripTime = 1;
-            return r;
-        });
-    }
-    TMonitorSetupPage* page() { return Named<TMonitorSetupPage>(*form, "MonitorSetup"); }
-};
+using MetricsWindowTest = TRunningWindowTest;
 
 TEST_F(MetricsWindowTest, TheFieldIsLabelledShowsTheKeyAndApplyStartsTheListener) {
     ASSERT_NO_FATAL_FAILURE(open("10.0.0.1\talpha\r\n", "MetricsListen=\r\n"));
@@ -70,10 +50,7 @@ TEST_F(MetricsWindowTest, TheFieldIsLabelledShowsTheKeyAndApplyStartsTheListener
     EXPECT_TRUE(prompts.messages.empty());
 
     // The next start shows what Apply wrote.
-    form.reset();
-    TForm1::Options o;
-    o.quitOnClose = false;
-    form = std::make_unique<TForm1>(o);
+    reopen();
     EXPECT_EQ(Named<QLineEdit>(*form, "EditMetricsListen")->text(), QString::number(port));
 }
 
