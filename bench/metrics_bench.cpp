@@ -1,6 +1,7 @@
 // Figures for the metrics: one exposition of 10,000 devices (what a scrape
 // costs the listener's thread, and its size), and the resident memory of
 // velmora-headless watching 10,000 devices with and without the listener.
+#include "HeadlessResident.h"
 #include "metrics/MetricsFamilies.h"
 
 #include <QCoreApplication>
@@ -53,16 +54,6 @@ void BM_Exposition10kDevices(benchmark::State& state) {
 }
 BENCHMARK(BM_Exposition10kDevices)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
-long residentKiB(qint64 pid) {
-    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-
 quint16 freePort() {
     QTcpServer s;
     s.listen(QHostAddress::LocalHost, 0);
@@ -86,43 +77,23 @@ qint64 scrape(quint16 port) {
 // with the listener, after three scrapes.
 void headlessResident(benchmark::State& state, bool listener) {
     QTemporaryDir dir;
-    QFile::copy(VELMORA_HEADLESS, dir.filePath("velmora-headless"));
     QByteArray dat;
     for (int i = 0; i < kDevices; ++i)
         dat += "127." + QByteArray::number(i / 65536) + "." + QByteArray::number(i / 250 % 250) +
                "." + QByteArray::number(i % 250 + 1) + "\tloopback device " +
                QByteArray::number(i) + "\r\n";
-    QFile d(dir.filePath("devices.dat"));
-    d.open(QIODevice::WriteOnly);
-    d.write(dat);
-    d.close();
     const quint16 port = freePort();
-    QFile ini(dir.filePath("velmora.ini"));
-    ini.open(QIODevice::WriteOnly);
-    ini.write("[VELMORA Settings]\r\nDATFile=" + dir.filePath("devices.dat").toUtf8() +
-              "\r\nVelmoraInterSiteDelay=1\r\nVelmoraInterPacketDelay=100\r\n" +
-              (listener ? "MetricsListen=" + QByteArray::number(port) + "\r\n" : QByteArray()) +
-              "[DNS Settings]\r\nDNS-0=127.0.0.1\r\n");
-    ini.close();
-    for (auto _ : state) {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove("DISPLAY");
-        env.remove("QT_QPA_PLATFORM");
-        p.setProcessEnvironment(env);
-        p.start(dir.filePath("velmora-headless"), {});
-        p.waitForStarted(5000);
-        QThread::sleep(10);
-        if (listener) {
+    PrepareHeadlessFolder(
+        dir, dat, listener ? "MetricsListen=" + QByteArray::number(port) + "\r\n" : QByteArray());
+    for (auto _ : state)
+        state.counters["rss_MB"] = HeadlessResidentMB(dir, [&] {
+            if (!listener)
+                return;
             qint64 bytes = 0;
             for (int i = 0; i < 3; ++i)
                 bytes = scrape(port);
             state.counters["scrape_MB"] = double(bytes) / (1024.0 * 1024.0);
-        }
-        state.counters["rss_MB"] = double(residentKiB(p.processId())) / 1024.0;
-        p.terminate();
-        p.waitForFinished(10000);
-    }
+        });
 }
 
 void BM_HeadlessResident10kDevices(benchmark::State& state) {

@@ -1,6 +1,7 @@
 // Figures for the session: start-up's settings reads against a 10 MB
 // settings file, Save State on Exit of a large grid and log, and the
 // resident memory of the headless program watching 1,000 devices.
+#include "HeadlessResident.h"
 #include "devices/DeviceGrid.h"
 #include "platform/IniFile.h"
 #include "platform/LogModel.h"
@@ -101,48 +102,17 @@ void BM_SaveStateOnExit10k(benchmark::State& state) {
 }
 BENCHMARK(BM_SaveStateOnExit10k)->Unit(benchmark::kMillisecond);
 
-long residentKiB(qint64 pid) {
-    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-
 // The headless program with 1,000 loopback devices, after ten seconds of
 // monitoring.
 void BM_HeadlessResidentMemory1000Devices(benchmark::State& state) {
     QTemporaryDir dir;
-    QFile::copy(VELMORA_HEADLESS, dir.filePath("velmora-headless"));
     QByteArray dat;
     for (int i = 0; i < 1000; ++i)
         dat += "127.0." + QByteArray::number(i / 250) + "." + QByteArray::number(i % 250 + 1) +
                "\tloopback device " + QByteArray::number(i) + "\r\n";
-    QFile d(dir.filePath("devices.dat"));
-    d.open(QIODevice::WriteOnly);
-    d.write(dat);
-    d.close();
-    QFile ini(dir.filePath("velmora.ini"));
-    ini.open(QIODevice::WriteOnly);
-    ini.write("[VELMORA Settings]\r\nDATFile=" + dir.filePath("devices.dat").toUtf8() +
-              "\r\nVelmoraInterSiteDelay=1\r\nVelmoraInterPacketDelay=100\r\n"
-              "[DNS Settings]\r\nDNS-0=127.0.0.1\r\n");
-    ini.close();
-    for (auto _ : state) {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove("DISPLAY");
-        env.remove("QT_QPA_PLATFORM");
-        p.setProcessEnvironment(env);
-        p.start(dir.filePath("velmora-headless"), {});
-        p.waitForStarted(5000);
-        QThread::sleep(10);
-        state.counters["rss_MB"] = double(residentKiB(p.processId())) / 1024.0;
-        p.terminate();
-        p.waitForFinished(10000);
-    }
+    PrepareHeadlessFolder(dir, dat);
+    for (auto _ : state)
+        state.counters["rss_MB"] = HeadlessResidentMB(dir);
 }
 BENCHMARK(BM_HeadlessResidentMemory1000Devices)->Iterations(1)->Unit(benchmark::kSecond);
 
